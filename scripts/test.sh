@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Runs every test: the Linux program (plain and with sanitizers) and the Windows program under
+# Wine with its own prefix and its own X display. Ends with "N passed, M failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+started=$(date +%s)
+
+scripts/setup.sh || exit 1
+
+xvfb_pid=
+cleanup() {
+    if [[ -n "${WINEPREFIX:-}" ]]; then
+        wineserver -k >/dev/null 2>&1
+    fi
+    if [[ -n "$xvfb_pid" ]]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    rm -f "${display_file:-}"
+}
+trap cleanup EXIT
+
+for preset in native native-asan mingw; do
+    echo "== build $preset"
+    cmake --preset "$preset" >"build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
+    cmake --build --preset "$preset" >>"build-$preset.log" 2>&1 || {
+        cat "build-$preset.log"
+        exit 1
+    }
+    rm -f "build-$preset.log"
+done
+
+# Wine: one prefix per checkout, created once (the first start takes about ten seconds).
+export WINEDEBUG=-all
+export WINEPREFIX=$root/build/mingw/wineprefix
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [[ -s "$display_file" ]] && break
+    sleep 0.1
+done
+if [[ ! -s "$display_file" ]]; then
+    echo "test: Xvfb did not start" >&2
+    exit 1
+fi
+export DISPLAY=":$(head -n1 "$display_file")"
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "== creating Wine prefix"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+
+passed=0
+failed=0
+for preset in native native-asan mingw; do
+    echo "== test $preset"
+    log=$(mktemp)
+    ctest --preset "$preset" 2>&1 | tee "$log"
+    summary=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n1)
+    if [[ "$summary" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+        failed=$((failed + BASH_REMATCH[1]))
+        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    elif ! grep -q 'No tests were found' "$log"; then
+        failed=$((failed + 1))
+        echo "test: ctest for $preset did not finish" >&2
+    fi
+    rm -f "$log"
+done
+
+echo "== $passed passed, $failed failed ($(($(date +%s) - started)) s)"
+((failed == 0))
