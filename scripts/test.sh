@@ -8,6 +8,7 @@ started=$(date +%s)
 
 scripts/setup.sh || exit 1
 
+mkdir -p build
 xvfb_pid=
 cleanup() {
     if [[ -n "${WINEPREFIX:-}" ]]; then
@@ -23,12 +24,12 @@ trap cleanup EXIT
 
 for preset in native native-asan mingw; do
     echo "== build $preset"
-    cmake --preset "$preset" >"build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
-    cmake --build --preset "$preset" >>"build-$preset.log" 2>&1 || {
-        cat "build-$preset.log"
+    cmake --preset "$preset" >"build/$preset.log" 2>&1 || { cat "build/$preset.log"; exit 1; }
+    cmake --build --preset "$preset" >>"build/$preset.log" 2>&1 || {
+        cat "build/$preset.log"
         exit 1
     }
-    rm -f "build-$preset.log"
+    rm -f "build/$preset.log"
 done
 
 # Wine: one prefix per checkout, created once (the first start takes about ten seconds).
