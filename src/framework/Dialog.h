@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Controls.h"
+#include "DialogHost.h"
 
 #include <string>
 
