@@ -1,0 +1,194 @@
+// The launch sequence: one stage per timer, each killing the timer that ran it, doing its work,
+// showing its progress and arming the next stage.
+#include "launch/ZynLaunchDlg.h"
+
+#include "System.h"
+#include "config/SystemStateFile.h"
+#include "config/UserConfigFile.h"
+#include "net/StateSocket.h"
+
+#include <string>
+
+void CZynLaunchDlg::OnTimer(unsigned id) {
+    // A launch being abandoned ignores its timers, without even killing them: the window that
+    // owns them is about to go.
+    if (m_bClosing == 1)
+        return;
+    KillTimer(id);
+    switch (id) {
+    case 1:
+        RunStage1();
+        break;
+    case 2:
+        RunStage2();
+        break;
+    case 3:
+        RunStage3();
+        break;
+    case 4:
+        RunStage4();
+        break;
+    case 5:
+        RunStage5();
+        break;
+    case 6:
+        RunStage6();
+        break;
+    case 7:
+        RunStage7();
+        break;
+    case 8:
+        RunStage8();
+        break;
+    default:
+        CDialog::OnTimer(id);
+        break;
+    }
+}
+
+void CZynLaunchDlg::ReadUIChoice() {
+    std::string text;
+    if (!sys::ReadWholeFile(zyn::kUserConfigFileName, text) ||
+        !zyn::FindUIChoice(text, m_strUIName))
+        return;
+    if (!sys::ReadWholeFile(zyn::kSystemStateFileName, text))
+        return;
+    zyn::FindUIEntry(text, m_strUIName, m_strUIComponent, m_strUIExecutable);
+}
+
+void CZynLaunchDlg::RunStage1() {
+    ReadUIChoice();
+    SetProgress(10);
+    ReadSystemState();
+    SetStatusText("evaluating local ip conditions..");
+    CheckEngineNotRunning();
+    SetTimer(2, 500);
+}
+
+void CZynLaunchDlg::RunStage2() {
+    if (!IsLaunchActive())
+        return;
+    SetProgress(20);
+    SetStatusText("downloading system state..");
+    RequestSystemState();
+    // All the time the retrieval gets: stage 3 drops whatever is still under way.
+    SetTimer(3, 3000);
+}
+
+void CZynLaunchDlg::RunStage3() {
+    if (!IsLaunchActive())
+        return;
+    if (m_pStateSocket) {
+        delete m_pStateSocket;
+        m_pStateSocket = nullptr;
+    }
+    // Both self-update steps let the stage run on: the close they may ask for takes effect
+    // when this notification returns.
+    if (m_bStage1 == 1)
+        ReplaceLauncher();
+    if (m_bStage2 == 1)
+        RemoveTemporaryLauncher();
+    SetProgress(40);
+    SetStatusText("processing system directives..");
+    ClearServerLists();
+    ReadSystemState();
+    CheckComponentVersions();
+    SetTimer(4, 300);
+}
+
+void CZynLaunchDlg::RunStage4() {
+    if (!IsLaunchActive())
+        return;
+    SetProgress(60);
+    SetStatusText("evaluating zyn dependencies");
+    CheckDependencies();
+    SetTimer(5, 300);
+}
+
+// The label a queued file is shown under; a later match replaces an earlier one.
+static std::string DownloadLabel(const std::string& fileName, const std::string& uiExecutable) {
+    std::string label;
+    if (fileName == "zynEngine.exe")
+        label = "zynEngine package";
+    if (fileName == uiExecutable)
+        label = "zynUserInterface package";
+    if (fileName == "pssdk_dll.dll")
+        label = "zynNetworkServices package";
+    if (fileName == "zynConfig.exe")
+        label = "zynConfig package";
+    if (fileName == "zynLaunchTemp.exe")
+        label = "zynLaunch package";
+    return label;
+}
+
+void CZynLaunchDlg::RunStage5() {
+    if (!IsLaunchActive())
+        return;
+    if (!m_strDownloadQueue.empty()) {
+        const size_t end = m_strDownloadQueue.find(';');
+        const std::string fileName = m_strDownloadQueue.substr(0, end);
+        m_strDownloadQueue =
+            end == std::string::npos ? std::string() : m_strDownloadQueue.substr(end + 1);
+        SetStatusText("downloading " + DownloadLabel(fileName, m_strUIExecutable) + "..");
+        // The download's completion runs this stage again; no timer is armed meanwhile.
+        StartDownload(fileName);
+        return;
+    }
+    if (!VerifyComponents()) {
+        MessageBox("Zyn failed to download one or more components - please restart Zyn to "
+                   "download these components.");
+        CloseLauncher();
+    }
+    if (m_bUpdateLauncher == 1)
+        HandOverToTemporaryLauncher();
+    m_progress.SetRange(0, 100);
+    SetProgress(80);
+    SetStatusText("scanning " + std::to_string(m_deepServers.GetCount()) +
+                  " deep resolution servers..");
+    ScanDeepServers();
+    // The time the deep resolution servers have to answer before the engine's arguments are
+    // built.
+    SetTimer(6, 1000);
+}
+
+void CZynLaunchDlg::RunStage6() {
+    if (!IsLaunchActive())
+        return;
+    SetProgress(90);
+    if (m_orbitalServers.IsEmpty()) {
+        ShowFatalError("No orbital servers are available - please close Zyn and try again later.");
+        m_bClosing = 1;
+        CloseLauncher();
+        return;
+    }
+    PrepareEngineLaunch();
+    if (m_bConfigMode == 1) {
+        SetStatusText("starting zynConfig..");
+        StartConfigTool();
+        CloseLauncher();
+        return;
+    }
+    if (m_bStartEngine == 1) {
+        SetStatusText("starting zynEngine..");
+        StartEngine();
+    }
+    SetTimer(7, 1000);
+}
+
+void CZynLaunchDlg::RunStage7() {
+    if (!IsLaunchActive())
+        return;
+    SetProgress(100);
+    if (m_bStartUI == 1) {
+        SetStatusText("starting zynUI");
+        StartUI();
+    }
+    SetTimer(8, 500);
+}
+
+void CZynLaunchDlg::RunStage8() {
+    if (!IsLaunchActive())
+        return;
+    SetStatusText("closing zynLaunch..");
+    CloseLauncher();
+}

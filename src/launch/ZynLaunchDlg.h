@@ -1,0 +1,109 @@
+// The launch window: the whole state of one launch, the window operations through which every
+// part reports, and the timed launch sequence.
+#pragma once
+
+#include "Controls.h"
+#include "Dialog.h"
+#include "StringList.h"
+
+#include <cstdint>
+#include <string>
+
+class CDeepResolverSocket;
+class CDownloadSocket;
+class CStateSocket;
+
+class CZynLaunchDlg : public CDialog {
+  public:
+    CZynLaunchDlg();
+    ~CZynLaunchDlg() override;
+
+    // Window operations.
+    void OnOK() override;
+    void OnTimer(unsigned id) override;
+    void OnPaint() override;
+    int OnQueryDragIcon() const { return m_hIcon; }
+    void SetStatusText(const std::string& text);
+    void SetProgress(int pos);
+    void ShowFatalError(const std::string& message);
+    bool IsLaunchActive() const;
+    void CloseLauncher();
+    void OnDownloadFinished(CDownloadSocket* client);
+    void OnDeepServerFound(const std::string& server, const std::string& deepIP, int deepPort);
+
+    // Configuration files.
+    void ReadSystemState();
+    void ClearServerLists();
+    void PrepareEngineLaunch();
+    void BuildEngineArgs();
+    void AppendEngineOption(const std::string& text);
+
+    // Components and processes. StartProcess is the one way out to the system's process
+    // start, and virtual so that tests can see the command lines without starting anything.
+    virtual bool StartProcess(const std::string& commandLine, const std::string& directory);
+    bool StartEngine();
+    bool StartUI();
+    void StartConfigTool();
+    void CheckEngineNotRunning();
+    void ReplaceLauncher();
+    void RemoveTemporaryLauncher();
+    void HandOverToTemporaryLauncher();
+    void CheckComponentVersions();
+    void CheckDependencies();
+    bool VerifyComponents();
+
+    // Network.
+    void RequestSystemState();
+    void ScanDeepServers();
+
+    // The launch state record.
+    int32_t m_nProxyPort = 0;
+    std::string m_strProxyHost;
+    std::string m_strUIComponent = "UI";
+    std::string m_strUIExecutable = "zynUI.exe";
+    std::string m_strUIName = "Default";
+    int32_t m_bStartEngine = 1;
+    int32_t m_bStartUI = 1;
+    int32_t m_bConfigMode = 0;
+    int32_t m_bStage2 = 0;
+    int32_t m_bStage1 = 0;
+    int32_t m_bUpdateLauncher = 0;
+    CDeepResolverSocket* m_pDeepResolverSocket = nullptr;
+    std::string m_strDeepIP;
+    std::string m_strDeepServer;
+    int32_t m_nDeepPort = 0;
+    std::string m_strDownloadQueue;
+    StringList m_deepServers;
+    StringList m_orbitalServers;
+    StringList m_updateURLs;
+    StringList m_downloadURLs;
+    std::string m_strEngineVersion;
+    std::string m_strUIVersion;
+    std::string m_strConfigVersion;
+    std::string m_strNetworkServicesVersion;
+    std::string m_strLaunchVersion;
+    CStateSocket* m_pStateSocket = nullptr;
+    std::string m_strEngineArgs;
+    int32_t m_bClosing = 0; // cleared again by OnInitDialog, where a launch begins
+    CStatic m_picture;
+    CProgressCtrl m_progress;
+    CStatic m_status;
+    int m_hIcon;
+
+  protected:
+    void DoDataExchange() override;
+    bool OnInitDialog() override;
+
+  private:
+    // The stages of the launch sequence, one per timer id.
+    void RunStage1();
+    void RunStage2();
+    void RunStage3();
+    void RunStage4();
+    void RunStage5();
+    void RunStage6();
+    void RunStage7();
+    void RunStage8();
+    void ReadUIChoice();
+    void StartDownload(const std::string& fileName);
+};

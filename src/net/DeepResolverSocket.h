@@ -1,0 +1,15 @@
+// The UDP socket through which the launch asks the deep resolution servers for an address.
+#pragma once
+
+#include "AsyncSocket.h"
+
+class CZynLaunchDlg;
+
+class CDeepResolverSocket : public CAsyncSocket {
+  public:
+    // Opens a UDP socket on any free local port with all notifications requested.
+    CDeepResolverSocket();
+    ~CDeepResolverSocket() override = default;
+
+    CZynLaunchDlg* m_pOwner = nullptr; // not owned
+};
