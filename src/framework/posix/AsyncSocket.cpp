@@ -1,0 +1,201 @@
+// CAsyncSocket over non-blocking BSD sockets (IPv4 only).
+// Implements: TCP and UDP, Create without address sharing, synchronous name resolution to the
+// first IPv4 address, non-blocking connect, send without SIGPIPE, datagrams that do not fit
+// reported as errors, FIONREAD. Notifications come from SocketDispatcher.
+// Leaves out: IPv6, out-of-band data, socket options.
+#include "AsyncSocket.h"
+
+#include "EventLoop.h"
+#include "SocketDispatcher.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A dotted address as is, else the first IPv4 address of the name.
+bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (host.empty())
+        return false;
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1)
+        return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result)
+        return false;
+    address.sin_addr = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
+    freeaddrinfo(result);
+    return true;
+}
+
+void RearmRead(int fd) {
+    if (auto* s = SocketDispatcher::Find(fd))
+        s->readArmed = true;
+}
+
+} // namespace
+
+CAsyncSocket::~CAsyncSocket() {
+    CAsyncSocket::Close();
+}
+
+CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
+    if (handle == INVALID_SOCKET_HANDLE)
+        return nullptr;
+    auto* s = SocketDispatcher::Find(static_cast<int>(handle));
+    return s ? s->socket : nullptr;
+}
+
+bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
+    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535)
+        return false;
+    int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
+    int fd = socket(AF_INET, kind | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    // No SO_REUSEADDR: a port that another socket holds must make this fail.
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<uint16_t>(localPort));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return false;
+    }
+    SocketDispatcher::Register(
+        *this, fd, type == SOCK_DGRAM_TYPE ? SOCK_DGRAM_TYPE : SOCK_STREAM_TYPE, events);
+    return true;
+}
+
+void CAsyncSocket::Close() {
+    if (m_hSocket == INVALID_SOCKET_HANDLE)
+        return;
+    int fd = SocketDispatcher::Fd(*this);
+    SocketDispatcher::Unregister(fd);
+    close(fd);
+    m_hSocket = INVALID_SOCKET_HANDLE;
+}
+
+bool CAsyncSocket::Listen(int backlog) {
+    auto* s = SocketDispatcher::Find(SocketDispatcher::Fd(*this));
+    if (!s || listen(SocketDispatcher::Fd(*this), backlog) != 0)
+        return false;
+    s->listening = true;
+    s->wantWrite = false;
+    return true;
+}
+
+bool CAsyncSocket::Accept(CAsyncSocket& connected) {
+    int fd = SocketDispatcher::Fd(*this);
+    auto* s = SocketDispatcher::Find(fd);
+    if (!s || connected.m_hSocket != INVALID_SOCKET_HANDLE)
+        return false;
+    RearmRead(fd);
+    int client = accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (client < 0)
+        return false;
+    // The new socket takes over the listener's events and, as on Windows, is writable at once.
+    SocketDispatcher::Register(connected, client, SOCK_STREAM_TYPE, s->events);
+    SocketDispatcher::Find(client)->wantWrite = true;
+    return true;
+}
+
+bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
+    int fd = SocketDispatcher::Fd(*this);
+    auto* s = SocketDispatcher::Find(fd);
+    sockaddr_in address;
+    if (!s || port > 65535 || !Resolve(host, port, address))
+        return false;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+        errno != EINPROGRESS)
+        return false;
+    // Even a connect that completed at once is reported through OnConnect.
+    s = SocketDispatcher::Find(fd);
+    s->connecting = s->type == SOCK_STREAM_TYPE;
+    return true;
+}
+
+int CAsyncSocket::Send(const void* data, int length, int flags) {
+    int fd = SocketDispatcher::Fd(*this);
+    if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0)
+        return -1;
+    ssize_t n = send(fd, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            if (auto* s = SocketDispatcher::Find(fd))
+                s->wantWrite = true;
+        return -1;
+    }
+    return static_cast<int>(n);
+}
+
+int CAsyncSocket::Receive(void* buffer, int capacity, int flags) {
+    int fd = SocketDispatcher::Fd(*this);
+    if (m_hSocket == INVALID_SOCKET_HANDLE || capacity < 0)
+        return -1;
+    RearmRead(fd);
+    ssize_t n = recv(fd, buffer, static_cast<size_t>(capacity), flags);
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std::string& host,
+                         int flags) {
+    sockaddr_in address;
+    if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0 || port > 65535 ||
+        !Resolve(host, port, address))
+        return -1;
+    ssize_t n = sendto(SocketDispatcher::Fd(*this), data, static_cast<size_t>(length),
+                       flags | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, unsigned& port,
+                              int flags) {
+    int fd = SocketDispatcher::Fd(*this);
+    if (m_hSocket == INVALID_SOCKET_HANDLE || capacity < 0)
+        return -1;
+    RearmRead(fd);
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    // MSG_TRUNC makes recvfrom return the datagram's real length, so a cut one is noticed.
+    ssize_t n = recvfrom(fd, buffer, static_cast<size_t>(capacity), flags | MSG_TRUNC,
+                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n < 0 || n > capacity)
+        return -1;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    address = text;
+    port = ntohs(from.sin_port);
+    return static_cast<int>(n);
+}
+
+unsigned long CAsyncSocket::BytesAvailable() const {
+    int available = 0;
+    if (m_hSocket == INVALID_SOCKET_HANDLE ||
+        ioctl(static_cast<int>(m_hSocket), FIONREAD, &available) != 0 || available < 0)
+        return 0;
+    return static_cast<unsigned long>(available);
+}
+
+unsigned CAsyncSocket::GetLocalPort() const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (m_hSocket == INVALID_SOCKET_HANDLE ||
+        getsockname(static_cast<int>(m_hSocket), reinterpret_cast<sockaddr*>(&address), &length) !=
+            0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+void AfxPumpEvents(int timeoutMs) {
+    EventLoop::Instance().RunOnce(timeoutMs);
+}

@@ -1,0 +1,150 @@
+// Readiness to notifications, with the order Windows Sockets gives them.
+// Implements: OnConnect (error from SO_ERROR) then one OnSend; OnSend again only after a send
+// would have blocked; OnReceive/OnAccept re-posted only after the program read or accepted;
+// OnClose(0) once the peer's data has all been offered, OnClose(error) on a reset.
+// Leaves out: OnOutOfBandData (urgent data is never requested).
+#include "SocketDispatcher.h"
+
+#include "EventLoop.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+std::map<int, SocketDispatcher::State>& SocketDispatcher::Registry() {
+    static std::map<int, State> registry;
+    return registry;
+}
+
+void SocketDispatcher::Register(CAsyncSocket& socket, int fd, int type, long events) {
+    SetHandle(socket, fd);
+    State state{&socket, type, events};
+    // Windows reports a datagram socket writable as soon as it exists.
+    state.wantWrite = type == SOCK_DGRAM_TYPE;
+    Registry()[fd] = state;
+    EventLoop::Instance().Watch(
+        fd, [fd] { return Wanted(fd); }, [fd](short revents) { Ready(fd, revents); });
+}
+
+void SocketDispatcher::Unregister(int fd) {
+    Registry().erase(fd);
+    EventLoop::Instance().Unwatch(fd);
+}
+
+SocketDispatcher::State* SocketDispatcher::Find(int fd) {
+    auto it = Registry().find(fd);
+    return it == Registry().end() ? nullptr : &it->second;
+}
+
+short SocketDispatcher::Wanted(int fd) {
+    State* s = Find(fd);
+    if (!s || s->closed)
+        return 0;
+    short want = 0;
+    if (s->connecting || s->wantWrite)
+        want |= POLLOUT;
+    if (!s->connecting && s->readArmed)
+        want |= POLLIN;
+    return want;
+}
+
+void SocketDispatcher::Deliver(int fd, int event, int error) {
+    // Looked up again for every notification: an earlier handler may have destroyed it.
+    State* s = Find(fd);
+    if (!s || !(s->events & event))
+        return;
+    CAsyncSocket* socket = s->socket;
+    switch (event) {
+    case FD_READ_EVENT:
+        socket->OnReceive(error);
+        break;
+    case FD_WRITE_EVENT:
+        socket->OnSend(error);
+        break;
+    case FD_ACCEPT_EVENT:
+        socket->OnAccept(error);
+        break;
+    case FD_CONNECT_EVENT:
+        socket->OnConnect(error);
+        break;
+    case FD_CLOSE_EVENT:
+        socket->OnClose(error);
+        break;
+    default:
+        break;
+    }
+}
+
+static int PendingError(int fd) {
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+        return errno;
+    return error;
+}
+
+void SocketDispatcher::Ready(int fd, short revents) {
+    State* s = Find(fd);
+    if (!s)
+        return;
+    if (s->connecting) {
+        if (!(revents & (POLLOUT | POLLERR | POLLHUP)))
+            return;
+        int error = PendingError(fd);
+        s->connecting = false;
+        if (error != 0)
+            s->closed = true;
+        else
+            s->wantWrite = true;
+        Deliver(fd, FD_CONNECT_EVENT, error);
+        s = Find(fd);
+        if (!s || error != 0)
+            return;
+    }
+    if ((revents & POLLOUT) && s->wantWrite) {
+        s->wantWrite = false;
+        Deliver(fd, FD_WRITE_EVENT, 0);
+        s = Find(fd);
+        if (!s)
+            return;
+    }
+    if (!(revents & (POLLIN | POLLERR | POLLHUP)) || !s->readArmed || s->closed)
+        return;
+    if (s->listening) {
+        s->readArmed = false;
+        Deliver(fd, FD_ACCEPT_EVENT, 0);
+        return;
+    }
+    if (s->type == SOCK_DGRAM_TYPE) {
+        if (revents & POLLERR)
+            PendingError(fd); // an ICMP report on a datagram socket: read it so poll calms down
+        if (revents & POLLIN) {
+            s->readArmed = false;
+            Deliver(fd, FD_READ_EVENT, 0);
+        }
+        return;
+    }
+    int available = 0;
+    if (ioctl(fd, FIONREAD, &available) == 0 && available > 0) {
+        s->readArmed = false;
+        Deliver(fd, FD_READ_EVENT, 0);
+        return;
+    }
+    // Nothing left to read: the stream has ended, cleanly or by a reset.
+    char probe;
+    ssize_t n = recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        s->readArmed = false;
+        Deliver(fd, FD_READ_EVENT, 0);
+        return;
+    }
+    int error = 0;
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return;
+        error = errno;
+    }
+    s->closed = true;
+    Deliver(fd, FD_CLOSE_EVENT, error);
+}

@@ -1,0 +1,35 @@
+// The POSIX notifier behind CAsyncSocket: the registry of live sockets by handle and the
+// translation of poll() readiness into the Windows-style On... notifications.
+#pragma once
+
+#include "AsyncSocket.h"
+
+#include <map>
+
+class SocketDispatcher {
+  public:
+    struct State {
+        CAsyncSocket* socket;
+        int type;
+        long events;
+        bool listening = false;
+        bool connecting = false;
+        bool readArmed = true;  // re-armed by each Receive/ReceiveFrom/Accept, as Windows does
+        bool wantWrite = false; // one OnSend owed
+        bool closed = false;    // OnClose delivered or the connection failed: no more events
+    };
+
+    static void Register(CAsyncSocket& socket, int fd, int type, long events);
+    static void Unregister(int fd);
+    static State* Find(int fd);
+    static int Fd(const CAsyncSocket& socket) { return static_cast<int>(socket.m_hSocket); }
+    static void SetHandle(CAsyncSocket& socket, int fd) {
+        socket.m_hSocket = fd < 0 ? INVALID_SOCKET_HANDLE : static_cast<SocketHandle>(fd);
+    }
+
+  private:
+    static short Wanted(int fd);
+    static void Ready(int fd, short revents);
+    static void Deliver(int fd, int event, int error);
+    static std::map<int, State>& Registry();
+};

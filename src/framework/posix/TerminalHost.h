@@ -1,0 +1,58 @@
+// The Linux program's window: a dialog shown as a live panel in a terminal, or as trace lines
+// when standard output is not a terminal, run on the one poll() loop with window-like timers.
+#pragma once
+
+#include "DialogHost.h"
+#include "TerminalPanel.h"
+#include "TimerQueue.h"
+#include "WindowTrace.h"
+
+#include <functional>
+#include <string>
+
+class TerminalHost : public DialogHost {
+  public:
+    TerminalHost();
+    ~TerminalHost() override;
+
+    int RunModal(CDialog& dialog) override;
+    void EndDialog(int result) override;
+    void SetTimer(unsigned id, unsigned elapseMs) override;
+    void KillTimer(unsigned id) override;
+    void MessageBox(const std::string& text, const std::string& caption) override;
+    void SetControlText(int controlId, const std::string& text) override;
+    void SetProgressRange(int controlId, int low, int high) override;
+    void SetProgressPos(int controlId, int pos) override;
+    void RedrawControl(int controlId) override;
+    void SetControlBitmap(int controlId, int bitmapId) override;
+    void SetWindowIcon(int iconId) override;
+
+  private:
+    // Serves timers (while the dialog runs), sockets, keys and signals until `done`.
+    void RunLoop(const std::function<bool()>& done);
+    void Cancel();
+    void OnKey(TerminalPanel::Key key);
+    void OnSignal();
+    void WatchKeys(bool on);
+    void Redraw();
+    std::vector<std::string> PanelLines() const;
+
+    bool m_tty;
+    TerminalPanel m_panel;
+    WindowTrace m_stdoutTrace, m_fileTrace;
+    TimerQueue m_timers;
+
+    CDialog* m_dialog = nullptr;
+    bool m_ended = false;
+    int m_result = 0;
+    bool m_cancelPending = false;
+
+    bool m_boxOpen = false;
+    std::string m_boxText, m_boxCaption;
+
+    std::string m_caption;
+    int m_statusId = 0, m_progressId = 0, m_pictureId = 0;
+    std::string m_status;
+    int m_bitmap = 0;
+    int m_low = 0, m_high = 100, m_pos = 0;
+};
