@@ -1,0 +1,74 @@
+// The application object's services on Windows. Implements: the one application object,
+// the socket service start, the first argument as the C runtime split it, the program name,
+// message boxes outside a dialog, string resources, common controls.
+// Leaves out: a message loop of its own (the program ends when InitInstance returns).
+#include "App.h"
+
+#include "WinApi.h"
+#include "WindowTrace.h"
+
+#include <cstdlib>
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp() {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+void CWinApp::EnableControlContainer() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+std::string AfxGetAppName() {
+    char path[MAX_PATH + 1] = "";
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name(path, length);
+    size_t slash = name.find_last_of("\\/:");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name;
+}
+
+bool AfxSocketInit() {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
+        return false;
+    // A service that cannot speak 1.1 is no service for us: give it back.
+    if (LOBYTE(data.wVersion) != 1 || HIBYTE(data.wVersion) != 1) {
+        WSACleanup();
+        return false;
+    }
+    return true;
+}
+
+std::string AfxGetFirstArgument() {
+    return __argc > 1 && __argv && __argv[1] ? std::string(__argv[1]) : std::string();
+}
+
+void AfxMessageBox(const std::string& text) {
+    WindowTrace trace;
+    if (trace.OpenFromEnvironment("ZYN_LAUNCH_TRACE"))
+        trace.Message(text);
+    MessageBoxA(nullptr, text.c_str(), AfxGetAppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+std::string AfxLoadString(int id) {
+    char text[1024] = "";
+    int length = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), text, sizeof text);
+    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}

@@ -1,0 +1,185 @@
+// System services on Windows. Implements: files by name (64-bit sizes), copy, replace,
+// detached processes through CreateProcessA, version resources, the user's proxy setting in
+// the registry, calendar time. Leaves out: anything the launcher does not call.
+#include "System.h"
+
+#include "WinApi.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace sys {
+
+namespace {
+
+// Closes a file or process handle when it goes out of scope.
+class Handle {
+  public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() {
+        if (IsValid())
+            CloseHandle(m_handle);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    HANDLE Get() const { return m_handle; }
+
+  private:
+    HANDLE m_handle;
+};
+
+HANDLE OpenForReading(const std::string& name, DWORD shareMode) {
+    return CreateFileA(name.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The two file tests let readers share, as a running program's own file is open for reading
+// (the loader holds it) and must still count as present.
+constexpr DWORD kTestShareMode = FILE_SHARE_READ;
+
+} // namespace
+
+bool ReadWholeFile(const std::string& name, std::string& contents) {
+    Handle file(OpenForReading(name, 0));
+    LARGE_INTEGER size;
+    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size))
+        return false;
+    contents.assign(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < contents.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - done, 1u << 30));
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), contents.data() + done, chunk, &read, nullptr))
+            return false;
+        if (read == 0)
+            break; // shrank meanwhile
+        done += read;
+    }
+    contents.resize(done);
+    return true;
+}
+
+bool CanOpenForReading(const std::string& name) {
+    return Handle(OpenForReading(name, kTestShareMode)).IsValid();
+}
+
+bool GetOpenableFileSize(const std::string& name, uint64_t& size) {
+    Handle file(OpenForReading(name, kTestShareMode));
+    LARGE_INTEGER length;
+    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &length))
+        return false;
+    size = static_cast<uint64_t>(length.QuadPart);
+    return true;
+}
+
+bool WriteWholeFile(const std::string& name, const std::string& contents) {
+    Handle file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    size_t done = 0;
+    while (done < contents.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), contents.data() + done, chunk, &written, nullptr) ||
+            written == 0)
+            return false;
+        done += written;
+    }
+    return FlushFileBuffers(file.Get()) != 0;
+}
+
+bool DeleteFile(const std::string& name) {
+    return DeleteFileA(name.c_str()) != 0;
+}
+
+bool CopyFile(const std::string& from, const std::string& to) {
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool StartProcess(const std::string& commandLine, const std::string& currentDirectory) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process = {};
+    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr,
+                        currentDirectory.c_str(), &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool ReadFileVersion(const std::string& name, std::string& version) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(name.c_str(), &ignored);
+    if (size == 0)
+        return false;
+    std::vector<char> block(size, '\0');
+    if (!GetFileVersionInfoA(name.c_str(), 0, size, block.data()))
+        return false;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) ||
+        length < 2 * sizeof(WORD))
+        return false;
+    const WORD* translation = static_cast<const WORD*>(value);
+    char path[64];
+    std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\FileVersion", translation[0],
+                  translation[1]);
+    if (!VerQueryValueA(block.data(), path, &value, &length) || !value)
+        return false;
+    version = static_cast<const char*>(value);
+    return true;
+}
+
+ProxySetting ReadProxySetting() {
+    ProxySetting setting;
+    char server[1024] = {};
+    DWORD enabled = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER,
+                      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                      KEY_READ, &key) == ERROR_SUCCESS) {
+        // A value that could not be read leaves its zero start value, whatever the call wrote.
+        DWORD size = sizeof server;
+        if (RegQueryValueExA(key, "ProxyServer", nullptr, nullptr, reinterpret_cast<BYTE*>(server),
+                             &size) != ERROR_SUCCESS)
+            std::memset(server, 0, sizeof server);
+        size = sizeof enabled;
+        if (RegQueryValueExA(key, "ProxyEnable", nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(&enabled), &size) != ERROR_SUCCESS)
+            enabled = 0;
+        RegCloseKey(key);
+    }
+    // A value that filled the whole buffer has no terminating zero of its own.
+    setting.server.assign(server, strnlen(server, sizeof server));
+    setting.enabled = enabled;
+    return setting;
+}
+
+int64_t CalendarTime() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+LocalDate ToLocalDate(int64_t time) {
+    __time64_t value = time;
+    std::tm fields = {};
+    _localtime64_s(&fields, &value);
+    return {fields.tm_mday, fields.tm_mon + 1, fields.tm_year + 1900};
+}
+
+} // namespace sys
