@@ -1,0 +1,58 @@
+// A launch window in a scratch directory, run by the fake host in virtual time, whose program
+// starts are recorded instead of made.
+#pragma once
+
+#include "FakeDialogHost.h"
+#include "ScratchDir.h"
+#include "launch/ZynLaunchDlg.h"
+#include "res/resource.h"
+
+#include <string>
+#include <vector>
+
+class RecordingLaunchDlg : public CZynLaunchDlg {
+  public:
+    bool StartProcess(const std::string& commandLine, const std::string& directory) override {
+        started.push_back(commandLine);
+        directories.push_back(directory);
+        return true;
+    }
+    std::vector<std::string> started;
+    std::vector<std::string> directories;
+};
+
+class LaunchTest : public ScratchDirTest {
+  protected:
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        DialogHost::Install(&host);
+    }
+    void TearDown() override {
+        DialogHost::Install(nullptr);
+        ScratchDirTest::TearDown();
+    }
+
+    // Everything a launch from local files needs: a state with two orbital and two deep
+    // resolution servers, and the four components, complete.
+    static void PrepareLocalFiles() {
+        WriteFile("zynSystemConfig.txt", "ZynUpdateURL=http://update.example/zyn/;\r\n"
+                                         "ZynOrbitalServer=orb1.example:9000;\r\n"
+                                         "ZynOrbitalServer=orb2.example:9000;\r\n"
+                                         "ZynDeepResolutionServer=127.0.0.1;\r\n"
+                                         "ZynDeepResolutionServer=deep.example;\r\n");
+        for (const char* name : {"zynEngine.exe", "zynUI.exe", "zynConfig.exe", "pssdk_dll.dll"})
+            WriteSized(name, 50000);
+    }
+
+    std::vector<std::string> Statuses() const { return host.TextsOf(IDC_STATUS); }
+    std::vector<int> Positions() const { return host.PositionsOf(IDC_PROGRESS); }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> texts;
+        for (const auto& e : host.EventsOf(FakeDialogHost::Event::Message))
+            texts.push_back(e.text);
+        return texts;
+    }
+
+    FakeDialogHost host;
+    RecordingLaunchDlg dlg;
+};

@@ -1,0 +1,37 @@
+// The self-update's file steps: the launcher is replaced in one step, or not at all.
+#include "LaunchHarness.h"
+
+#include <gtest/gtest.h>
+
+using SelfUpdate = LaunchTest;
+
+TEST_F(SelfUpdate, ReplaceLauncherInstallsTheTemporaryCopyAndStartsIt) {
+    WriteFile("zynLaunch.exe", "old launcher");
+    WriteFile("zynLaunchTemp.exe", "new launcher");
+    dlg.ReplaceLauncher();
+    EXPECT_EQ(ReadFile("zynLaunch.exe"), "new launcher");
+    EXPECT_EQ(ReadFile("zynLaunchTemp.exe"), "new launcher");
+    EXPECT_FALSE(Exists("zynLaunchNew.tmp"));
+    EXPECT_EQ(dlg.started, std::vector<std::string>{"zynLaunch.exe -stage2"});
+    EXPECT_EQ(dlg.directories, std::vector<std::string>{"."});
+    EXPECT_TRUE(host.HasEnded());
+}
+
+TEST_F(SelfUpdate, AFailedCopyLeavesTheOldLauncherInPlace) {
+    WriteFile("zynLaunch.exe", "old launcher");
+    dlg.ReplaceLauncher();
+    EXPECT_EQ(ReadFile("zynLaunch.exe"), "old launcher");
+    EXPECT_FALSE(Exists("zynLaunchNew.tmp"));
+    EXPECT_TRUE(host.HasEnded());
+}
+
+TEST_F(SelfUpdate, TheOtherTwoStepsRemoveTheCopyAndHandOverToIt) {
+    WriteFile("zynLaunchTemp.exe", "new launcher");
+    dlg.RemoveTemporaryLauncher();
+    EXPECT_FALSE(Exists("zynLaunchTemp.exe"));
+
+    dlg.HandOverToTemporaryLauncher();
+    EXPECT_EQ(dlg.started, std::vector<std::string>{"zynLaunchTemp.exe -stage1"});
+    EXPECT_EQ(dlg.m_bClosing, 1);
+    EXPECT_TRUE(host.HasEnded());
+}

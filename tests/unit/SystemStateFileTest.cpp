@@ -1,0 +1,130 @@
+// The system state file: lists, versions, the user interface entry lookup, and the re-read of
+// stage 3.
+#include "config/SystemStateFile.h"
+#include "LaunchHarness.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::string Join(const StringList& list) {
+    std::string text;
+    for (int i = 0; i < list.GetCount(); ++i)
+        text += "<" + list.GetAt(i) + ">";
+    return text;
+}
+
+struct State {
+    StringList deep, orbital, download, update;
+    std::string ui, launch, config, engine, network;
+    void Parse(const std::string& text, const std::string& uiComponent = "UI") {
+        zyn::ParseSystemState(
+            text, uiComponent,
+            {deep, orbital, download, update, ui, launch, config, engine, network});
+    }
+};
+} // namespace
+
+TEST(SystemStateFile, ListKeysAppendInFileOrderKeepingDuplicatesAndEmptyValues) {
+    State s;
+    s.Parse("ZynOrbitalServer=a;\r\nZynDeepResolutionServer=d1;\r\nZynOrbitalServer=b;\r\n"
+            "ZynOrbitalServer=a;\r\nZynDownloadURL=http://dl/;\r\nZynUpdateURL=\r\n"
+            "ZynUpdateURL=http://up/;\r\n");
+    EXPECT_EQ(Join(s.orbital), "<a><b><a>");
+    EXPECT_EQ(Join(s.deep), "<d1>");
+    EXPECT_EQ(Join(s.download), "<http://dl/>");
+    EXPECT_EQ(Join(s.update), "<><http://up/>");
+}
+
+TEST(SystemStateFile, TheValueEndsAtItsLastSemicolon) {
+    State s;
+    s.Parse("ZynOrbitalServer=host1; a comment\r\nZynOrbitalServer=host1;host2;\r\n"
+            "ZynOrbitalServer=no-semicolon\r\n");
+    EXPECT_EQ(Join(s.orbital), "<host1><host1;host2><>");
+}
+
+TEST(SystemStateFile, KeysMatchExactlyAndAnUnendedLastLineIsIgnored) {
+    State s;
+    s.Parse("zynorbitalserver=a;\r\nZynOrbitalServer =b;\r\nZynUI=Default;UI;zynUI.exe;\r\n"
+            "ZynOrbitalServer=c;");
+    EXPECT_EQ(s.orbital.GetCount(), 0);
+}
+
+TEST(SystemStateFile, VersionEntriesSetEveryFieldWhoseNameMatches) {
+    State s;
+    s.Parse("ZynVersion=UI;1.1;\r\nZynVersion=Launch;2.0.0.1;\r\nZynVersion=Config;3;\r\n"
+            "ZynVersion=NetworkServices;4;\r\nZynVersion=Engine;5;\r\nZynVersion=Engine;6;\r\n");
+    EXPECT_EQ(s.ui, "1.1");
+    EXPECT_EQ(s.launch, "2.0.0.1");
+    EXPECT_EQ(s.config, "3");
+    EXPECT_EQ(s.network, "4");
+    EXPECT_EQ(s.engine, "6"); // the later entry wins
+
+    State shared;
+    shared.Parse("ZynVersion=Engine;7.0.2.5;\r\n", "Engine");
+    EXPECT_EQ(shared.ui, "7.0.2.5");
+    EXPECT_EQ(shared.engine, "7.0.2.5");
+}
+
+TEST(SystemStateFile, AVersionEntryWithoutItsInnerSemicolonHasAnEmptyName) {
+    State s;
+    s.Parse("ZynVersion=Engine7;\r\n");
+    EXPECT_EQ(s.engine, "");
+    EXPECT_EQ(s.ui, "");
+    State emptyUI;
+    emptyUI.Parse("ZynVersion=Engine7;\r\n", "");
+    EXPECT_EQ(emptyUI.ui, "Engine7");
+}
+
+TEST(SystemStateFile, UIEntryIsFoundByPrefixAndItsFieldsRunOverTheRestOfTheFile) {
+    std::string component = "UI", executable = "zynUI.exe";
+    const std::string text = "ZynUI=Default;UI;zynUI.exe;\r\nZynUI=Fancy2;F2;f2.exe;\r\n"
+                             "ZynUI=Fancy;F;fancy.exe;\r\n";
+    ASSERT_TRUE(zyn::FindUIEntry(text, "Fancy", component, executable));
+    EXPECT_EQ(component, "F2");
+    EXPECT_EQ(executable, "f2.exe");
+
+    ASSERT_TRUE(zyn::FindUIEntry(text, "", component, executable));
+    EXPECT_EQ(component, "UI");
+    EXPECT_EQ(executable, "zynUI.exe");
+
+    ASSERT_TRUE(
+        zyn::FindUIEntry("ZynUI=X;comp\r\nZynOrbitalServer=o;\r\n", "X", component, executable));
+    EXPECT_EQ(component, "comp\r\nZynOrbitalServer=o");
+    EXPECT_EQ(executable, "");
+
+    ASSERT_TRUE(zyn::FindUIEntry("ZynUI=X", "X", component, executable));
+    EXPECT_EQ(component, "");
+    EXPECT_EQ(executable, "");
+}
+
+TEST(SystemStateFile, AnAbsentUIEntryChangesNothing) {
+    std::string component = "UI", executable = "zynUI.exe";
+    EXPECT_FALSE(zyn::FindUIEntry("ZynUI=Default;A;a.exe;\r\n", "Other", component, executable));
+    EXPECT_FALSE(zyn::FindUIEntry("zynUI=Other;A;a.exe;\r\n", "Other", component, executable));
+    EXPECT_EQ(component, "UI");
+    EXPECT_EQ(executable, "zynUI.exe");
+}
+
+using SystemStateRead = LaunchTest;
+
+TEST_F(SystemStateRead, StageThreeReReadReplacesTheListsButKeepsVersions) {
+    WriteFile("zynSystemConfig.txt", "ZynOrbitalServer=a;\r\nZynOrbitalServer=b;\r\n"
+                                     "ZynOrbitalServer=c;\r\nZynVersion=Engine;1;\r\n");
+    dlg.ReadSystemState();
+    WriteFile("zynSystemConfig.txt", "ZynOrbitalServer=a;\r\nZynOrbitalServer=b;\r\n"
+                                     "ZynOrbitalServer=d;\r\n");
+    dlg.ClearServerLists();
+    dlg.ReadSystemState();
+    EXPECT_EQ(Join(dlg.m_orbitalServers), "<a><b><d>");
+    EXPECT_EQ(dlg.m_strEngineVersion, "1");
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SystemStateRead, AMissingFileEndsTheLaunchWithTheSupportAddress) {
+    dlg.ReadSystemState();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0], "Zyn could not locate its system state file - please visit "
+                             "https://support.zyn.example/launcher for help.");
+    EXPECT_EQ(dlg.m_bClosing, 1);
+    EXPECT_TRUE(host.HasEnded());
+}
