@@ -295,6 +295,7 @@ class LinuxLaunch:
             self.proc.wait()
             rc = "timeout"
         self._reader.join(5)
+        self.proc.stdout.close()
         duration = time.monotonic() - self.started
         return Result(rc, self.scratch.trace_lines(), list(self.stdout_lines), list(self.times),
                       duration)
@@ -336,6 +337,14 @@ def probe(*args, timeout=20.0):
                           env=wine_environment(), stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, timeout=timeout)
     return proc.returncode, proc.stdout.decode("latin-1").replace("\r\n", "\n")
+
+
+WINDOW_CAPTION = "Tarvo Zyn Vantor VII"
+
+
+def probe_escape(caption=WINDOW_CAPTION):
+    """Presses Escape in the launcher's window."""
+    return probe("escape", caption)[0] == 0
 
 
 class WindowsLaunch:
