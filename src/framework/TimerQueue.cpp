@@ -5,6 +5,9 @@
 
 void TimerQueue::Set(unsigned id, uint64_t nowMs, unsigned intervalMs) {
     Kill(id);
+    // A period of 0 would be due again at once, for ever: the loop would never wait.
+    if (intervalMs == 0)
+        intervalMs = 1;
     m_timers.push_back({id, nowMs + intervalMs, intervalMs, m_nextOrder++});
 }
 
