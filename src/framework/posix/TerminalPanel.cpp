@@ -1,7 +1,7 @@
 // Raw keyboard input and in-place drawing for the terminal window.
 // Implements: raw mode without echo or signal keys (Ctrl-C arrives as a key), in-place redraw
 // with ANSI cursor movement, restoration from Close, atexit and the end of the program.
-// Leaves out: colours, resizing while drawn (lines are cut to the width read at each redraw).
+// Leaves out: colours; a terminal narrowed between two redraws may leave stray lines.
 #include "TerminalPanel.h"
 
 #include <cstdlib>
@@ -79,13 +79,20 @@ void TerminalPanel::Draw(const std::vector<std::string>& lines) {
     if (m_drawnLines > 0)
         out += "\x1b[" + std::to_string(m_drawnLines) + "A";
     out += "\r\x1b[J";
+    // Long lines are broken here rather than by the terminal, so that the count of lines to
+    // move back over at the next redraw is known.
     size_t width = static_cast<size_t>(TerminalWidth() - 1);
+    int drawn = 0;
     for (const std::string& line : lines) {
-        // A line that wrapped would break the count of lines to move back over.
-        out += line.size() > width ? line.substr(0, width) : line;
-        out += "\r\n";
+        size_t start = 0;
+        do {
+            out += line.substr(start, width);
+            out += "\r\n";
+            ++drawn;
+            start += width;
+        } while (start < line.size());
     }
-    m_drawnLines = static_cast<int>(lines.size());
+    m_drawnLines = drawn;
     WriteAll(out);
 }
 

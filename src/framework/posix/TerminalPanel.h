@@ -15,7 +15,7 @@ class TerminalPanel {
     void Close();
     bool IsOpen() const { return m_open; }
 
-    // Replaces the lines drawn last by `lines`, each cut to the terminal's width.
+    // Replaces the lines drawn last by `lines`, broken at the terminal's width.
     void Draw(const std::vector<std::string>& lines);
 
     // Keys in a chunk of input; cursor and function key sequences are skipped.
