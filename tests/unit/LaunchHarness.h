@@ -2,6 +2,7 @@
 // starts are recorded instead of made.
 #pragma once
 
+#include "App.h"
 #include "FakeDialogHost.h"
 #include "ScratchDir.h"
 #include "launch/ZynLaunchDlg.h"
@@ -25,6 +26,8 @@ class LaunchTest : public ScratchDirTest {
   protected:
     void SetUp() override {
         ScratchDirTest::SetUp();
+        // As the program does before its window opens; Windows has no sockets without it.
+        ASSERT_TRUE(AfxSocketInit());
         DialogHost::Install(&host);
     }
     void TearDown() override {
