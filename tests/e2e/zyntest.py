@@ -372,14 +372,16 @@ class WindowsLaunch:
         return False
 
     def wait(self, timeout=40.0, answer_messages=True, caption="zynLaunch"):
-        """Waits for the end; every message box the trace reports is answered with OK."""
+        """Waits for the end; every message box the trace reports is answered with OK by the
+        probe, which also reads the box's own text (Result.box_texts)."""
         deadline = time.monotonic() + timeout
-        answered = 0
+        box_texts = []
         while self.proc.poll() is None and time.monotonic() < deadline:
             messages = [l for l in self.scratch.trace_lines() if l.startswith("message ")]
-            if answer_messages and len(messages) > answered:
-                if probe("press", caption, "OK", timeout=10)[0] == 0:
-                    answered += 1
+            if answer_messages and len(messages) > len(box_texts):
+                status, text = probe("answer", caption, "10000")
+                if status == 0:
+                    box_texts.append(text.rstrip("\n"))
                     continue
             time.sleep(0.05)
         if self.proc.poll() is None:
@@ -388,7 +390,9 @@ class WindowsLaunch:
             rc = "timeout"
         else:
             rc = self.proc.returncode
-        return Result(rc, self.scratch.trace_lines(), [], [], time.monotonic() - self.started)
+        result = Result(rc, self.scratch.trace_lines(), [], [], time.monotonic() - self.started)
+        result.box_texts = box_texts
+        return result
 
 
 def run_windows(scratch, args=(), timeout=40.0, name="zynLaunch.exe"):
