@@ -1,0 +1,93 @@
+// The system services' contract, held by every backend: files by bare name, byte for byte,
+// with 64-bit sizes; copy and replace over existing files; process start failures; dates.
+#include "System.h"
+#include "ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SystemTest : public ScratchDirTest {};
+
+// Line ends, a zero byte and bytes above 127: a text-mode open would change some of them.
+const std::string kAwkwardBytes = std::string("a\r\nb\nc\rd\0e\x1a\xff\x80", 13) + "\r\n";
+
+TEST_F(SystemTest, FilesRoundTripByteForByteAndRewritingTruncates) {
+    ASSERT_TRUE(sys::WriteWholeFile("round.bin", kAwkwardBytes));
+    EXPECT_EQ(ReadFile("round.bin"), kAwkwardBytes);
+    std::string contents = "left over";
+    ASSERT_TRUE(sys::ReadWholeFile("round.bin", contents));
+    EXPECT_EQ(contents, kAwkwardBytes);
+
+    ASSERT_TRUE(sys::WriteWholeFile("round.bin", "short"));
+    ASSERT_TRUE(sys::ReadWholeFile("round.bin", contents));
+    EXPECT_EQ(contents, "short");
+
+    ASSERT_TRUE(sys::WriteWholeFile("empty.txt", ""));
+    ASSERT_TRUE(sys::ReadWholeFile("empty.txt", contents));
+    EXPECT_EQ(contents, "");
+}
+
+TEST_F(SystemTest, MissingFilesFailEveryTestAndRead) {
+    std::string contents;
+    uint64_t size = 7;
+    EXPECT_FALSE(sys::ReadWholeFile("missing.txt", contents));
+    EXPECT_FALSE(sys::CanOpenForReading("missing.txt"));
+    EXPECT_FALSE(sys::GetOpenableFileSize("missing.txt", size));
+    EXPECT_FALSE(sys::DeleteFile("missing.txt"));
+    EXPECT_FALSE(sys::CopyFile("missing.txt", "copy.txt"));
+    EXPECT_FALSE(Exists("copy.txt"));
+    EXPECT_FALSE(sys::ReplaceFile("missing.txt", "target.txt"));
+    std::string version = "unchanged";
+    EXPECT_FALSE(sys::ReadFileVersion("missing.exe", version));
+}
+
+TEST_F(SystemTest, SizesAreExactAtTheCompletenessBoundary) {
+    WriteSized("short.dll", 49999);
+    WriteSized("whole.dll", 50000);
+    uint64_t size = 0;
+    ASSERT_TRUE(sys::GetOpenableFileSize("short.dll", size));
+    EXPECT_EQ(size, 49999u);
+    ASSERT_TRUE(sys::GetOpenableFileSize("whole.dll", size));
+    EXPECT_EQ(size, 50000u);
+    EXPECT_TRUE(sys::CanOpenForReading("whole.dll"));
+}
+
+TEST_F(SystemTest, CopyAndReplaceOverwriteAnExistingTarget) {
+    WriteFile("new.exe", "new contents");
+    WriteFile("old.exe", "old contents that are longer");
+    ASSERT_TRUE(sys::CopyFile("new.exe", "old.exe"));
+    EXPECT_EQ(ReadFile("old.exe"), "new contents");
+    EXPECT_EQ(ReadFile("new.exe"), "new contents");
+
+    WriteFile("fresh.txt", "fresh");
+    WriteFile("stale.txt", "stale and longer");
+    ASSERT_TRUE(sys::ReplaceFile("fresh.txt", "stale.txt"));
+    EXPECT_EQ(ReadFile("stale.txt"), "fresh");
+    EXPECT_FALSE(Exists("fresh.txt"));
+
+    ASSERT_TRUE(sys::DeleteFile("stale.txt"));
+    EXPECT_FALSE(Exists("stale.txt"));
+}
+
+TEST_F(SystemTest, FileWithoutVersionInformationHasNoVersion) {
+    WriteSized("plain.exe", 60000);
+    std::string version;
+    EXPECT_FALSE(sys::ReadFileVersion("plain.exe", version));
+}
+
+TEST_F(SystemTest, ProgramThatDoesNotExistIsNotStarted) {
+    EXPECT_FALSE(sys::StartProcess("zynNoSuchProgram.exe -mode engine", "."));
+}
+
+TEST_F(SystemTest, LocalDateKeepsCalendarFieldsInTheirUsualRanges) {
+    // 2024-02-29 12:00 UTC is the same date in every time zone within twelve hours of UTC.
+    sys::LocalDate date = sys::ToLocalDate(1709208000);
+    EXPECT_EQ(date.year, 2024);
+    EXPECT_EQ(date.month, 2);
+    EXPECT_EQ(date.day, 29);
+    // Some time after this test was written.
+    EXPECT_GT(sys::CalendarTime(), 1767225600 - 1);
+}
+
+} // namespace
