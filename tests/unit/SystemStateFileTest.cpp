@@ -92,6 +92,11 @@ TEST(SystemStateFile, UIEntryIsFoundByPrefixAndItsFieldsRunOverTheRestOfTheFile)
     EXPECT_EQ(component, "comp\r\nZynOrbitalServer=o");
     EXPECT_EQ(executable, "");
 
+    // Fields are counted from the marker, so a name holding ';' shifts them.
+    ASSERT_TRUE(zyn::FindUIEntry("ZynUI=a;b;comp;exe;\r\n", "a;b", component, executable));
+    EXPECT_EQ(component, "b");
+    EXPECT_EQ(executable, "comp");
+
     ASSERT_TRUE(zyn::FindUIEntry("ZynUI=X", "X", component, executable));
     EXPECT_EQ(component, "");
     EXPECT_EQ(executable, "");
