@@ -1,0 +1,143 @@
+// What only the Windows backend does: file sharing, the proxy setting in the registry, process
+// start with a command line and a current directory, version resources.
+#include "../ScratchDir.h"
+#include "System.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Win32SystemTest : public ScratchDirTest {};
+
+HANDLE Open(const char* name, DWORD access, DWORD share) {
+    return CreateFileA(name, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TEST_F(Win32SystemTest, WholeReadsNeedTheFileToThemselvesWhileTestsShareWithReaders) {
+    WriteSized("zynUI.exe", 50000);
+    HANDLE reader = Open("zynUI.exe", GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    std::string contents;
+    uint64_t size = 0;
+    EXPECT_FALSE(sys::ReadWholeFile("zynUI.exe", contents));
+    // A program that runs keeps its own file open for reading: it still counts as present.
+    EXPECT_TRUE(sys::CanOpenForReading("zynUI.exe"));
+    EXPECT_TRUE(sys::GetOpenableFileSize("zynUI.exe", size));
+    EXPECT_EQ(size, 50000u);
+    CloseHandle(reader);
+
+    // A file still being written is neither present nor readable.
+    HANDLE writer = Open("zynUI.exe", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(sys::CanOpenForReading("zynUI.exe"));
+    EXPECT_FALSE(sys::GetOpenableFileSize("zynUI.exe", size));
+    CloseHandle(writer);
+
+    EXPECT_TRUE(sys::ReadWholeFile("zynUI.exe", contents));
+    EXPECT_EQ(contents.size(), 50000u);
+}
+
+// Sets the current user's proxy values for one test and puts the old ones back afterwards.
+class ProxyRegistryTest : public ::testing::Test {
+  protected:
+    static constexpr const char* kKey =
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+    void SetUp() override {
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                  nullptr, &m_key, nullptr),
+                  ERROR_SUCCESS);
+        Save("ProxyServer", m_server);
+        Save("ProxyEnable", m_enable);
+    }
+    void TearDown() override {
+        Restore("ProxyServer", m_server);
+        Restore("ProxyEnable", m_enable);
+        RegCloseKey(m_key);
+    }
+    void SetServer(const std::string& text) {
+        RegSetValueExA(m_key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    }
+    void SetEnable(DWORD value) {
+        RegSetValueExA(m_key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+    }
+    void Remove(const char* name) { RegDeleteValueA(m_key, name); }
+
+  private:
+    struct Saved {
+        bool present = false;
+        DWORD type = 0;
+        std::string data;
+    };
+    void Save(const char* name, Saved& saved) {
+        DWORD size = 0;
+        saved.present =
+            RegQueryValueExA(m_key, name, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS;
+        saved.data.assign(size, '\0');
+        if (saved.present)
+            RegQueryValueExA(m_key, name, nullptr, &saved.type,
+                             reinterpret_cast<BYTE*>(saved.data.data()), &size);
+    }
+    void Restore(const char* name, const Saved& saved) {
+        if (!saved.present) {
+            RegDeleteValueA(m_key, name);
+            return;
+        }
+        RegSetValueExA(m_key, name, 0, saved.type, reinterpret_cast<const BYTE*>(saved.data.data()),
+                       static_cast<DWORD>(saved.data.size()));
+    }
+    HKEY m_key = nullptr;
+    Saved m_server, m_enable;
+};
+
+TEST_F(ProxyRegistryTest, ValuesAreReadAsStoredAndMissingOnesStayZero) {
+    SetServer("ftp=10.0.0.1:21;socks=10.0.0.2:1080");
+    SetEnable(1);
+    sys::ProxySetting setting = sys::ReadProxySetting();
+    EXPECT_EQ(setting.enabled, 1u);
+    EXPECT_EQ(setting.server, "ftp=10.0.0.1:21;socks=10.0.0.2:1080");
+
+    Remove("ProxyEnable");
+    setting = sys::ReadProxySetting();
+    EXPECT_EQ(setting.enabled, 0u);
+    EXPECT_EQ(setting.server, "ftp=10.0.0.1:21;socks=10.0.0.2:1080");
+
+    Remove("ProxyServer");
+    SetEnable(1);
+    setting = sys::ReadProxySetting();
+    EXPECT_EQ(setting.enabled, 1u);
+    EXPECT_EQ(setting.server, "");
+}
+
+TEST_F(ProxyRegistryTest, ServerTextLongerThanTheBufferIsNotReadAtAll) {
+    SetEnable(1);
+    // 1023 characters and the zero fit the 1024-byte buffer exactly; one more does not.
+    SetServer(std::string(1018, 'h') + ":3128");
+    EXPECT_EQ(sys::ReadProxySetting().server.size(), 1023u);
+    SetServer(std::string(1019, 'h') + ":3128");
+    EXPECT_EQ(sys::ReadProxySetting().server, "");
+}
+
+TEST_F(Win32SystemTest, StartedProcessGetsItsCommandLineAndDirectoryAndRunsDetached) {
+    // cmd writes what it is told into its current directory; the launcher does not wait.
+    ASSERT_TRUE(sys::StartProcess("cmd.exe /c echo started> child.txt", "."));
+    std::string contents;
+    for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", contents); ++i)
+        Sleep(50);
+    EXPECT_EQ(contents, "started\r\n");
+}
+
+TEST_F(Win32SystemTest, VersionTextComesFromTheFirstTranslation) {
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string version;
+    ASSERT_TRUE(sys::ReadFileVersion(std::string(system) + "\\kernel32.dll", version));
+    EXPECT_FALSE(version.empty());
+    EXPECT_NE(version.find('.'), std::string::npos) << version;
+}
+
+} // namespace
