@@ -112,6 +112,9 @@ class TerminalMode(LaunchTestCase):
                 self.assertIn(INITIAL_STATUS, screen)
                 # Keys reach the program unechoed while the panel is up.
                 self.assertIn("-echo", term.pane_settings().split())
+                # Cursor and function keys begin with the Escape byte but are not Escape.
+                term.tmux("send-keys", "-t", "0", "Up", "F5", "x")
+                self.assertIsNone(term.exit_status(timeout=0.3))
                 close(term)
                 self.assertEqual(term.exit_status(), 2)
                 self.assertTerminalRestored(term)

@@ -66,7 +66,7 @@ std::string AfxGetFirstArgument() {
 }
 
 void AfxMessageBox(const std::string& text) {
-    PlatformDialogHost().MessageBox(text, AfxGetAppName());
+    DialogHost::Current().MessageBox(text, AfxGetAppName());
 }
 
 std::string AfxLoadString(int id) {

@@ -1,9 +1,11 @@
 // Raw keyboard input and in-place drawing for the terminal window.
 // Implements: raw mode without echo or signal keys (Ctrl-C arrives as a key), in-place redraw
-// with ANSI cursor movement, restoration from Close, atexit and the end of the program.
-// Leaves out: colours; a terminal narrowed between two redraws may leave stray lines.
+// with ANSI cursor movement, restoration from Close, atexit, SIGQUIT and SIGABRT.
+// Leaves out: colours; a terminal narrowed between two redraws may leave stray lines; crashes
+// (SIGSEGV stays with the sanitizers, which report it).
 #include "TerminalPanel.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -43,12 +45,29 @@ void RestoreTerminal() {
     }
 }
 
+namespace {
+// A program that dies of a signal runs no atexit handler: give the terminal back first, then
+// die of the same signal. Only calls that are safe in a signal handler happen here.
+void RestoreAndDie(int signo) {
+    if (g_saved)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedSettings);
+    if (g_cursorHidden) {
+        if (write(STDOUT_FILENO, "\x1b[?25h", 6) < 0) {
+        }
+    }
+    signal(signo, SIG_DFL);
+    raise(signo);
+}
+} // namespace
+
 void TerminalPanel::Open() {
     if (m_open)
         return;
     static bool registered = false;
     if (!registered) {
         std::atexit(RestoreTerminal);
+        for (int signo : {SIGQUIT, SIGABRT})
+            signal(signo, RestoreAndDie);
         registered = true;
     }
     if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &g_savedSettings) == 0) {
