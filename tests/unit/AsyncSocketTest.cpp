@@ -138,8 +138,7 @@ TEST_F(AsyncSocketTest, NameThatDoesNotResolveFailsAtOnceWithoutNotification) {
     EXPECT_FALSE(client.Connect("no-such-host.invalid", 80));
     EXPECT_LT(client.SendTo("x", 1, 80, "no-such-host.invalid"), 0);
     PumpFor(10);
-    EXPECT_FALSE(client.Saw("connect"));
-    EXPECT_FALSE(client.Saw("connect failed"));
+    EXPECT_EQ(client.events, std::vector<std::string>{});
 }
 
 TEST_F(AsyncSocketTest, DatagramsGoBothWaysWithTheSenderAsDottedAddress) {

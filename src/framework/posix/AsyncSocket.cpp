@@ -106,6 +106,7 @@ bool CAsyncSocket::Accept(CAsyncSocket& connected) {
     // The new socket takes over the listener's events and, as on Windows, is writable at once.
     SocketDispatcher::Register(connected, client, SOCK_STREAM_TYPE, s->events);
     SocketDispatcher::Find(client)->wantWrite = true;
+    SocketDispatcher::Find(client)->connected = true;
     return true;
 }
 

@@ -41,6 +41,10 @@ short SocketDispatcher::Wanted(int fd) {
     State* s = Find(fd);
     if (!s || s->closed)
         return 0;
+    // A stream that is neither listening nor connected has nothing to report, though poll()
+    // calls it hung up.
+    if (s->type == SOCK_STREAM_TYPE && !s->listening && !s->connecting && !s->connected)
+        return 0;
     short want = 0;
     if (s->connecting || s->wantWrite)
         want |= POLLOUT;
@@ -93,10 +97,12 @@ void SocketDispatcher::Ready(int fd, short revents) {
             return;
         int error = PendingError(fd);
         s->connecting = false;
-        if (error != 0)
+        if (error != 0) {
             s->closed = true;
-        else
+        } else {
+            s->connected = true;
             s->wantWrite = true;
+        }
         Deliver(fd, FD_CONNECT_EVENT, error);
         s = Find(fd);
         if (!s || error != 0)

@@ -14,6 +14,7 @@ class SocketDispatcher {
         long events;
         bool listening = false;
         bool connecting = false;
+        bool connected = false; // a stream with a peer: accepted, or its connect succeeded
         bool readArmed = true;  // re-armed by each Receive/ReceiveFrom/Accept, as Windows does
         bool wantWrite = false; // one OnSend owed
         bool closed = false;    // OnClose delivered or the connection failed: no more events
