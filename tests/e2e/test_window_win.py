@@ -45,8 +45,8 @@ def import_registry(text):
 def screenshot(name):
     os.makedirs(SCREENSHOTS, exist_ok=True)
     path = os.path.join(SCREENSHOTS, name)
-    subprocess.run(["import", "-window", "root", path], stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=30)
+    subprocess.run(["import", "-window", "root", "-crop", "640x400+0+0", path],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
     return path
 
 

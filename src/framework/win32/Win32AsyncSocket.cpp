@@ -271,8 +271,9 @@ unsigned CAsyncSocket::GetLocalPort() const {
 }
 
 void AfxPumpEvents(int timeoutMs) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs),
-                              QS_ALLINPUT);
+    // Input already in the queue counts too, not only what arrived since the last look.
+    MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs),
+                                QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
