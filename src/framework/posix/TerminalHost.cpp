@@ -52,6 +52,12 @@ int TerminalHost::RunModal(CDialog& dialog) {
     m_ended = false;
     m_result = 0;
     m_timers.Clear();
+    // A new window: what an earlier run showed is gone.
+    m_caption.clear();
+    m_status.clear();
+    m_statusId = m_progressId = m_pictureId = m_bitmap = 0;
+    m_low = m_pos = 0;
+    m_high = 100;
     if (const DialogTemplate* t = FindDialogTemplate(dialog.GetTemplateId())) {
         m_caption = t->caption ? t->caption : "";
         for (const DialogControl& c : t->controls) {
