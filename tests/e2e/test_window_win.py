@@ -7,7 +7,8 @@ import subprocess
 import tempfile
 
 from zyntest import (BIN_DIR, INITIAL_STATUS, NO_STATE_FILE_PREFIX, NO_STATE_FILE_SUFFIX,
-                     LaunchTestCase, WindowsLaunch, main, probe, wine_environment)
+                     LaunchTestCase, WindowsLaunch, main, probe, wine_environment,
+                     wineserver_restart)
 
 CAPTION = "Tarvo Zyn Vantor VII"
 SCREENSHOTS = os.path.join(BIN_DIR, "..", "screenshots")
@@ -63,6 +64,8 @@ class LaunchWindow(LaunchTestCase):
     def setUpClass(cls):
         super().setUpClass()
         import_registry(VIRTUAL_DESKTOP_ON)
+        # The desktop setting is read when Wine's session starts: start a new one.
+        wineserver_restart()
 
     @classmethod
     def tearDownClass(cls):
