@@ -1,8 +1,8 @@
 // Starting detached programs from Windows-style command lines on Linux.
 // Implements: the words as a Windows C runtime would split them; the program looked up as
 // Windows does (the launcher's folder, the current directory, PATH; ".exe" appended to a name
-// without extension); a new session, standard input from /dev/null, default signals; no
-// zombie is ever left, and exec failures are reported as false.
+// without extension); a new session with default signals, standard input, output and error on
+// /dev/null and no other descriptor inherited; no zombie is ever left; exec failures give false.
 // Leaves out: the Windows search of the system folders.
 #include "CommandLine.h"
 #include "System.h"
@@ -98,7 +98,12 @@ bool StartProcess(const std::string& commandLine, const std::string& currentDire
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
+    // Detached like a program a Windows GUI starts: no share in the launcher's terminal or
+    // pipes (its standard output carries the window's lines), and none of its other files.
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     if (!currentDirectory.empty())
         posix_spawn_file_actions_addchdir_np(&actions, currentDirectory.c_str());
     sigset_t none, all;
