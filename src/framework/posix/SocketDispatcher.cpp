@@ -19,7 +19,8 @@ std::map<int, SocketDispatcher::State>& SocketDispatcher::Registry() {
 
 void SocketDispatcher::Register(CAsyncSocket& socket, int fd, int type, long events) {
     SetHandle(socket, fd);
-    State state{&socket, type, events};
+    static uint64_t nextSerial = 1;
+    State state{&socket, type, events, nextSerial++};
     // Windows reports a datagram socket writable as soon as it exists.
     state.wantWrite = type == SOCK_DGRAM_TYPE;
     Registry()[fd] = state;
@@ -35,6 +36,11 @@ void SocketDispatcher::Unregister(int fd) {
 SocketDispatcher::State* SocketDispatcher::Find(int fd) {
     auto it = Registry().find(fd);
     return it == Registry().end() ? nullptr : &it->second;
+}
+
+SocketDispatcher::State* SocketDispatcher::Find(int fd, uint64_t serial) {
+    State* s = Find(fd);
+    return s && s->serial == serial ? s : nullptr;
 }
 
 short SocketDispatcher::Wanted(int fd) {
@@ -53,9 +59,10 @@ short SocketDispatcher::Wanted(int fd) {
     return want;
 }
 
-void SocketDispatcher::Deliver(int fd, int event, int error) {
-    // Looked up again for every notification: an earlier handler may have destroyed it.
-    State* s = Find(fd);
+void SocketDispatcher::Deliver(int fd, uint64_t serial, int event, int error) {
+    // Looked up again for every notification: an earlier handler may have destroyed it, and
+    // a socket made since may have been given the same descriptor.
+    State* s = Find(fd, serial);
     if (!s || !(s->events & event))
         return;
     CAsyncSocket* socket = s->socket;
@@ -92,6 +99,7 @@ void SocketDispatcher::Ready(int fd, short revents) {
     State* s = Find(fd);
     if (!s)
         return;
+    const uint64_t serial = s->serial;
     if (s->connecting) {
         if (!(revents & (POLLOUT | POLLERR | POLLHUP)))
             return;
@@ -103,15 +111,15 @@ void SocketDispatcher::Ready(int fd, short revents) {
             s->connected = true;
             s->wantWrite = true;
         }
-        Deliver(fd, FD_CONNECT_EVENT, error);
-        s = Find(fd);
+        Deliver(fd, serial, FD_CONNECT_EVENT, error);
+        s = Find(fd, serial);
         if (!s || error != 0)
             return;
     }
     if ((revents & POLLOUT) && s->wantWrite) {
         s->wantWrite = false;
-        Deliver(fd, FD_WRITE_EVENT, 0);
-        s = Find(fd);
+        Deliver(fd, serial, FD_WRITE_EVENT, 0);
+        s = Find(fd, serial);
         if (!s)
             return;
     }
@@ -119,7 +127,7 @@ void SocketDispatcher::Ready(int fd, short revents) {
         return;
     if (s->listening) {
         s->readArmed = false;
-        Deliver(fd, FD_ACCEPT_EVENT, 0);
+        Deliver(fd, serial, FD_ACCEPT_EVENT, 0);
         return;
     }
     if (s->type == SOCK_DGRAM_TYPE) {
@@ -127,14 +135,14 @@ void SocketDispatcher::Ready(int fd, short revents) {
             PendingError(fd); // an ICMP report on a datagram socket: read it so poll calms down
         if (revents & POLLIN) {
             s->readArmed = false;
-            Deliver(fd, FD_READ_EVENT, 0);
+            Deliver(fd, serial, FD_READ_EVENT, 0);
         }
         return;
     }
     int available = 0;
     if (ioctl(fd, FIONREAD, &available) == 0 && available > 0) {
         s->readArmed = false;
-        Deliver(fd, FD_READ_EVENT, 0);
+        Deliver(fd, serial, FD_READ_EVENT, 0);
         return;
     }
     // Nothing left to read: the stream has ended, cleanly or by a reset.
@@ -142,7 +150,7 @@ void SocketDispatcher::Ready(int fd, short revents) {
     ssize_t n = recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n > 0) {
         s->readArmed = false;
-        Deliver(fd, FD_READ_EVENT, 0);
+        Deliver(fd, serial, FD_READ_EVENT, 0);
         return;
     }
     int error = 0;
@@ -152,5 +160,5 @@ void SocketDispatcher::Ready(int fd, short revents) {
         error = errno;
     }
     s->closed = true;
-    Deliver(fd, FD_CLOSE_EVENT, error);
+    Deliver(fd, serial, FD_CLOSE_EVENT, error);
 }

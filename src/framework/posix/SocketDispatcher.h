@@ -4,6 +4,7 @@
 
 #include "AsyncSocket.h"
 
+#include <cstdint>
 #include <map>
 
 class SocketDispatcher {
@@ -12,6 +13,7 @@ class SocketDispatcher {
         CAsyncSocket* socket;
         int type;
         long events;
+        uint64_t serial = 0; // tells a socket from a later one that reuses its descriptor
         bool listening = false;
         bool connecting = false;
         bool connected = false; // a stream with a peer: accepted, or its connect succeeded
@@ -23,6 +25,8 @@ class SocketDispatcher {
     static void Register(CAsyncSocket& socket, int fd, int type, long events);
     static void Unregister(int fd);
     static State* Find(int fd);
+    // The socket registered as `serial` on `fd`, if it is still there.
+    static State* Find(int fd, uint64_t serial);
     static int Fd(const CAsyncSocket& socket) { return static_cast<int>(socket.m_hSocket); }
     static void SetHandle(CAsyncSocket& socket, int fd) {
         socket.m_hSocket = fd < 0 ? INVALID_SOCKET_HANDLE : static_cast<SocketHandle>(fd);
@@ -31,6 +35,6 @@ class SocketDispatcher {
   private:
     static short Wanted(int fd);
     static void Ready(int fd, short revents);
-    static void Deliver(int fd, int event, int error);
+    static void Deliver(int fd, uint64_t serial, int event, int error);
     static std::map<int, State>& Registry();
 };
