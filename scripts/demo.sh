@@ -42,9 +42,11 @@ sleep 0.3
 echo
 echo "zynLaunch ended with exit status $status"
 echo
-echo "Programs started (name, command line, current directory):"
+echo "Programs started:"
 if [[ -f "$demo/zynStub.log" ]]; then
-    tr '\037' ' ' <"$demo/zynStub.log" | sed 's/^/  /'
+    # Log fields: name, command line (words joined by 0x1f), current directory.
+    tr '\037' ' ' <"$demo/zynStub.log" |
+        awk -F '\t' '{ printf "  %s\n    command line: %s\n    directory:    %s\n", $1, $2, $3 }'
 else
     echo "  (none)"
 fi

@@ -22,8 +22,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
+phase_start=$(date +%s)
+phase() { # prints how long the previous phase took, then names the next one
+    local now
+    now=$(date +%s)
+    echo "== $1 (previous step: $((now - phase_start)) s)"
+    phase_start=$now
+}
+
 for preset in native native-asan mingw; do
-    echo "== build $preset"
+    phase "build $preset"
     cmake --preset "$preset" >"build/$preset.log" 2>&1 || { cat "build/$preset.log"; exit 1; }
     cmake --build --preset "$preset" >>"build/$preset.log" 2>&1 || {
         cat "build/$preset.log"
@@ -48,7 +56,7 @@ if [[ ! -s "$display_file" ]]; then
 fi
 export DISPLAY=":$(head -n1 "$display_file")"
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-    echo "== creating Wine prefix"
+    phase "creating Wine prefix"
     wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
@@ -56,7 +64,7 @@ fi
 passed=0
 failed=0
 for preset in native native-asan mingw; do
-    echo "== test $preset"
+    phase "test $preset"
     log=$(mktemp)
     ctest --preset "$preset" 2>&1 | tee "$log"
     summary=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n1)
@@ -70,5 +78,6 @@ for preset in native native-asan mingw; do
     rm -f "$log"
 done
 
+phase "done"
 echo "== $passed passed, $failed failed ($(($(date +%s) - started)) s)"
 ((failed == 0))
