@@ -1,7 +1,7 @@
 """Which programs a launch of the Linux program starts: configuration mode and the user's
 "zynLaunch" choice."""
 
-from zyntest import (DEFAULT_OPTIONS, DEFAULT_USER_CONFIG, LaunchTestCase, Scratch,
+from zyntest import (DEFAULT_USER_CONFIG, LaunchTestCase, Scratch,
                      expected_engine_words, main, run_linux_parallel)
 
 ORBITALS = ("orb1.example.net:4000", "orb2.example.net:4000")
@@ -60,8 +60,8 @@ class RunModes(LaunchTestCase):
         self.assertNotIn("status starting zynUI", engine_only.lines)
         ui_only = self.results["ui_only"]
         self.assertNotIn("status starting zynEngine..", ui_only.lines)
-        self.assertEqual(ui_only.lines[-4:], ["progress 90", "progress 100",
-                                              "status starting zynUI", "status closing zynLaunch.."])
+        self.assertEqual(ui_only.lines[-4:], [
+            "progress 90", "progress 100", "status starting zynUI", "status closing zynLaunch.."])
 
     def test_engine_options_skip_the_launch_choice(self):
         (engine,) = self.scratches["engine_only"].stub_starts(expected=1)

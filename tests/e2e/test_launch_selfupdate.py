@@ -36,7 +36,8 @@ class SelfUpdate(LaunchTestCase):
     def test_stage1_replaces_the_launcher_starts_it_and_ends_at_stage_3(self):
         scratch, result = self.s["stage1"], self.results["stage1"]
         self.assertEqual(result.returncode, 0)
-        self.assertEqual(result.lines[-2:], ["progress 40", "status processing system directives.."])
+        self.assertEqual(result.lines[-2:],
+                         ["progress 40", "status processing system directives.."])
         self.assertEqual(scratch.read("zynLaunch.exe"), scratch.read("zynLaunchTemp.exe"))
         (start,) = scratch.stub_starts(expected=1)
         self.assertEqual(start.name, "zynLaunch.exe")

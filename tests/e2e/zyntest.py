@@ -24,10 +24,8 @@ Conventions the tests rely on:
 import contextlib
 import os
 import shutil
-import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import threading
 import time
@@ -42,7 +40,8 @@ NETNS_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
 # The user configuration file the launcher writes when there is none (181 bytes).
 DEFAULT_USER_CONFIG = (b"[ZynUserConfig]\r\nzynUsername=!\r\nzynPassword=!\r\nzynPort=0\r\n"
                        b"zynDeepPort=0\r\nzynAccept=LOCAL\r\nzynTimeout=NOUI\r\nzynNIC=0\r\n"
-                       b"zynLaunch=BOTH\r\nzynHomeBrew=OFF\r\nzynWireless=\r\nzynUI=Default\r\n\r\n")
+                       b"zynLaunch=BOTH\r\nzynHomeBrew=OFF\r\nzynWireless=\r\n"
+                       b"zynUI=Default\r\n\r\n")
 
 # Components a launch needs present and complete before it starts anything.
 COMPONENTS = ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll")
@@ -301,10 +300,6 @@ class LinuxLaunch:
                       duration)
 
 
-def run_linux(scratch, args=(), timeout=30.0, isolated=False):
-    return LinuxLaunch(scratch, args, isolated).wait(timeout)
-
-
 def run_linux_parallel(jobs, timeout=30.0):
     """Runs several launches at once, each in a network namespace of its own: JOBS is a list of
     (scratch, args); returns their results in the same order."""
@@ -395,17 +390,6 @@ class WindowsLaunch:
         return result
 
 
-def run_windows(scratch, args=(), timeout=40.0, name="zynLaunch.exe"):
-    return WindowsLaunch(scratch, args, name).wait(timeout)
-
-
-def run(scratch, args=(), timeout=40.0):
-    """The launcher of this build, run to its end."""
-    if PLATFORM == "win32":
-        return run_windows(scratch, args, timeout)
-    return run_linux(scratch, args, timeout)
-
-
 # ---- the network ---------------------------------------------------------------------------
 
 
@@ -440,9 +424,6 @@ class LaunchTestCase(unittest.TestCase):
 
     def scratch(self):
         return Scratch(self)
-
-    def assertStartedAlone(self, starts, name):
-        self.assertEqual([s.name for s in starts], [name], starts)
 
 
 def main():
