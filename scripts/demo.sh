@@ -6,8 +6,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/setup.sh
+echo "Building the Linux program (build/native)..."
 cmake --preset native >/dev/null
-cmake --build --preset native >/dev/null
+cmake --build --preset native --target zynLaunch zynStub >/dev/null
 
 bin=$root/build/native/bin
 demo=$(mktemp -d /tmp/zyn-demo-XXXXXX)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: the Linux program (plain and with sanitizers) and the Windows program under
-# Wine with its own prefix and its own X display. Ends with "N passed, M failed".
+# Wine with its own prefix and its own X display. Ends with the line "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -79,5 +79,6 @@ for preset in native native-asan mingw; do
 done
 
 phase "done"
-echo "== $passed passed, $failed failed ($(($(date +%s) - started)) s)"
+echo "== all tests took $(($(date +%s) - started)) s"
+echo "$passed passed, $failed failed"
 ((failed == 0))
