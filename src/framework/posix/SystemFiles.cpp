@@ -47,8 +47,9 @@ int OpenForReading(const std::string& name) {
     return fd;
 }
 
-bool ReadAll(int fd, std::string& contents) {
-    std::string data;
+// Reads to the end, handing each block to `sink`; false on a read error or when the sink
+// refuses a block.
+template <class Sink> bool ReadBlocks(int fd, Sink sink) {
     char buffer[65536];
     for (;;) {
         ssize_t n = read(fd, buffer, sizeof buffer);
@@ -57,9 +58,19 @@ bool ReadAll(int fd, std::string& contents) {
         if (n < 0)
             return false;
         if (n == 0)
-            break;
-        data.append(buffer, static_cast<size_t>(n));
+            return true;
+        if (!sink(buffer, static_cast<size_t>(n)))
+            return false;
     }
+}
+
+bool ReadAll(int fd, std::string& contents) {
+    std::string data;
+    if (!ReadBlocks(fd, [&data](const char* block, size_t size) {
+            data.append(block, size);
+            return true;
+        }))
+        return false;
     contents = std::move(data);
     return true;
 }
@@ -119,19 +130,9 @@ bool CopyFile(const std::string& from, const std::string& to) {
     if (!out.Ok())
         return false;
     fchmod(out.Get(), st.st_mode & 07777);
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(in.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        if (!WriteAll(out.Get(), buffer, static_cast<size_t>(n)))
-            return false;
-    }
-    return out.Close();
+    return ReadBlocks(in.Get(), [&out](const char* block,
+                                       size_t size) { return WriteAll(out.Get(), block, size); }) &&
+           out.Close();
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
