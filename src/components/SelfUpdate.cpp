@@ -12,10 +12,10 @@ const char* const kIncomingLauncher = "zynLaunchNew.tmp";
 } // namespace
 
 void CZynLaunchDlg::ReplaceLauncher() {
-    if (sys::CopyFile(kTemporaryLauncher, kIncomingLauncher)) {
-        if (!sys::ReplaceFile(kIncomingLauncher, kLauncher))
-            sys::DeleteFile(kIncomingLauncher);
-    }
+    // A copy cut short leaves a partial file behind, as does a rename that fails.
+    if (!sys::CopyFile(kTemporaryLauncher, kIncomingLauncher) ||
+        !sys::ReplaceFile(kIncomingLauncher, kLauncher))
+        sys::DeleteFile(kIncomingLauncher);
     StartProcess(std::string(kLauncher) + " -stage2", ".");
     CloseLauncher();
 }
