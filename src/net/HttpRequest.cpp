@@ -1,0 +1,24 @@
+// The two GET requests of a launch: the system state and a component.
+#include "net/HttpRequest.h"
+
+namespace zyn {
+
+namespace {
+
+std::string BuildGet(const HttpUrl& url, bool viaProxy, const char* extraHeaders) {
+    const std::string target = viaProxy ? "http://" + url.authority + url.path : url.path;
+    return "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\n" + extraHeaders +
+           "Connection: close\r\n\r\n";
+}
+
+} // namespace
+
+std::string BuildStateRequest(const HttpUrl& url, bool viaProxy) {
+    return BuildGet(url, viaProxy, "Accept: text/xml\r\n");
+}
+
+std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy) {
+    return BuildGet(url, viaProxy, "");
+}
+
+} // namespace zyn

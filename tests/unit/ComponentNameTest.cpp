@@ -1,0 +1,18 @@
+// The name a component is requested and written under.
+#include "net/ComponentName.h"
+
+#include <gtest/gtest.h>
+
+TEST(ComponentName, FileNameIsTheTextAfterTheLastSlash) {
+    EXPECT_EQ(zyn::UrlFileName("http://host/zyn/zynEngine.exe"), "zynEngine.exe");
+    EXPECT_EQ(zyn::UrlFileName("http://host/zyn/"), "");
+    EXPECT_EQ(zyn::UrlFileName("zynEngine.exe"), "zynEngine.exe");
+}
+
+TEST(ComponentName, NamesThatLeaveTheFolderOrTheRequestLineAreRefused) {
+    for (const char* name : {"zynEngine.exe", "pssdk_dll.dll", "zyn UI.exe", "a.b.c"})
+        EXPECT_TRUE(zyn::IsSafeComponentName(name)) << name;
+    for (const char* name : {"", "..", "..\\zynLaunch.exe", "sub/zynUI.exe", "C:zyn.exe", "a..b",
+                             "zyn\r\nUI.exe", "zyn\x7f.exe", "\tzyn.exe"})
+        EXPECT_FALSE(zyn::IsSafeComponentName(name)) << name;
+}
