@@ -1,0 +1,22 @@
+// A fetched system state body turned into the text of "zynSystemConfig.txt".
+#include "net/StateBody.h"
+
+#include <cstring>
+
+namespace zyn {
+
+bool RewriteStateBody(const std::string& body, std::string& fileText) {
+    if (body.compare(0, std::strlen(kStateMarker), kStateMarker) != 0)
+        return false;
+    std::string text;
+    text.reserve(body.size() + body.size() / 16);
+    for (char c : body) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    fileText = text.size() > 21 ? text.substr(21) : std::string();
+    return true;
+}
+
+} // namespace zyn
