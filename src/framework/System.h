@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace sys {
@@ -45,5 +46,9 @@ struct LocalDate {
     int year;  // four digits
 };
 LocalDate ToLocalDate(int64_t time);
+// The calendar time as the launcher reads it: CalendarTime(), unless a test has fixed it
+// (std::nullopt lets the clock run again).
+int64_t ReadCalendarTime();
+void FixCalendarTime(std::optional<int64_t> time);
 
 } // namespace sys
