@@ -1,6 +1,7 @@
 // The one poll() loop of the POSIX backend.
 // Implements: descriptor watching, dispatch that skips watchers removed or replaced by an
-// earlier callback of the same round, loop time, signals through a self-pipe.
+// earlier callback of the same round, loop time, signals through a self-pipe, a failing poll()
+// that waits out its round instead of spinning.
 // Leaves out: timers (the hosts keep a TimerQueue and pass its deadline as the timeout).
 #include "EventLoop.h"
 
@@ -14,6 +15,8 @@
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
+// How long a round whose poll() failed waits before the caller tries again.
+constexpr int kFailedPollWaitMs = 100;
 
 void OnSignal(int signo) {
     int saved = errno;
@@ -64,6 +67,12 @@ void EventLoop::RunOnce(int timeoutMs) {
         generations.push_back(watcher.generation);
     }
     int n = poll(fds.data(), fds.size(), timeoutMs);
+    if (n < 0 && errno != EINTR) {
+        // Out of memory, or more descriptors than the limit allows now: nothing can be watched
+        // this round, but returning at once would make every caller's loop spin.
+        poll(nullptr, 0,
+             timeoutMs < 0 || timeoutMs > kFailedPollWaitMs ? kFailedPollWaitMs : timeoutMs);
+    }
     UpdateTime();
     if (n <= 0)
         return; // timeout, or EINTR: the signal's byte is in the pipe for the next round
