@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 using SocketHandle = uintptr_t;
@@ -21,6 +22,33 @@ enum {
     FD_ALL_EVENTS = 0x3F
 };
 
+// Error codes, the same on every platform: Windows Sockets numbers. GetLastError() and the error
+// passed to every On... handler use only these (0: none); whatever a platform reports that is
+// not listed here becomes SOCK_ERR_OTHER.
+enum {
+    SOCK_ERR_WOULDBLOCK = 10035, // nothing to read, or no room to send, now: not a failure
+    SOCK_ERR_MSGSIZE = 10040,    // a datagram larger than the buffer (it is lost)
+    SOCK_ERR_ADDRINUSE = 10048,
+    SOCK_ERR_NETUNREACH = 10051,
+    SOCK_ERR_CONNABORTED = 10053, // the connection has ended and carries no more data
+    SOCK_ERR_CONNRESET = 10054,   // the peer reset the connection
+    SOCK_ERR_NOTCONN = 10057,
+    SOCK_ERR_TIMEDOUT = 10060,
+    SOCK_ERR_CONNREFUSED = 10061,
+    SOCK_ERR_HOSTUNREACH = 10065,
+    SOCK_ERR_OTHER = 10107,
+    SOCK_ERR_HOST_NOT_FOUND = 11001
+};
+
+// Notifications:
+// - OnConnect(error) once per Connect that returned true, also when the connect failed at once.
+// - OnSend(0) once the connection is writable, then once after each Send or SendTo that would
+//   have blocked; a half-close by the peer does not end them.
+// - OnReceive(0) while data is waiting, re-posted only after the program has read; every byte
+//   the platform still holds is offered before OnClose. A datagram socket is told of every
+//   datagram, empty ones included.
+// - OnClose(error) once, at the end of the peer's data: 0 for a clean end, nonzero when the
+//   connection failed (a reset), also when a Receive or Send already took that error.
 class CAsyncSocket {
   public:
     CAsyncSocket() = default;
@@ -30,17 +58,21 @@ class CAsyncSocket {
 
     virtual bool Accept(CAsyncSocket& connected);
     virtual void Close();
-    // Count received, 0 at the end of a stream, below 0 on error (would-block included).
+    // Count received, 0 at the end of a stream, below 0 on error (would-block included: see
+    // GetLastError). After a reset, never 0: the reset's error.
     virtual int Receive(void* buffer, int capacity, int flags = 0);
     virtual int Send(const void* data, int length, int flags = 0);
+
+    // The SOCK_ERR_... code of the last call that failed, on any socket of this thread.
+    static int GetLastError();
 
     // Makes the socket and binds it to `localPort` on all local addresses (0: any free port).
     // A port that is taken makes it fail; it is never shared.
     bool Create(unsigned localPort = 0, int type = SOCK_STREAM_TYPE, long events = FD_ALL_EVENTS);
     bool Listen(int backlog = 5);
     // `host` is a dotted IPv4 address or a name, resolved (synchronously) to its first IPv4
-    // address. Returns false at once when resolution fails; otherwise the outcome comes as
-    // OnConnect.
+    // address. Returns false at once when resolution fails (or the socket is not open, or
+    // already connected); otherwise the outcome, failure included, comes as OnConnect.
     bool Connect(const std::string& host, unsigned port);
     int SendTo(const void* data, int length, unsigned port, const std::string& host, int flags = 0);
     // One datagram; `address` gets the sender as dotted IPv4 text. A datagram larger than
@@ -55,6 +87,8 @@ class CAsyncSocket {
 
     // Looks up a live socket by its handle; nullptr once it has been closed or destroyed.
     static CAsyncSocket* FromHandle(SocketHandle handle);
+    // Whether any socket is open: only then can a notification still come.
+    static bool AnyOpen();
 
   protected:
     virtual void OnReceive(int errorCode) { (void)errorCode; }
@@ -70,5 +104,6 @@ class CAsyncSocket {
 };
 
 // Waits up to `timeoutMs` (0: only what is ready now) for socket notifications and delivers
-// them, together with whatever else the platform's loop carries.
-void AfxPumpEvents(int timeoutMs);
+// what is ready, together with whatever else the platform's loop carries, until `stop` (when
+// given) says so. True when anything was ready.
+bool AfxPumpEvents(int timeoutMs, const std::function<bool()>& stop = {});

@@ -1,7 +1,9 @@
 // CAsyncSocket over non-blocking BSD sockets (IPv4 only).
 // Implements: TCP and UDP, Create without address sharing, synchronous name resolution to the
-// first IPv4 address, non-blocking connect, send without SIGPIPE, datagrams that do not fit
-// reported as errors, FIONREAD. Notifications come from SocketDispatcher.
+// first IPv4 address, non-blocking connect (an immediate failure reported as OnConnect), send
+// without SIGPIPE, datagrams that do not fit reported as errors, FIONREAD, GetLastError in the
+// SOCK_ERR_... codes, a reset kept for OnClose once Receive or Send has taken it.
+// Notifications come from SocketDispatcher.
 // Leaves out: IPv6, out-of-band data, socket options.
 #include "AsyncSocket.h"
 
@@ -37,15 +39,48 @@ bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     return true;
 }
 
+int g_lastError = 0;
+
+// Records why a call failed, for GetLastError; returns what a failed count-returning call does.
+int Fail(int code) {
+    g_lastError = code;
+    return -1;
+}
+
+bool FailCall(int code) {
+    g_lastError = code;
+    return false;
+}
+
 void RearmRead(int fd) {
     if (auto* s = SocketDispatcher::Find(fd))
         s->readArmed = true;
+}
+
+// The outcome of a send or receive on `fd`: a would-block asks for the next OnSend (sending),
+// a failure of the connection itself is kept for OnClose.
+int Transferred(int fd, ssize_t n, bool sending) {
+    if (n >= 0)
+        return static_cast<int>(n);
+    const int error = errno;
+    auto* s = SocketDispatcher::Find(fd);
+    if (s && (error == EAGAIN || error == EWOULDBLOCK)) {
+        if (sending)
+            s->wantWrite = true;
+    } else if (s && s->connected && error != EINTR && !s->hardError) {
+        s->hardError = SocketDispatcher::ErrorCode(error);
+    }
+    return Fail(SocketDispatcher::ErrorCode(error));
 }
 
 } // namespace
 
 CAsyncSocket::~CAsyncSocket() {
     CAsyncSocket::Close();
+}
+
+int CAsyncSocket::GetLastError() {
+    return g_lastError;
 }
 
 CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
@@ -57,19 +92,20 @@ CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
 
 bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
     if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535)
-        return false;
+        return FailCall(SOCK_ERR_OTHER);
     int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
     int fd = socket(AF_INET, kind | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return false;
+        return FailCall(SocketDispatcher::ErrorCode(errno));
     // No SO_REUSEADDR: a port that another socket holds must make this fail.
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<uint16_t>(localPort));
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
         close(fd);
-        return false;
+        return FailCall(SocketDispatcher::ErrorCode(error));
     }
     SocketDispatcher::Register(
         *this, fd, type == SOCK_DGRAM_TYPE ? SOCK_DGRAM_TYPE : SOCK_STREAM_TYPE, events);
@@ -87,8 +123,10 @@ void CAsyncSocket::Close() {
 
 bool CAsyncSocket::Listen(int backlog) {
     auto* s = SocketDispatcher::Find(SocketDispatcher::Fd(*this));
-    if (!s || listen(SocketDispatcher::Fd(*this), backlog) != 0)
-        return false;
+    if (!s)
+        return FailCall(SOCK_ERR_OTHER);
+    if (listen(SocketDispatcher::Fd(*this), backlog) != 0)
+        return FailCall(SocketDispatcher::ErrorCode(errno));
     s->listening = true;
     s->wantWrite = false;
     return true;
@@ -98,11 +136,11 @@ bool CAsyncSocket::Accept(CAsyncSocket& connected) {
     int fd = SocketDispatcher::Fd(*this);
     auto* s = SocketDispatcher::Find(fd);
     if (!s || connected.m_hSocket != INVALID_SOCKET_HANDLE)
-        return false;
+        return FailCall(SOCK_ERR_OTHER);
     RearmRead(fd);
     int client = accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (client < 0)
-        return false;
+        return FailCall(SocketDispatcher::ErrorCode(errno));
     // The new socket takes over the listener's events and, as on Windows, is writable at once.
     SocketDispatcher::Register(connected, client, SOCK_STREAM_TYPE, s->events);
     SocketDispatcher::Find(client)->wantWrite = true;
@@ -114,13 +152,18 @@ bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
     int fd = SocketDispatcher::Fd(*this);
     auto* s = SocketDispatcher::Find(fd);
     sockaddr_in address;
-    if (!s || port > 65535 || !Resolve(host, port, address))
-        return false;
+    if (!s)
+        return FailCall(SOCK_ERR_OTHER);
+    if (port > 65535 || !Resolve(host, port, address))
+        return FailCall(SOCK_ERR_HOST_NOT_FOUND);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
-        errno != EINPROGRESS)
-        return false;
+        errno != EINPROGRESS) {
+        if (errno == EISCONN || errno == EALREADY)
+            return FailCall(SocketDispatcher::ErrorCode(errno));
+        // Failed at once (no route, say): callers hear of it as of a connect that fails later.
+        s->connectError = SocketDispatcher::ErrorCode(errno);
+    }
     // Even a connect that completed at once is reported through OnConnect.
-    s = SocketDispatcher::Find(fd);
     s->connecting = s->type == SOCK_STREAM_TYPE;
     return true;
 }
@@ -128,50 +171,51 @@ bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
 int CAsyncSocket::Send(const void* data, int length, int flags) {
     int fd = SocketDispatcher::Fd(*this);
     if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0)
-        return -1;
-    ssize_t n = send(fd, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            if (auto* s = SocketDispatcher::Find(fd))
-                s->wantWrite = true;
-        return -1;
-    }
-    return static_cast<int>(n);
+        return Fail(SOCK_ERR_OTHER);
+    return Transferred(fd, send(fd, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL), true);
 }
 
 int CAsyncSocket::Receive(void* buffer, int capacity, int flags) {
     int fd = SocketDispatcher::Fd(*this);
     if (m_hSocket == INVALID_SOCKET_HANDLE || capacity < 0)
-        return -1;
+        return Fail(SOCK_ERR_OTHER);
     RearmRead(fd);
     ssize_t n = recv(fd, buffer, static_cast<size_t>(capacity), flags);
-    return n < 0 ? -1 : static_cast<int>(n);
+    // Once the reset has been taken, the stream reads as ended: it must not pass for complete.
+    if (auto* s = SocketDispatcher::Find(fd); n == 0 && capacity > 0 && s && s->hardError)
+        return Fail(s->hardError);
+    return Transferred(fd, n, false);
 }
 
 int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std::string& host,
                          int flags) {
     sockaddr_in address;
-    if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0 || port > 65535 ||
-        !Resolve(host, port, address))
-        return -1;
-    ssize_t n = sendto(SocketDispatcher::Fd(*this), data, static_cast<size_t>(length),
-                       flags | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    return n < 0 ? -1 : static_cast<int>(n);
+    if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0)
+        return Fail(SOCK_ERR_OTHER);
+    if (port > 65535 || !Resolve(host, port, address))
+        return Fail(SOCK_ERR_HOST_NOT_FOUND);
+    const int fd = SocketDispatcher::Fd(*this);
+    return Transferred(fd,
+                       sendto(fd, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL,
+                              reinterpret_cast<sockaddr*>(&address), sizeof address),
+                       true);
 }
 
 int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, unsigned& port,
                               int flags) {
     int fd = SocketDispatcher::Fd(*this);
     if (m_hSocket == INVALID_SOCKET_HANDLE || capacity < 0)
-        return -1;
+        return Fail(SOCK_ERR_OTHER);
     RearmRead(fd);
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
     // MSG_TRUNC makes recvfrom return the datagram's real length, so a cut one is noticed.
     ssize_t n = recvfrom(fd, buffer, static_cast<size_t>(capacity), flags | MSG_TRUNC,
                          reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (n < 0 || n > capacity)
-        return -1;
+    if (n > capacity)
+        return Fail(SOCK_ERR_MSGSIZE);
+    if (n < 0)
+        return Transferred(fd, n, false);
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
     address = text;
@@ -197,6 +241,10 @@ unsigned CAsyncSocket::GetLocalPort() const {
     return ntohs(address.sin_port);
 }
 
-void AfxPumpEvents(int timeoutMs) {
-    EventLoop::Instance().RunOnce(timeoutMs);
+bool CAsyncSocket::AnyOpen() {
+    return SocketDispatcher::Count() > 0;
+}
+
+bool AfxPumpEvents(int timeoutMs, const std::function<bool()>& stop) {
+    return EventLoop::Instance().RunOnce(timeoutMs, stop);
 }

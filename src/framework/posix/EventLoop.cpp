@@ -55,7 +55,7 @@ void EventLoop::Unwatch(int fd) {
     m_watchers.erase(fd);
 }
 
-void EventLoop::RunOnce(int timeoutMs) {
+bool EventLoop::RunOnce(int timeoutMs, const std::function<bool()>& stop) {
     std::vector<pollfd> fds;
     std::vector<uint64_t> generations;
     fds.reserve(m_watchers.size());
@@ -75,9 +75,9 @@ void EventLoop::RunOnce(int timeoutMs) {
     }
     UpdateTime();
     if (n <= 0)
-        return; // timeout, or EINTR: the signal's byte is in the pipe for the next round
+        return false; // timeout, or EINTR: the signal's byte is in the pipe for the next round
     m_stopRound = false;
-    for (size_t i = 0; i < fds.size() && !m_stopRound; ++i) {
+    for (size_t i = 0; i < fds.size() && !m_stopRound && !(stop && stop()); ++i) {
         if (fds[i].revents == 0)
             continue;
         // A callback may close descriptors and open new ones that reuse the same number:
@@ -88,6 +88,7 @@ void EventLoop::RunOnce(int timeoutMs) {
         ReadyFn ready = it->second.ready; // the callback may unwatch itself
         ready(fds[i].revents);
     }
+    return true;
 }
 
 void EventLoop::CatchTerminationSignals(std::function<void(int)> handler) {

@@ -19,8 +19,9 @@ class EventLoop {
     void Unwatch(int fd);
 
     // One round: waits up to `timeoutMs` (-1: no limit) and calls back each ready watcher
-    // that is still the one it was when the round began.
-    void RunOnce(int timeoutMs);
+    // that is still the one it was when the round began, until `stop` (when given) says so.
+    // True when anything was ready.
+    bool RunOnce(int timeoutMs, const std::function<bool()>& stop = {});
     // Ends the current round after the callback that is running: what else was ready waits
     // for the next round.
     void StopRound() { m_stopRound = true; }

@@ -1,7 +1,9 @@
 // Readiness to notifications, with the order Windows Sockets gives them.
-// Implements: OnConnect (error from SO_ERROR) then one OnSend; OnSend again only after a send
-// would have blocked; OnReceive/OnAccept re-posted only after the program read or accepted;
-// OnClose(0) once the peer's data has all been offered, OnClose(error) on a reset.
+// Implements: OnConnect (error from SO_ERROR, or from a connect that failed at once) then one
+// OnSend; OnSend again only after a send would have blocked, also after the peer half-closed;
+// OnReceive/OnAccept re-posted only after the program read or accepted; OnClose once the
+// peer's data has all been offered, with the error of a reset even when a Receive took it;
+// errno values mapped to the SOCK_ERR_... codes.
 // Leaves out: OnOutOfBandData (urgent data is never requested).
 #include "SocketDispatcher.h"
 
@@ -11,6 +13,40 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+
+int SocketDispatcher::ErrorCode(int errnoValue) {
+    switch (errnoValue) {
+    case 0:
+        return 0;
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case EINPROGRESS:
+        return SOCK_ERR_WOULDBLOCK;
+    case EMSGSIZE:
+        return SOCK_ERR_MSGSIZE;
+    case EADDRINUSE:
+        return SOCK_ERR_ADDRINUSE;
+    case ENETUNREACH:
+        return SOCK_ERR_NETUNREACH;
+    case ECONNABORTED:
+    case EPIPE: // the connection is gone for sending, as Windows' WSAECONNABORTED
+        return SOCK_ERR_CONNABORTED;
+    case ECONNRESET:
+        return SOCK_ERR_CONNRESET;
+    case ENOTCONN:
+        return SOCK_ERR_NOTCONN;
+    case ETIMEDOUT:
+        return SOCK_ERR_TIMEDOUT;
+    case ECONNREFUSED:
+        return SOCK_ERR_CONNREFUSED;
+    case EHOSTUNREACH:
+        return SOCK_ERR_HOSTUNREACH;
+    default:
+        return SOCK_ERR_OTHER;
+    }
+}
 
 std::map<int, SocketDispatcher::State>& SocketDispatcher::Registry() {
     static std::map<int, State> registry;
@@ -45,7 +81,7 @@ SocketDispatcher::State* SocketDispatcher::Find(int fd, uint64_t serial) {
 
 short SocketDispatcher::Wanted(int fd) {
     State* s = Find(fd);
-    if (!s || s->closed)
+    if (!s || s->failed)
         return 0;
     // A stream that is neither listening nor connected has nothing to report, though poll()
     // calls it hung up.
@@ -54,7 +90,7 @@ short SocketDispatcher::Wanted(int fd) {
     short want = 0;
     if (s->connecting || s->wantWrite)
         want |= POLLOUT;
-    if (!s->connecting && s->readArmed)
+    if (!s->connecting && s->readArmed && !s->closed)
         want |= POLLIN;
     return want;
 }
@@ -103,10 +139,10 @@ void SocketDispatcher::Ready(int fd, short revents) {
     if (s->connecting) {
         if (!(revents & (POLLOUT | POLLERR | POLLHUP)))
             return;
-        int error = PendingError(fd);
+        int error = s->connectError ? s->connectError : ErrorCode(PendingError(fd));
         s->connecting = false;
         if (error != 0) {
-            s->closed = true;
+            s->failed = true;
         } else {
             s->connected = true;
             s->wantWrite = true;
@@ -153,11 +189,12 @@ void SocketDispatcher::Ready(int fd, short revents) {
         Deliver(fd, serial, FD_READ_EVENT, 0);
         return;
     }
-    int error = 0;
+    // A Receive may have taken the reset already, leaving poll() a plain end of stream.
+    int error = s->hardError;
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
             return;
-        error = errno;
+        error = s->hardError = ErrorCode(errno); // a later Receive reads it, not an end
     }
     s->closed = true;
     Deliver(fd, serial, FD_CLOSE_EVENT, error);

@@ -19,12 +19,19 @@ class SocketDispatcher {
         bool connected = false; // a stream with a peer: accepted, or its connect succeeded
         bool readArmed = true;  // re-armed by each Receive/ReceiveFrom/Accept, as Windows does
         bool wantWrite = false; // one OnSend owed
-        bool closed = false;    // OnClose delivered or the connection failed: no more events
+        bool closed = false;    // OnClose delivered: no more read-side events, OnSend still
+        bool failed = false;    // the connect failed: no more events at all
+        int connectError = 0;   // a connect that failed at once, reported as if it failed later
+        int hardError = 0;      // a reset or the like, taken by a Receive or Send: OnClose's error
     };
+
+    // The SOCK_ERR_... code for an errno value.
+    static int ErrorCode(int errnoValue);
 
     static void Register(CAsyncSocket& socket, int fd, int type, long events);
     static void Unregister(int fd);
     static State* Find(int fd);
+    static size_t Count() { return Registry().size(); }
     // The socket registered as `serial` on `fd`, if it is still there.
     static State* Find(int fd, uint64_t serial);
     static int Fd(const CAsyncSocket& socket) { return static_cast<int>(socket.m_hSocket); }

@@ -1,28 +1,41 @@
 // CAsyncSocket over Windows Sockets: readiness comes as window messages (WSAAsyncSelect) to a
 // hidden message-only window, dispatched by handle. Implements: TCP and UDP, fixed or free
-// local ports, name resolution (first IPv4 address), the event pump for code outside a dialog.
-// Leaves out: IPv6, socket options, out-of-band sending.
+// local ports, name resolution (first IPv4 address), a connect that fails at once reported as
+// OnConnect, every datagram's FD_READ delivered (no ICMP resets on datagram sockets), data
+// still unread when FD_CLOSE comes offered before OnClose, Windows Sockets errors narrowed to
+// the SOCK_ERR_... codes, the event pump for code outside a dialog.
+// Leaves out: IPv6, socket options, out-of-band sending. Under Wine 8 a reset arrives as a
+// clean close (FD_CLOSE without an error, recv returning 0): nothing here can tell them apart.
 #include "AsyncSocket.h"
 
 #include "WinApi.h"
+
+#include <mswsock.h>
 
 #include <map>
 
 // Owns the registry of live sockets and the window their notifications arrive at.
 class SocketDispatcher {
   public:
-    static bool Attach(CAsyncSocket& socket, SOCKET handle, long events);
+    static bool Attach(CAsyncSocket& socket, SOCKET handle, int type, long events);
     static void Detach(CAsyncSocket& socket);
     static CAsyncSocket* Find(SocketHandle handle);
+    static bool AnyAttached() { return !Registry().empty(); }
+    // Reports `error` as the socket's FD_CONNECT, as Windows Sockets would have.
+    static void PostConnectFailure(const CAsyncSocket& socket, int error);
 
   private:
     struct Entry {
         CAsyncSocket* socket;
         UINT message;
+        int type;
+        long events;
+        bool closed; // OnClose delivered: read notices that straggle in after it are dropped
     };
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static HWND Window();
-    static void Deliver(CAsyncSocket& socket, int event, int error);
+    static Entry* Live(SocketHandle handle, UINT message);
+    static void Deliver(SocketHandle handle, UINT message, int event, int error);
     static std::map<SocketHandle, Entry>& Registry();
     static UINT NextMessage();
 };
@@ -32,6 +45,69 @@ namespace {
 // queued for a closed socket is told apart from one for a new socket given the same handle.
 constexpr UINT kFirstSocketMessage = WM_APP;
 constexpr UINT kLastSocketMessage = 0xBFFF;
+
+int g_lastError = 0;
+
+int ErrorCode(int wsaError) {
+    switch (wsaError) {
+    case 0:
+        return 0;
+    case WSAEWOULDBLOCK:
+        return SOCK_ERR_WOULDBLOCK;
+    case WSAEMSGSIZE:
+        return SOCK_ERR_MSGSIZE;
+    case WSAEADDRINUSE:
+        return SOCK_ERR_ADDRINUSE;
+    case WSAENETUNREACH:
+        return SOCK_ERR_NETUNREACH;
+    case WSAECONNABORTED:
+    case WSAESHUTDOWN:
+        return SOCK_ERR_CONNABORTED;
+    case WSAECONNRESET:
+    case WSAENETRESET:
+        return SOCK_ERR_CONNRESET;
+    case WSAENOTCONN:
+        return SOCK_ERR_NOTCONN;
+    case WSAETIMEDOUT:
+        return SOCK_ERR_TIMEDOUT;
+    case WSAECONNREFUSED:
+        return SOCK_ERR_CONNREFUSED;
+    case WSAEHOSTUNREACH:
+        return SOCK_ERR_HOSTUNREACH;
+    case WSAHOST_NOT_FOUND:
+    case WSANO_DATA:
+        return SOCK_ERR_HOST_NOT_FOUND;
+    default:
+        return SOCK_ERR_OTHER;
+    }
+}
+
+// Records why a call failed, for GetLastError; returns what a failed count-returning call does.
+int Fail(int code) {
+    g_lastError = code;
+    return -1;
+}
+
+bool FailCall(int code) {
+    g_lastError = code;
+    return false;
+}
+
+// The last Windows Sockets error, recorded; for calls that return a count or a flag.
+int FailedCount() {
+    return Fail(ErrorCode(WSAGetLastError()));
+}
+
+bool FailedCall() {
+    return FailCall(ErrorCode(WSAGetLastError()));
+}
+
+unsigned long Pending(SocketHandle handle) {
+    u_long pending = 0;
+    if (ioctlsocket(static_cast<SOCKET>(handle), FIONREAD, &pending) == SOCKET_ERROR)
+        return 0;
+    return pending;
+}
 } // namespace
 
 std::map<SocketHandle, SocketDispatcher::Entry>& SocketDispatcher::Registry() {
@@ -59,13 +135,13 @@ HWND SocketDispatcher::Window() {
     return window;
 }
 
-bool SocketDispatcher::Attach(CAsyncSocket& socket, SOCKET handle, long events) {
+bool SocketDispatcher::Attach(CAsyncSocket& socket, SOCKET handle, int type, long events) {
     HWND window = Window();
     if (!window)
         return false;
     UINT message = NextMessage();
     socket.m_hSocket = handle;
-    Registry()[handle] = {&socket, message};
+    Registry()[handle] = {&socket, message, type, events, false};
     // Also makes the socket non-blocking.
     if (WSAAsyncSelect(handle, window, message, events) == SOCKET_ERROR) {
         Detach(socket);
@@ -85,29 +161,41 @@ CAsyncSocket* SocketDispatcher::Find(SocketHandle handle) {
     return it == Registry().end() ? nullptr : it->second.socket;
 }
 
+SocketDispatcher::Entry* SocketDispatcher::Live(SocketHandle handle, UINT message) {
+    auto it = Registry().find(handle);
+    return it == Registry().end() || it->second.message != message ? nullptr : &it->second;
+}
+
+void SocketDispatcher::PostConnectFailure(const CAsyncSocket& socket, int error) {
+    auto it = Registry().find(socket.m_hSocket);
+    if (it != Registry().end() && (it->second.events & FD_CONNECT))
+        PostMessageA(Window(), it->second.message, socket.m_hSocket,
+                     WSAMAKESELECTREPLY(FD_CONNECT, error));
+}
+
 LRESULT CALLBACK SocketDispatcher::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
     if (message < kFirstSocketMessage || message > kLastSocketMessage)
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    auto it = Registry().find(static_cast<SocketHandle>(wParam));
-    if (it == Registry().end() || it->second.message != message)
-        return 0; // the socket is gone
-    Deliver(*it->second.socket, WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
+    Deliver(static_cast<SocketHandle>(wParam), message, WSAGETSELECTEVENT(lParam),
+            ErrorCode(WSAGETSELECTERROR(lParam)));
     return 0;
 }
 
-// The handler may delete the socket: nothing here touches it after the call.
-void SocketDispatcher::Deliver(CAsyncSocket& socket, int event, int error) {
+// A handler may delete its socket: the entry is looked up again after every call.
+void SocketDispatcher::Deliver(SocketHandle handle, UINT message, int event, int error) {
+    Entry* entry = Live(handle, message);
+    if (!entry)
+        return; // the socket is gone
+    CAsyncSocket& socket = *entry->socket;
     switch (event) {
-    case FD_READ: {
-        // A read notice can outlive the data it announced (read meanwhile): stay quiet then.
-        u_long pending = 0;
-        if (ioctlsocket(socket.m_hSocket, FIONREAD, &pending) == SOCKET_ERROR)
-            error = WSAGetLastError();
-        if (pending != 0 || error != 0)
+    case FD_READ:
+        // A stream's read notice can outlive the data it announced (read meanwhile): stay quiet
+        // then. A datagram socket's never: an empty datagram is data too, and only a
+        // recvfrom re-enables the notice.
+        if (!entry->closed && (entry->type == SOCK_DGRAM || Pending(handle) != 0 || error != 0))
             socket.OnReceive(error);
         break;
-    }
     case FD_WRITE:
         socket.OnSend(error);
         break;
@@ -120,9 +208,20 @@ void SocketDispatcher::Deliver(CAsyncSocket& socket, int event, int error) {
     case FD_CONNECT:
         socket.OnConnect(error);
         break;
-    case FD_CLOSE:
+    case FD_CLOSE: {
+        // The close may be posted while data is still unread: offer it first, for as long as
+        // the handler takes some.
+        for (unsigned long pending = Pending(handle); pending != 0;) {
+            socket.OnReceive(0);
+            if (!Live(handle, message))
+                return;
+            const unsigned long left = Pending(handle);
+            pending = left < pending ? left : 0;
+        }
+        Live(handle, message)->closed = true;
         socket.OnClose(error);
         break;
+    }
     }
 }
 
@@ -157,20 +256,38 @@ CAsyncSocket::~CAsyncSocket() {
     Close();
 }
 
+int CAsyncSocket::GetLastError() {
+    return g_lastError;
+}
+
 CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
     return SocketDispatcher::Find(handle);
 }
 
+bool CAsyncSocket::AnyOpen() {
+    return SocketDispatcher::AnyAttached();
+}
+
 bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
-    if (m_hSocket != INVALID_SOCKET_HANDLE)
-        return false;
-    SOCKET handle = socket(AF_INET, type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM, 0);
+    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535)
+        return FailCall(SOCK_ERR_OTHER);
+    const int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
+    SOCKET handle = socket(AF_INET, kind, 0);
     if (handle == INVALID_SOCKET)
-        return false;
-    if (!SocketDispatcher::Attach(*this, handle, events)) {
+        return FailedCall();
+    if (kind == SOCK_DGRAM) {
+        // An ICMP "port unreachable" for an earlier datagram would otherwise fail the next
+        // recvfrom; a datagram socket here serves many peers and must not hear of one's absence.
+        BOOL report = FALSE;
+        DWORD unused = 0;
+        WSAIoctl(handle, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &unused, nullptr,
+                 nullptr);
+    }
+    if (!SocketDispatcher::Attach(*this, handle, kind, events)) {
+        const bool failed = FailedCall();
         closesocket(handle);
         m_hSocket = INVALID_SOCKET_HANDLE;
-        return false;
+        return failed;
     }
     sockaddr_in local = {};
     local.sin_family = AF_INET;
@@ -178,8 +295,9 @@ bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
     local.sin_port = htons(static_cast<u_short>(localPort));
     // Never SO_REUSEADDR: a port that someone holds must make this fail.
     if (bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+        const bool failed = FailedCall();
         Close();
-        return false;
+        return failed;
     }
     return true;
 }
@@ -193,50 +311,60 @@ void CAsyncSocket::Close() {
 }
 
 bool CAsyncSocket::Listen(int backlog) {
-    return listen(Native(m_hSocket), backlog) != SOCKET_ERROR;
+    return listen(Native(m_hSocket), backlog) != SOCKET_ERROR || FailedCall();
 }
 
 bool CAsyncSocket::Accept(CAsyncSocket& connected) {
     if (connected.m_hSocket != INVALID_SOCKET_HANDLE)
-        return false;
+        return FailCall(SOCK_ERR_OTHER);
     SOCKET handle = accept(Native(m_hSocket), nullptr, nullptr);
     if (handle == INVALID_SOCKET)
-        return false;
-    if (!SocketDispatcher::Attach(connected, handle, FD_ALL_EVENTS)) {
+        return FailedCall();
+    if (!SocketDispatcher::Attach(connected, handle, SOCK_STREAM, FD_ALL_EVENTS)) {
+        const bool failed = FailedCall();
         closesocket(handle);
         connected.m_hSocket = INVALID_SOCKET_HANDLE;
-        return false;
+        return failed;
     }
     return true;
 }
 
 bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
+    if (m_hSocket == INVALID_SOCKET_HANDLE)
+        return FailCall(SOCK_ERR_OTHER);
     sockaddr_in remote;
-    if (!Resolve(host, port, remote))
-        return false;
+    if (port > 65535 || !Resolve(host, port, remote))
+        return FailCall(SOCK_ERR_HOST_NOT_FOUND);
     if (connect(Native(m_hSocket), reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0)
         return true;
-    return WSAGetLastError() == WSAEWOULDBLOCK;
+    const int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK)
+        return true;
+    if (error == WSAEISCONN || error == WSAEALREADY || error == WSAEINVAL)
+        return FailCall(ErrorCode(error));
+    // Failed at once (no route, say): callers hear of it as of a connect that fails later.
+    SocketDispatcher::PostConnectFailure(*this, error);
+    return true;
 }
 
 int CAsyncSocket::Receive(void* buffer, int capacity, int flags) {
     int count = recv(Native(m_hSocket), static_cast<char*>(buffer), capacity, flags);
-    return count == SOCKET_ERROR ? -1 : count;
+    return count == SOCKET_ERROR ? FailedCount() : count;
 }
 
 int CAsyncSocket::Send(const void* data, int length, int flags) {
     int count = send(Native(m_hSocket), static_cast<const char*>(data), length, flags);
-    return count == SOCKET_ERROR ? -1 : count;
+    return count == SOCKET_ERROR ? FailedCount() : count;
 }
 
 int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std::string& host,
                          int flags) {
     sockaddr_in remote;
-    if (!Resolve(host, port, remote))
-        return -1;
+    if (port > 65535 || !Resolve(host, port, remote))
+        return Fail(SOCK_ERR_HOST_NOT_FOUND);
     int count = sendto(Native(m_hSocket), static_cast<const char*>(data), length, flags,
                        reinterpret_cast<sockaddr*>(&remote), sizeof remote);
-    return count == SOCKET_ERROR ? -1 : count;
+    return count == SOCKET_ERROR ? FailedCount() : count;
 }
 
 int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, unsigned& port,
@@ -247,18 +375,14 @@ int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, 
     int count = recvfrom(Native(m_hSocket), static_cast<char*>(buffer), capacity, flags,
                          reinterpret_cast<sockaddr*>(&remote), &size);
     if (count == SOCKET_ERROR)
-        return -1;
+        return FailedCount();
     address = inet_ntoa(remote.sin_addr);
     port = ntohs(remote.sin_port);
     return count;
 }
 
 unsigned long CAsyncSocket::BytesAvailable() const {
-    u_long pending = 0;
-    if (m_hSocket == INVALID_SOCKET_HANDLE ||
-        ioctlsocket(Native(m_hSocket), FIONREAD, &pending) == SOCKET_ERROR)
-        return 0;
-    return pending;
+    return m_hSocket == INVALID_SOCKET_HANDLE ? 0 : Pending(m_hSocket);
 }
 
 unsigned CAsyncSocket::GetLocalPort() const {
@@ -270,13 +394,16 @@ unsigned CAsyncSocket::GetLocalPort() const {
     return ntohs(local.sin_port);
 }
 
-void AfxPumpEvents(int timeoutMs) {
+bool AfxPumpEvents(int timeoutMs, const std::function<bool()>& stop) {
     // Input already in the queue counts too, not only what arrived since the last look.
     MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs),
                                 QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    bool delivered = false;
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (!(stop && stop()) && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
+        delivered = true;
     }
+    return delivered;
 }
