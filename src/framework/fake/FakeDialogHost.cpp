@@ -1,6 +1,7 @@
 // The fake dialog host: virtual time and a recording window, for tests.
 // Implements: timers on a TimerQueue driven by virtual time, nested message box loops, a
-// scripted close box, platform socket notifications through AfxPumpEvents(0).
+// scripted close box, platform socket notifications delivered before virtual time moves on,
+// the first EndDialog's result.
 // Leaves out: painting, real windows, keyboard input.
 #include "FakeDialogHost.h"
 
@@ -8,6 +9,14 @@
 #include "Dialog.h"
 
 #include <algorithm>
+
+namespace {
+// Virtual time moves on only once a real wait this long has found no socket ready: a loopback
+// peer answers well within it, so a reply beats any timer, as it does in real time.
+constexpr int kRealPollMs = 5;
+// A run with no timer armed waits this many such empty polls (about 3 s) for its sockets.
+constexpr int kIdlePollLimit = 600;
+} // namespace
 
 void FakeDialogHost::Record(Event::Kind kind, int id, int a, int b, const std::string& text,
                             const std::string& caption) {
@@ -20,7 +29,7 @@ int FakeDialogHost::RunModal(CDialog& dialog) {
     m_result = 0;
     m_timers.Clear();
     dialog.InitDialog();
-    Advance(m_limit);
+    Advance(m_limit, true);
     int result = m_result;
     if (!m_ended)
         result = NextEvent() ? kTimeLimit : kStalled;
@@ -37,14 +46,21 @@ std::optional<uint64_t> FakeDialogHost::NextEvent() const {
     return next;
 }
 
-void FakeDialogHost::Advance(uint64_t until) {
-    for (;;) {
-        AfxPumpEvents(0);
-        if (m_ended || !m_dialog)
-            return;
+void FakeDialogHost::Advance(uint64_t until, bool waitForSockets) {
+    const auto ended = [this] { return m_ended || !m_dialog; };
+    int idlePolls = 0;
+    while (!ended()) {
+        if (AfxPumpEvents(kRealPollMs, ended)) {
+            idlePolls = 0;
+            continue;
+        }
         const std::optional<uint64_t> next = NextEvent();
-        if (!next || *next > until)
-            return;
+        if (!next || *next > until) {
+            if (next || !waitForSockets || !CAsyncSocket::AnyOpen() ||
+                ++idlePolls >= kIdlePollLimit)
+                return;
+            continue;
+        }
         m_now = std::max(m_now, *next);
         if (m_escapeAt && *m_escapeAt <= m_now) {
             m_escapeAt.reset();
@@ -61,6 +77,8 @@ void FakeDialogHost::Advance(uint64_t until) {
 
 void FakeDialogHost::EndDialog(int result) {
     Record(Event::End, 0, result);
+    if (m_ended)
+        return; // the window is already closing with the first result
     m_ended = true;
     m_result = result;
 }
@@ -83,7 +101,7 @@ void FakeDialogHost::MessageBox(const std::string& text, const std::string& capt
         action(text);
     }
     const uint64_t closeAt = m_now + m_boxDuration;
-    Advance(closeAt);
+    Advance(closeAt, false);
     m_now = std::max(m_now, closeAt);
 }
 

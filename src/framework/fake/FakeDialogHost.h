@@ -1,6 +1,7 @@
 // A dialog host for tests: virtual time, a recording window and message boxes that answer
 // themselves. Socket notifications of the platform still arrive, so real loopback sockets work.
-// It never reads a clock: time only moves when the next timer or scripted event is due.
+// It never reads a clock: time only moves to the next timer or scripted event, and only once
+// no socket is ready, so real socket I/O is never overtaken by virtual time.
 #pragma once
 
 #include "DialogHost.h"
@@ -56,7 +57,9 @@ class FakeDialogHost : public DialogHost {
 
     // Script.
     uint64_t Now() const { return m_now; }
-    // A run that reaches this virtual time without ending stops with kTimeLimit.
+    // A run that reaches this virtual time without ending stops with kTimeLimit; one with no
+    // timer armed stops with kStalled once its open sockets have been quiet for a few (real)
+    // seconds.
     void SetTimeLimit(uint64_t ms) { m_limit = ms; }
     // The close box at that virtual time (the dialog's OnCancel).
     void EscapeAt(uint64_t ms) { m_escapeAt = ms; }
@@ -82,8 +85,9 @@ class FakeDialogHost : public DialogHost {
 
   private:
     // Delivers socket notifications and every timer or scripted event due up to `until`, in
-    // time order, moving virtual time along; stops early once the dialog has ended.
-    void Advance(uint64_t until);
+    // time order, moving virtual time along; stops early once the dialog has ended. With
+    // `waitForSockets`, nothing due at all means waiting (in real time) for open sockets.
+    void Advance(uint64_t until, bool waitForSockets);
     std::optional<uint64_t> NextEvent() const;
     void Record(Event::Kind kind, int id = 0, int a = 0, int b = 0, const std::string& text = {},
                 const std::string& caption = {});
