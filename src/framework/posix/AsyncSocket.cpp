@@ -9,6 +9,7 @@
 
 #include "EventLoop.h"
 #include "SocketDispatcher.h"
+#include "SocketError.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -39,19 +40,6 @@ bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     return true;
 }
 
-int g_lastError = 0;
-
-// Records why a call failed, for GetLastError; returns what a failed count-returning call does.
-int Fail(int code) {
-    g_lastError = code;
-    return -1;
-}
-
-bool FailCall(int code) {
-    g_lastError = code;
-    return false;
-}
-
 void RearmRead(int fd) {
     if (auto* s = SocketDispatcher::Find(fd))
         s->readArmed = true;
@@ -70,17 +58,13 @@ int Transferred(int fd, ssize_t n, bool sending) {
     } else if (s && s->connected && error != EINTR && !s->hardError) {
         s->hardError = SocketDispatcher::ErrorCode(error);
     }
-    return Fail(SocketDispatcher::ErrorCode(error));
+    return FailCount(SocketDispatcher::ErrorCode(error));
 }
 
 } // namespace
 
 CAsyncSocket::~CAsyncSocket() {
     CAsyncSocket::Close();
-}
-
-int CAsyncSocket::GetLastError() {
-    return g_lastError;
 }
 
 CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
@@ -171,19 +155,19 @@ bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
 int CAsyncSocket::Send(const void* data, int length, int flags) {
     int fd = SocketDispatcher::Fd(*this);
     if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0)
-        return Fail(SOCK_ERR_OTHER);
+        return FailCount(SOCK_ERR_OTHER);
     return Transferred(fd, send(fd, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL), true);
 }
 
 int CAsyncSocket::Receive(void* buffer, int capacity, int flags) {
     int fd = SocketDispatcher::Fd(*this);
     if (m_hSocket == INVALID_SOCKET_HANDLE || capacity < 0)
-        return Fail(SOCK_ERR_OTHER);
+        return FailCount(SOCK_ERR_OTHER);
     RearmRead(fd);
     ssize_t n = recv(fd, buffer, static_cast<size_t>(capacity), flags);
     // Once the reset has been taken, the stream reads as ended: it must not pass for complete.
     if (auto* s = SocketDispatcher::Find(fd); n == 0 && capacity > 0 && s && s->hardError)
-        return Fail(s->hardError);
+        return FailCount(s->hardError);
     return Transferred(fd, n, false);
 }
 
@@ -191,9 +175,9 @@ int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std:
                          int flags) {
     sockaddr_in address;
     if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0)
-        return Fail(SOCK_ERR_OTHER);
+        return FailCount(SOCK_ERR_OTHER);
     if (port > 65535 || !Resolve(host, port, address))
-        return Fail(SOCK_ERR_HOST_NOT_FOUND);
+        return FailCount(SOCK_ERR_HOST_NOT_FOUND);
     const int fd = SocketDispatcher::Fd(*this);
     return Transferred(fd,
                        sendto(fd, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL,
@@ -205,7 +189,7 @@ int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, 
                               int flags) {
     int fd = SocketDispatcher::Fd(*this);
     if (m_hSocket == INVALID_SOCKET_HANDLE || capacity < 0)
-        return Fail(SOCK_ERR_OTHER);
+        return FailCount(SOCK_ERR_OTHER);
     RearmRead(fd);
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
@@ -213,7 +197,7 @@ int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, 
     ssize_t n = recvfrom(fd, buffer, static_cast<size_t>(capacity), flags | MSG_TRUNC,
                          reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n > capacity)
-        return Fail(SOCK_ERR_MSGSIZE);
+        return FailCount(SOCK_ERR_MSGSIZE);
     if (n < 0)
         return Transferred(fd, n, false);
     char text[INET_ADDRSTRLEN] = {};

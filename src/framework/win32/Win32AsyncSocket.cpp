@@ -8,6 +8,7 @@
 // clean close (FD_CLOSE without an error, recv returning 0): nothing here can tell them apart.
 #include "AsyncSocket.h"
 
+#include "SocketError.h"
 #include "WinApi.h"
 
 #include <mswsock.h>
@@ -46,8 +47,6 @@ namespace {
 constexpr UINT kFirstSocketMessage = WM_APP;
 constexpr UINT kLastSocketMessage = 0xBFFF;
 
-int g_lastError = 0;
-
 int ErrorCode(int wsaError) {
     switch (wsaError) {
     case 0:
@@ -82,20 +81,9 @@ int ErrorCode(int wsaError) {
     }
 }
 
-// Records why a call failed, for GetLastError; returns what a failed count-returning call does.
-int Fail(int code) {
-    g_lastError = code;
-    return -1;
-}
-
-bool FailCall(int code) {
-    g_lastError = code;
-    return false;
-}
-
 // The last Windows Sockets error, recorded; for calls that return a count or a flag.
 int FailedCount() {
-    return Fail(ErrorCode(WSAGetLastError()));
+    return FailCount(ErrorCode(WSAGetLastError()));
 }
 
 bool FailedCall() {
@@ -256,10 +244,6 @@ CAsyncSocket::~CAsyncSocket() {
     Close();
 }
 
-int CAsyncSocket::GetLastError() {
-    return g_lastError;
-}
-
 CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
     return SocketDispatcher::Find(handle);
 }
@@ -361,7 +345,7 @@ int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std:
                          int flags) {
     sockaddr_in remote;
     if (port > 65535 || !Resolve(host, port, remote))
-        return Fail(SOCK_ERR_HOST_NOT_FOUND);
+        return FailCount(SOCK_ERR_HOST_NOT_FOUND);
     int count = sendto(Native(m_hSocket), static_cast<const char*>(data), length, flags,
                        reinterpret_cast<sockaddr*>(&remote), sizeof remote);
     return count == SOCKET_ERROR ? FailedCount() : count;
