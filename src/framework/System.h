@@ -2,26 +2,66 @@
 // texts, the proxy setting and the calendar time. One implementation per platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace sys {
 
-// Opens `name` for reading without sharing (an open that another handle blocks fails) and
-// reads it whole.
+// Opens `name` for reading, sharing it only with other readers (an open that a writer's handle
+// blocks fails), and reads it whole. Only regular files count; nothing waits for a writer.
 bool ReadWholeFile(const std::string& name, std::string& contents);
-// True when `name` can be opened for reading; nothing is read.
+// True when `name` is a regular file that can be opened for reading; nothing is read.
 bool CanOpenForReading(const std::string& name);
 // Size of a file that can be opened for reading; false when it cannot.
 bool GetOpenableFileSize(const std::string& name, uint64_t& size);
-// Creates or truncates `name` and writes `contents`, flushed and closed.
-bool WriteWholeFile(const std::string& name, const std::string& contents);
 bool DeleteFile(const std::string& name);
-// Copies `from` over `to`, replacing an existing file.
+
+// Puts a file in place whole or not at all: the bytes go to a temporary file beside the target,
+// are flushed to disk and renamed over the target in one step, so that neither a crash nor a
+// write that fails halfway leaves a target that is empty or cut short. Until the commit the
+// target stays as it was; a writer that is not committed removes its temporary file again.
+class FileWriter {
+  public:
+    // A program is made executable where the system marks programs so.
+    enum class Kind { Data, Program };
+
+    FileWriter() = default;
+    ~FileWriter() { Abandon(); }
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    // Creates the temporary file for `target` (TemporaryFileName), replacing a leftover of an
+    // earlier attempt. A writer still open is abandoned first.
+    bool Open(const std::string& target, Kind kind = Kind::Data);
+    // Appends a block. After a failed write the writer stays open, but Commit fails.
+    bool Write(const char* data, size_t size);
+    bool Write(const std::string& data) { return Write(data.data(), data.size()); }
+    // Flushes the bytes to disk and renames the temporary file over the target. False when any
+    // step failed: the temporary file is then gone and the target as it was.
+    bool Commit();
+    // Closes and removes the temporary file; the target is not touched.
+    void Abandon();
+    bool IsOpen() const { return m_file != kNoFile; }
+
+  private:
+    friend bool CopyFile(const std::string& from, const std::string& to);
+    static constexpr intptr_t kNoFile = -1; // a descriptor or a handle, by backend
+    intptr_t m_file = kNoFile;
+    std::string m_target;
+    bool m_failed = false;
+};
+
+// Where a FileWriter keeps the bytes for `target` until its commit: beside the target, the
+// same name for the same target every time, so that a later run can find a leftover.
+std::string TemporaryFileName(const std::string& target);
+// Writes `contents` to `name` through a FileWriter.
+bool WriteWholeFile(const std::string& name, const std::string& contents,
+                    FileWriter::Kind kind = FileWriter::Kind::Data);
+// Copies `from` over `to` through a FileWriter, keeping the source's permissions. Copying a
+// file onto itself (the same name, or another link to it) fails and changes nothing.
 bool CopyFile(const std::string& from, const std::string& to);
-// Replaces `to` by `from` in one step (rename over it); `from` is gone afterwards.
-bool ReplaceFile(const std::string& from, const std::string& to);
 
 // Starts a detached process from a Windows-style command line with the given current
 // directory; true when the process was created. It is never waited for.

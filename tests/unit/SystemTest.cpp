@@ -1,5 +1,6 @@
 // The system services' contract, held by every backend: files by bare name, byte for byte,
-// with 64-bit sizes; copy and replace over existing files; process start failures; dates.
+// with 64-bit sizes; files put in place whole or not at all; copies; process start failures;
+// dates.
 #include "System.h"
 #include "ScratchDir.h"
 
@@ -37,7 +38,6 @@ TEST_F(SystemTest, MissingFilesFailEveryTestAndRead) {
     EXPECT_FALSE(sys::DeleteFile("missing.txt"));
     EXPECT_FALSE(sys::CopyFile("missing.txt", "copy.txt"));
     EXPECT_FALSE(Exists("copy.txt"));
-    EXPECT_FALSE(sys::ReplaceFile("missing.txt", "target.txt"));
     std::string version = "unchanged";
     EXPECT_FALSE(sys::ReadFileVersion("missing.exe", version));
 }
@@ -53,21 +53,54 @@ TEST_F(SystemTest, SizesAreExactAtTheCompletenessBoundary) {
     EXPECT_TRUE(sys::CanOpenForReading("whole.dll"));
 }
 
-TEST_F(SystemTest, CopyAndReplaceOverwriteAnExistingTarget) {
+TEST_F(SystemTest, AWriterChangesItsTargetOnlyByCommittingAllItWrote) {
+    WriteFile("state.txt", "old");
+    const std::string temporary = sys::TemporaryFileName("state.txt");
+    WriteFile(temporary, "leftover of an earlier run, longer than what follows");
+    {
+        sys::FileWriter writer;
+        ASSERT_TRUE(writer.Open("state.txt"));
+        ASSERT_TRUE(writer.Write("new "));
+        ASSERT_TRUE(writer.Write(std::string("state")));
+        EXPECT_EQ(ReadFile("state.txt"), "old");
+        EXPECT_TRUE(Exists(temporary));
+        ASSERT_TRUE(writer.Commit());
+    }
+    EXPECT_EQ(ReadFile("state.txt"), "new state");
+    EXPECT_FALSE(Exists(temporary));
+
+    // Abandoned, explicitly or by going out of scope: nothing changes and nothing is left.
+    {
+        sys::FileWriter writer;
+        ASSERT_TRUE(writer.Open("state.txt"));
+        ASSERT_TRUE(writer.Write("cut short"));
+    }
+    EXPECT_EQ(ReadFile("state.txt"), "new state");
+    EXPECT_FALSE(Exists(temporary));
+
+    // A commit that cannot rename (a folder holds the name) fails and leaves nothing behind.
+    std::filesystem::create_directory("folder");
+    EXPECT_FALSE(sys::WriteWholeFile("folder", "text"));
+    EXPECT_FALSE(Exists(sys::TemporaryFileName("folder")));
+}
+
+TEST_F(SystemTest, CopyReplacesAnExistingTargetButNeverTheSourceItself) {
     WriteFile("new.exe", "new contents");
     WriteFile("old.exe", "old contents that are longer");
     ASSERT_TRUE(sys::CopyFile("new.exe", "old.exe"));
     EXPECT_EQ(ReadFile("old.exe"), "new contents");
     EXPECT_EQ(ReadFile("new.exe"), "new contents");
 
-    WriteFile("fresh.txt", "fresh");
-    WriteFile("stale.txt", "stale and longer");
-    ASSERT_TRUE(sys::ReplaceFile("fresh.txt", "stale.txt"));
-    EXPECT_EQ(ReadFile("stale.txt"), "fresh");
-    EXPECT_FALSE(Exists("fresh.txt"));
+    std::filesystem::create_hard_link("new.exe", "link.exe");
+    for (const char* target : {"new.exe", "link.exe"}) {
+        SCOPED_TRACE(target);
+        EXPECT_FALSE(sys::CopyFile("new.exe", target));
+        EXPECT_EQ(ReadFile(target), "new contents");
+        EXPECT_FALSE(Exists(sys::TemporaryFileName(target)));
+    }
 
-    ASSERT_TRUE(sys::DeleteFile("stale.txt"));
-    EXPECT_FALSE(Exists("stale.txt"));
+    ASSERT_TRUE(sys::DeleteFile("old.exe"));
+    EXPECT_FALSE(Exists("old.exe"));
 }
 
 TEST_F(SystemTest, FileWithoutVersionInformationHasNoVersion) {

@@ -1,6 +1,7 @@
 // Files by name for the Linux program.
-// Implements: whole-file reads and writes with short reads/writes and 64-bit sizes handled,
-// delete, copy over an existing file, replace by rename.
+// Implements: whole-file reads with short reads and 64-bit sizes handled, only of regular files
+// and without ever waiting on one (a FIFO under a component's name); delete; the file writer
+// (fsync of the file before the rename and of the folder after it); copy through the writer.
 // Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
 // would only hold up other tools, so a file open elsewhere is read all the same.
 #include "System.h"
@@ -23,24 +24,20 @@ class Fd {
     Fd& operator=(const Fd&) = delete;
     int Get() const { return m_fd; }
     bool Ok() const { return m_fd >= 0; }
-    // Closes now, so that a failing close (a full disk on some file systems) is seen.
-    bool Close() {
-        int fd = m_fd;
-        m_fd = -1;
-        return close(fd) == 0;
-    }
 
   private:
     int m_fd;
 };
 
 int OpenForReading(const std::string& name) {
-    int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, as opening a FIFO for reading would wait for a writer; for a regular file
+    // the flag changes nothing.
+    int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return -1;
     struct stat st {};
-    // A directory opens for reading on POSIX but is no file to the launcher.
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    // A directory or a device opens for reading too, but is no file to the launcher.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return -1;
     }
@@ -64,17 +61,6 @@ template <class Sink> bool ReadBlocks(int fd, Sink sink) {
     }
 }
 
-bool ReadAll(int fd, std::string& contents) {
-    std::string data;
-    if (!ReadBlocks(fd, [&data](const char* block, size_t size) {
-            data.append(block, size);
-            return true;
-        }))
-        return false;
-    contents = std::move(data);
-    return true;
-}
-
 bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         ssize_t n = write(fd, data, size);
@@ -88,13 +74,29 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 } // namespace
 
 namespace sys {
 
 bool ReadWholeFile(const std::string& name, std::string& contents) {
     Fd fd(OpenForReading(name));
-    return fd.Ok() && ReadAll(fd.Get(), contents);
+    if (!fd.Ok())
+        return false;
+    std::string data;
+    if (!ReadBlocks(fd.Get(), [&data](const char* block, size_t size) {
+            data.append(block, size);
+            return true;
+        }))
+        return false;
+    contents = std::move(data);
+    return true;
 }
 
 bool CanOpenForReading(const std::string& name) {
@@ -111,32 +113,80 @@ bool GetOpenableFileSize(const std::string& name, uint64_t& size) {
     return true;
 }
 
-bool WriteWholeFile(const std::string& name, const std::string& contents) {
-    Fd fd(open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    return fd.Ok() && WriteAll(fd.Get(), contents.data(), contents.size()) && fd.Close();
-}
-
 bool DeleteFile(const std::string& name) {
     return unlink(name.c_str()) == 0;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
-    Fd in(OpenForReading(from));
-    struct stat st {};
-    if (!in.Ok() || fstat(in.Get(), &st) != 0)
+bool FileWriter::Open(const std::string& target, Kind kind) {
+    Abandon();
+    const std::string temporary = TemporaryFileName(target);
+    // A leftover goes first, so that the new file gets the mode asked for; creating exclusively
+    // never writes through a link planted under the temporary name.
+    unlink(temporary.c_str());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        kind == Kind::Program ? 0777 : 0666);
+    if (fd < 0)
         return false;
-    // The copy keeps the source's permissions, so a copied program stays executable.
-    Fd out(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777));
-    if (!out.Ok())
-        return false;
-    fchmod(out.Get(), st.st_mode & 07777);
-    return ReadBlocks(in.Get(), [&out](const char* block,
-                                       size_t size) { return WriteAll(out.Get(), block, size); }) &&
-           out.Close();
+    m_file = fd;
+    m_target = target;
+    m_failed = false;
+    return true;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
-    return rename(from.c_str(), to.c_str()) == 0;
+bool FileWriter::Write(const char* data, size_t size) {
+    if (!IsOpen() || m_failed)
+        return false;
+    m_failed = !WriteAll(static_cast<int>(m_file), data, size);
+    return !m_failed;
+}
+
+bool FileWriter::Commit() {
+    if (!IsOpen())
+        return false;
+    const int fd = static_cast<int>(m_file);
+    m_file = kNoFile;
+    const std::string temporary = TemporaryFileName(m_target);
+    // On disk before the rename, or a crash soon after it could leave the target empty.
+    const bool flushed = !m_failed && fsync(fd) == 0;
+    const bool closed = close(fd) == 0;
+    if (!flushed || !closed || rename(temporary.c_str(), m_target.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself lasts only once the folder is on disk. The file is in place by now,
+    // so a failure here has nothing left to undo.
+    Fd folder(open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Ok())
+        fsync(folder.Get());
+    return true;
+}
+
+void FileWriter::Abandon() {
+    if (!IsOpen())
+        return;
+    close(static_cast<int>(m_file));
+    m_file = kNoFile;
+    unlink(TemporaryFileName(m_target).c_str());
+}
+
+bool CopyFile(const std::string& from, const std::string& to) {
+    Fd in(OpenForReading(from));
+    struct stat source {
+    }, target{};
+    if (!in.Ok() || fstat(in.Get(), &source) != 0)
+        return false;
+    // Writing the copy would replace the very file being read.
+    if (stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev &&
+        target.st_ino == source.st_ino)
+        return false;
+    FileWriter out;
+    if (!out.Open(to))
+        return false;
+    // The copy keeps the source's permissions, so a copied program stays executable.
+    fchmod(static_cast<int>(out.m_file), source.st_mode & 07777);
+    return ReadBlocks(in.Get(),
+                      [&out](const char* block, size_t size) { return out.Write(block, size); }) &&
+           out.Commit();
 }
 
 } // namespace sys

@@ -1,109 +1,16 @@
-// System services on Windows. Implements: files by name (64-bit sizes), copy, replace,
-// detached processes through CreateProcessA, version resources, the user's proxy setting in
-// the registry, calendar time. Leaves out: anything the launcher does not call.
+// System services on Windows besides files. Implements: detached processes through
+// CreateProcessA, version resources, the user's proxy setting in the registry, calendar time.
+// Leaves out: anything the launcher does not call.
 #include "System.h"
 
 #include "WinApi.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
 namespace sys {
-
-namespace {
-
-// Closes a file or process handle when it goes out of scope.
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    ~Handle() {
-        if (IsValid())
-            CloseHandle(m_handle);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE Get() const { return m_handle; }
-
-  private:
-    HANDLE m_handle;
-};
-
-HANDLE OpenForReading(const std::string& name, DWORD shareMode) {
-    return CreateFileA(name.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The two file tests let readers share, as a running program's own file is open for reading
-// (the loader holds it) and must still count as present.
-constexpr DWORD kTestShareMode = FILE_SHARE_READ;
-
-} // namespace
-
-bool ReadWholeFile(const std::string& name, std::string& contents) {
-    Handle file(OpenForReading(name, 0));
-    LARGE_INTEGER size;
-    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size))
-        return false;
-    contents.assign(static_cast<size_t>(size.QuadPart), '\0');
-    size_t done = 0;
-    while (done < contents.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - done, 1u << 30));
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), contents.data() + done, chunk, &read, nullptr))
-            return false;
-        if (read == 0)
-            break; // shrank meanwhile
-        done += read;
-    }
-    contents.resize(done);
-    return true;
-}
-
-bool CanOpenForReading(const std::string& name) {
-    return Handle(OpenForReading(name, kTestShareMode)).IsValid();
-}
-
-bool GetOpenableFileSize(const std::string& name, uint64_t& size) {
-    Handle file(OpenForReading(name, kTestShareMode));
-    LARGE_INTEGER length;
-    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &length))
-        return false;
-    size = static_cast<uint64_t>(length.QuadPart);
-    return true;
-}
-
-bool WriteWholeFile(const std::string& name, const std::string& contents) {
-    Handle file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
-        return false;
-    size_t done = 0;
-    while (done < contents.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file.Get(), contents.data() + done, chunk, &written, nullptr) ||
-            written == 0)
-            return false;
-        done += written;
-    }
-    return FlushFileBuffers(file.Get()) != 0;
-}
-
-bool DeleteFile(const std::string& name) {
-    return DeleteFileA(name.c_str()) != 0;
-}
-
-bool CopyFile(const std::string& from, const std::string& to) {
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-}
-
-bool ReplaceFile(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
 
 bool StartProcess(const std::string& commandLine, const std::string& currentDirectory) {
     STARTUPINFOA startup = {};

@@ -15,5 +15,4 @@
 #undef MessageBox
 #undef DeleteFile
 #undef CopyFile
-#undef ReplaceFile
 #undef SetWindowText
