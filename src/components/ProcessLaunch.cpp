@@ -4,20 +4,31 @@
 #include "AsyncSocket.h"
 #include "System.h"
 
-bool CZynLaunchDlg::StartProcess(const std::string& commandLine, const std::string& directory) {
-    return sys::StartProcess(commandLine, directory);
+bool CZynLaunchDlg::StartProcess(const std::string& program, const std::string& commandLine,
+                                 const std::string& directory, std::string& failure) {
+    return sys::StartProcess(program, commandLine, directory, failure);
+}
+
+bool CZynLaunchDlg::StartProgram(const std::string& program, const std::string& commandLine) {
+    std::string failure;
+    if (StartProcess(program, commandLine, ".", failure))
+        return true;
+    // Going on would end the launch as if all had gone well while nothing runs.
+    ShowFatalError("Zyn could not start " + program + " (" + failure + ").");
+    return false;
 }
 
 bool CZynLaunchDlg::StartEngine() {
-    return StartProcess("zynEngine.exe " + m_strEngineArgs, ".");
+    return StartProgram("zynEngine.exe", "zynEngine.exe " + m_strEngineArgs);
 }
 
 bool CZynLaunchDlg::StartUI() {
-    return StartProcess(m_strUIExecutable, ".");
+    // The whole name is the file, blanks and all, though the child sees it split into words.
+    return StartProgram(m_strUIExecutable, m_strUIExecutable);
 }
 
 void CZynLaunchDlg::StartConfigTool() {
-    StartProcess("zynConfig.exe", ".");
+    StartProgram("zynConfig.exe", "zynConfig.exe");
 }
 
 void CZynLaunchDlg::CheckEngineNotRunning() {

@@ -12,7 +12,9 @@ void CZynLaunchDlg::ReplaceLauncher() {
     // No delete first: the copy replaces the old launcher in one step once it is whole, so a
     // copy that fails leaves the old launcher to run rather than none.
     sys::CopyFile(kTemporaryLauncher, kLauncher);
-    StartProcess(kLauncher + " -stage2", ".");
+    // The hand-overs report nothing: the next run is whatever file bears the name.
+    std::string ignored;
+    StartProcess(kLauncher, kLauncher + " -stage2", ".", ignored);
     CloseLauncher();
 }
 
@@ -21,7 +23,8 @@ void CZynLaunchDlg::RemoveTemporaryLauncher() {
 }
 
 void CZynLaunchDlg::HandOverToTemporaryLauncher() {
-    StartProcess(kTemporaryLauncher + " -stage1", ".");
+    std::string ignored;
+    StartProcess(kTemporaryLauncher, kTemporaryLauncher + " -stage1", ".", ignored);
     m_bClosing = 1;
     CloseLauncher();
 }

@@ -63,9 +63,12 @@ bool WriteWholeFile(const std::string& name, const std::string& contents,
 // file onto itself (the same name, or another link to it) fails and changes nothing.
 bool CopyFile(const std::string& from, const std::string& to);
 
-// Starts a detached process from a Windows-style command line with the given current
-// directory; true when the process was created. It is never waited for.
-bool StartProcess(const std::string& commandLine, const std::string& currentDirectory);
+// Starts `program`, a file named relative to the current directory and never searched for, as
+// a detached process that gets the Windows-style `commandLine` and the given current
+// directory. True when the process was created; it is never waited for. Otherwise `failure`
+// holds the system's reason, one line without a closing full stop.
+bool StartProcess(const std::string& program, const std::string& commandLine,
+                  const std::string& currentDirectory, std::string& failure);
 
 // The FileVersion text of a program file's version information; false when there is none.
 bool ReadFileVersion(const std::string& name, std::string& version);

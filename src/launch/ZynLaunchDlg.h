@@ -39,8 +39,11 @@ class CZynLaunchDlg : public CDialog {
     void AppendEngineOption(const std::string& text);
 
     // Components and processes. StartProcess is the one way out to the system's process
-    // start, and virtual so that tests can see the command lines without starting anything.
-    virtual bool StartProcess(const std::string& commandLine, const std::string& directory);
+    // start, and virtual so that tests can see the starts without starting anything. `program`
+    // is the file that runs, named as the launch checked it; the child is given `commandLine`.
+    // A failed start leaves the system's reason in `failure`.
+    virtual bool StartProcess(const std::string& program, const std::string& commandLine,
+                              const std::string& directory, std::string& failure);
     bool StartEngine();
     bool StartUI();
     void StartConfigTool();
@@ -106,4 +109,5 @@ class CZynLaunchDlg : public CDialog {
     void RunStage8();
     void ReadUIChoice();
     void StartDownload(const std::string& fileName);
+    bool StartProgram(const std::string& program, const std::string& commandLine);
 };

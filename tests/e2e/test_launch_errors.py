@@ -1,6 +1,8 @@
 """Launches of the Linux program that end through an error message: what is shown, the exit
 status, and that nothing is started or created."""
 
+import os
+
 from zyntest import (COMPONENTS, DOWNLOAD_FAILED, ENGINE_RUNNING, NO_ORBITALS,
                      NO_STATE_FILE_PREFIX, NO_STATE_FILE_SUFFIX, LaunchTestCase, LinuxLaunch,
                      Scratch, hold_udp_port, main, run_linux_parallel, system_state)
@@ -32,6 +34,9 @@ class ErrorEnds(LaunchTestCase):
         scratch("missing_ui").prepare_launch(
             state=system_state(extra=["ZynUI=Other;UI;otherUI.exe;"]),
             user_config=["zynUI=Other"])
+        # An engine that passes every check but cannot be run.
+        scratch("not_executable").prepare_launch()
+        os.chmod(cls.s["not_executable"].path("zynEngine.exe"), 0o644)
 
         cls.names = list(cls.s)
         cls.results = dict(zip(cls.names, run_linux_parallel([(cls.s[n], []) for n in cls.names])))
@@ -43,6 +48,7 @@ class ErrorEnds(LaunchTestCase):
             "missing_component": DOWNLOAD_FAILED,
             "short_component": DOWNLOAD_FAILED,
             "missing_ui": DOWNLOAD_FAILED,
+            "not_executable": "Zyn could not start zynEngine.exe (Permission denied).",
         }
         for name, message in expected.items():
             with self.subTest(name):
@@ -54,7 +60,8 @@ class ErrorEnds(LaunchTestCase):
         for name in self.names:
             with self.subTest(name):
                 self.assertEqual(self.s[name].stub_starts(timeout=0.5), [])
-                if name != "missing_ui":
+                # Created in stage 6, before the programs start.
+                if name not in ("missing_ui", "not_executable"):
                     self.assertFalse(self.s[name].exists("zynUserConfig.txt"))
 
     def test_missing_state_file_ends_at_stage_1(self):

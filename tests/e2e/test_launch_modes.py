@@ -1,7 +1,9 @@
-"""Which programs a launch of the Linux program starts: configuration mode and the user's
-"zynLaunch" choice."""
+"""Which programs a launch of the Linux program starts: configuration mode, the user's
+"zynLaunch" choice, and the files of the current directory wherever the launcher lies."""
 
-from zyntest import (DEFAULT_USER_CONFIG, LaunchTestCase, Scratch,
+import os
+
+from zyntest import (COMPONENTS, DEFAULT_USER_CONFIG, LaunchTestCase, Scratch,
                      expected_engine_words, main, run_linux_parallel)
 
 ORBITALS = ("orb1.example.net:4000", "orb2.example.net:4000")
@@ -20,6 +22,9 @@ CASES = {
     "neither": ([], user_config("UI", "ENGINE"), [], "closing zynLaunch.."),
     "lower_case_value": ([], user_config("ui"), ["zynEngine.exe", "zynUI.exe"],
                          "closing zynLaunch.."),
+    # Started from a folder that holds other programs of the same names, which log nothing to
+    # zynStub.log: the files checked in the current directory must be the ones that run.
+    "from_elsewhere": ([], None, ["zynEngine.exe", "zynUI.exe"], "closing zynLaunch.."),
 }
 
 
@@ -34,7 +39,16 @@ class RunModes(LaunchTestCase):
             cls.addClassCleanup(scratch.remove)
             scratch.prepare_launch(user_config=config)
             cls.scratches[name] = scratch
-            jobs.append((scratch, args))
+            if name == "from_elsewhere":
+                folder = os.path.join(scratch.root, "elsewhere")
+                os.mkdir(folder)
+                for component in COMPONENTS:
+                    with open(os.path.join(folder, component), "w") as f:
+                        f.write("#!/bin/sh\n")
+                    os.chmod(os.path.join(folder, component), 0o755)
+                jobs.append((scratch, args, dict(launcher_dir=folder)))
+            else:
+                jobs.append((scratch, args))
         cls.results = dict(zip(CASES, run_linux_parallel(jobs)))
 
     def test_each_mode_starts_only_its_programs_and_ends_normally(self):

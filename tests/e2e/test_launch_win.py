@@ -37,8 +37,8 @@ QUIET_CASES = {
                     ["zynEngine.exe -mode engine -orbitals orb1.example.net:4000O"
                      "orb2.example.net:4000O -username two words "]),
     "neither": ([], user_config("ENGINE", "UI"), None, []),
-    # The launcher passes the name unquoted; Wine, having found the program, quotes it.
-    "chosen_ui": ([], ["zynUI=My UI", "zynLaunch=UI"], "chosen", ['"my ui.exe"']),
+    # The launcher names the file itself, so the child gets the name unquoted, as passed.
+    "chosen_ui": ([], ["zynUI=My UI", "zynLaunch=UI"], "chosen", ["my ui.exe"]),
     # The temporary copy replaces the launcher and starts it with -stage2, which then removes
     # the copy and launches normally: the whole hand-over in one.
     "stage1": (["-stage1"], user_config("ENGINE"), "stage1",

@@ -242,15 +242,17 @@ class Scratch:
 class LinuxLaunch:
     """A running Linux launcher whose standard output lines are collected with arrival times."""
 
-    def __init__(self, scratch, args=(), isolated=False, env=None):
+    def __init__(self, scratch, args=(), isolated=False, env=None, launcher_dir=None):
+        """LAUNCHER_DIR: the folder to start the launcher from (default: its current one)."""
         self.scratch = scratch
-        shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch"), scratch.path("zynLaunch"))
-        os.chmod(scratch.path("zynLaunch"), 0o755)
+        launcher = os.path.join(launcher_dir or scratch.dir, "zynLaunch")
+        shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch"), launcher)
+        os.chmod(launcher, 0o755)
         environment = dict(os.environ)
         environment["ZYN_LAUNCH_TRACE"] = scratch.trace
         environment.pop("ZYN_IN_NETNS", None)
         environment.update(env or {})
-        command = ["./zynLaunch"] + list(args)
+        command = [launcher if launcher_dir else "./zynLaunch"] + list(args)
         if isolated:
             # A namespace of its own, so launches of one test can run side by side.
             command = [NETNS_RUN] + command
@@ -302,8 +304,9 @@ class LinuxLaunch:
 
 def run_linux_parallel(jobs, timeout=30.0):
     """Runs several launches at once, each in a network namespace of its own: JOBS is a list of
-    (scratch, args); returns their results in the same order."""
-    launches = [LinuxLaunch(scratch, args, isolated=True) for scratch, args in jobs]
+    (scratch, args) or (scratch, args, LinuxLaunch keywords); returns their results in order."""
+    launches = [LinuxLaunch(scratch, args, isolated=True, **(more[0] if more else {}))
+                for scratch, args, *more in jobs]
     return [launch.wait(timeout) for launch in launches]
 
 

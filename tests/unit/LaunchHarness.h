@@ -8,18 +8,27 @@
 #include "launch/ZynLaunchDlg.h"
 #include "res/resource.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 class RecordingLaunchDlg : public CZynLaunchDlg {
   public:
-    bool StartProcess(const std::string& commandLine, const std::string& directory) override {
+    bool StartProcess(const std::string& program, const std::string& commandLine,
+                      const std::string& directory, std::string& failure) override {
+        programs.push_back(program);
         started.push_back(commandLine);
         directories.push_back(directory);
-        return true;
+        const auto refusal = refusals.find(program);
+        if (refusal == refusals.end())
+            return true;
+        failure = refusal->second;
+        return false;
     }
-    std::vector<std::string> started;
+    std::vector<std::string> programs;
+    std::vector<std::string> started; // command lines
     std::vector<std::string> directories;
+    std::map<std::string, std::string> refusals; // program: the system's reason
 };
 
 class LaunchTest : public ScratchDirTest {

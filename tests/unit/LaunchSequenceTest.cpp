@@ -74,6 +74,43 @@ TEST_F(LaunchSequence, TheChosenUserInterfaceEntrySuppliesProgramAndVersion) {
     EXPECT_EQ(dlg.m_strUIVersion, "2.5");
     ASSERT_EQ(dlg.started.size(), 2u);
     EXPECT_EQ(dlg.started[1], "fancy ui.exe");
+    // The file started is the one checked, not the first word of its command line.
+    EXPECT_EQ(dlg.programs[1], "fancy ui.exe");
+}
+
+TEST_F(LaunchSequence, AProgramThatCannotStartEndsTheLaunchWithItsName) {
+    PrepareLocalFiles();
+    struct Case {
+        std::string program;
+        int32_t configMode;
+        const char* timers;
+        Texts programs;
+    };
+    const char* const kToStage6 = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100";
+    for (const Case& c : {Case{"zynEngine.exe", 0, kToStage6, {"zynEngine.exe"}},
+                          Case{"zynUI.exe",
+                               0,
+                               "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100",
+                               {"zynEngine.exe", "zynUI.exe"}},
+                          Case{"zynConfig.exe", 1, kToStage6, {"zynConfig.exe"}}}) {
+        SCOPED_TRACE(c.program);
+        FakeDialogHost caseHost;
+        DialogHost::Install(&caseHost);
+        RecordingLaunchDlg caseDlg;
+        caseDlg.m_bConfigMode = c.configMode;
+        caseDlg.refusals[c.program] = "Permission denied";
+        EXPECT_EQ(caseDlg.DoModal(), 0);
+        EXPECT_EQ(caseHost.FiredTimers(), c.timers);
+        EXPECT_EQ(caseDlg.programs, c.programs);
+        const auto boxes = caseHost.EventsOf(Event::Message);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Zyn could not start " + c.program + " (Permission denied).");
+        // Through the fatal-error path: the launch ends with an error status, and any timer
+        // that still comes finds it abandoned.
+        EXPECT_EQ(caseDlg.GetMessageBoxCount(), 1);
+        EXPECT_EQ(caseDlg.m_bClosing, 1);
+    }
+    DialogHost::Install(&host);
 }
 
 TEST_F(LaunchSequence, TimersThatArriveWhileClosingDoNothingAndStayArmed) {

@@ -13,6 +13,7 @@ TEST_F(SelfUpdate, ReplaceLauncherInstallsTheTemporaryCopyAndStartsIt) {
     EXPECT_EQ(ReadFile("zynLaunch.exe"), "new launcher");
     EXPECT_EQ(ReadFile("zynLaunchTemp.exe"), "new launcher");
     EXPECT_FALSE(Exists(sys::TemporaryFileName("zynLaunch.exe")));
+    EXPECT_EQ(dlg.programs, std::vector<std::string>{"zynLaunch.exe"});
     EXPECT_EQ(dlg.started, std::vector<std::string>{"zynLaunch.exe -stage2"});
     EXPECT_EQ(dlg.directories, std::vector<std::string>{"."});
     EXPECT_TRUE(host.HasEnded());
@@ -32,6 +33,7 @@ TEST_F(SelfUpdate, TheOtherTwoStepsRemoveTheCopyAndHandOverToIt) {
     EXPECT_FALSE(Exists("zynLaunchTemp.exe"));
 
     dlg.HandOverToTemporaryLauncher();
+    EXPECT_EQ(dlg.programs, std::vector<std::string>{"zynLaunchTemp.exe"});
     EXPECT_EQ(dlg.started, std::vector<std::string>{"zynLaunchTemp.exe -stage1"});
     EXPECT_EQ(dlg.m_bClosing, 1);
     EXPECT_TRUE(host.HasEnded());

@@ -109,8 +109,17 @@ TEST_F(SystemTest, FileWithoutVersionInformationHasNoVersion) {
     EXPECT_FALSE(sys::ReadFileVersion("plain.exe", version));
 }
 
-TEST_F(SystemTest, ProgramThatDoesNotExistIsNotStarted) {
-    EXPECT_FALSE(sys::StartProcess("zynNoSuchProgram.exe -mode engine", "."));
+TEST_F(SystemTest, AStartThatFailsSaysWhyOnOneLine) {
+    // A file that is no program: on Linux without execute permission, on Windows no image.
+    WriteFile("plain.exe", "text");
+    for (const char* program : {"zynNoSuchProgram.exe", "plain.exe"}) {
+        SCOPED_TRACE(program);
+        std::string failure;
+        EXPECT_FALSE(sys::StartProcess(program, "zynEngine.exe -mode engine", ".", failure));
+        ASSERT_FALSE(failure.empty());
+        EXPECT_EQ(failure.find_first_of("\r\n"), std::string::npos) << failure;
+        EXPECT_NE(failure.back(), '.') << failure;
+    }
 }
 
 TEST_F(SystemTest, LocalDateKeepsCalendarFieldsInTheirUsualRanges) {

@@ -1,5 +1,6 @@
 // System services on Windows besides files. Implements: detached processes through
-// CreateProcessA, version resources, the user's proxy setting in the registry, calendar time.
+// CreateProcessA with the program named outright, version resources, the user's proxy setting
+// in the registry, calendar time.
 // Leaves out: anything the launcher does not call.
 #include "System.h"
 
@@ -8,11 +9,33 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace sys {
 
-bool StartProcess(const std::string& commandLine, const std::string& currentDirectory) {
+namespace {
+
+// The system's text for an error, on one line and without its closing full stop.
+std::string ErrorText(DWORD error, const std::string& file) {
+    char text[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, text, sizeof text, nullptr);
+    std::string reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+    // Some texts name the file as "%1" ("%1 is not a valid Win32 application.").
+    for (size_t at = reason.find("%1"); at != std::string::npos;
+         at = reason.find("%1", at + file.size())) {
+        reason.replace(at, 2, file);
+    }
+    while (!reason.empty() && std::strchr(" .\r\n", reason.back()))
+        reason.pop_back();
+    return reason;
+}
+
+} // namespace
+
+bool StartProcess(const std::string& program, const std::string& commandLine,
+                  const std::string& currentDirectory, std::string& failure) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -21,10 +44,19 @@ bool StartProcess(const std::string& commandLine, const std::string& currentDire
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+    // The program is named outright, so that the file started is the one the launch checked
+    // in the current directory: left to the command line, Windows would look in the
+    // launcher's own folder first. The child still gets the command line as it is.
+    char path[MAX_PATH];
+    const DWORD length = GetFullPathNameA(program.c_str(), MAX_PATH, path, nullptr);
+    const std::string application =
+        length > 0 && length < MAX_PATH ? std::string(path, length) : program;
+    if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE,
                         CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr,
-                        currentDirectory.c_str(), &startup, &process))
+                        currentDirectory.c_str(), &startup, &process)) {
+        failure = ErrorText(GetLastError(), program);
         return false;
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;

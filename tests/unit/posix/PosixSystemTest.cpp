@@ -1,11 +1,16 @@
-// What only the Linux backend does: files that are no regular files, and the execute
-// permission of written and copied programs.
+// What only the Linux backend does: children that are never ours to reap, files that are no
+// regular files, and the execute permission of written and copied programs.
 #include "../ScratchDir.h"
 #include "System.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -17,6 +22,26 @@ class PosixSystemTest : public ScratchDirTest {
         return st.st_mode & 07777;
     }
 };
+
+TEST_F(PosixSystemTest, TheNamedFileRunsWithTheCommandLineWordsAndLeavesNoChildToReap) {
+    sys::WriteWholeFile("child.sh",
+                        "#!/bin/sh\nprintf '%s;' \"$@\" > child.tmp\nmv child.tmp child.txt\n",
+                        sys::FileWriter::Kind::Program);
+    std::string failure;
+    // The command line names a program that does not exist: only the named file can run.
+    ASSERT_TRUE(sys::StartProcess("child.sh", "zynEngine.exe -a \"b c\"", ".", failure)) << failure;
+    std::string words;
+    for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", words); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(words, "-a;b c;");
+
+    struct sigaction action {};
+    sigaction(SIGCHLD, nullptr, &action);
+    EXPECT_EQ(action.sa_flags & SA_NOCLDWAIT, 0);
+    int status = 0;
+    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
 
 TEST_F(PosixSystemTest, FileTestsNeitherWaitOnAFifoNorTakeItForAFile) {
     ASSERT_EQ(mkfifo("zynEngine.exe", 0644), 0);

@@ -1,5 +1,5 @@
 // What only the Windows backend does: file sharing, the proxy setting in the registry, process
-// start with a command line and a current directory, version resources.
+// start of a named file with a command line and a current directory, version resources.
 #include "../ScratchDir.h"
 #include "System.h"
 
@@ -121,9 +121,15 @@ TEST_F(ProxyRegistryTest, ServerTextLongerThanTheBufferIsNotReadAtAll) {
     EXPECT_EQ(sys::ReadProxySetting().server, "");
 }
 
-TEST_F(Win32SystemTest, StartedProcessGetsItsCommandLineAndDirectoryAndRunsDetached) {
-    // cmd writes what it is told into its current directory; the launcher does not wait.
-    ASSERT_TRUE(sys::StartProcess("cmd.exe /c echo started> child.txt", "."));
+TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenAndDetached) {
+    // cmd writes what it is told into its current directory; the launcher does not wait. The
+    // command line's first word names no file: only the named program can run.
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string failure;
+    ASSERT_TRUE(sys::StartProcess(std::string(system) + "\\cmd.exe",
+                                  "zynEngine.exe /c echo started> child.txt", ".", failure))
+        << failure;
     std::string contents;
     for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", contents); ++i)
         Sleep(50);
