@@ -48,6 +48,14 @@ class FileWriter {
   private:
     friend bool CopyFile(const std::string& from, const std::string& to);
     static constexpr intptr_t kNoFile = -1; // a descriptor or a handle, by backend
+    // What each backend supplies: a fresh file in place of any old one (kNoFile when it cannot
+    // be made), a whole block written, the bytes flushed to disk and the file closed (closed
+    // even when the flush fails), a close alone, and a rename over the target that lasts.
+    static intptr_t CreateFresh(const std::string& name, Kind kind);
+    static bool WriteBlock(intptr_t file, const char* data, size_t size);
+    static bool FlushAndClose(intptr_t file);
+    static void Close(intptr_t file);
+    static bool RenameOver(const std::string& from, const std::string& to);
     intptr_t m_file = kNoFile;
     std::string m_target;
     bool m_failed = false;

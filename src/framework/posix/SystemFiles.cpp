@@ -117,56 +117,37 @@ bool DeleteFile(const std::string& name) {
     return unlink(name.c_str()) == 0;
 }
 
-bool FileWriter::Open(const std::string& target, Kind kind) {
-    Abandon();
-    const std::string temporary = TemporaryFileName(target);
+intptr_t FileWriter::CreateFresh(const std::string& name, Kind kind) {
     // A leftover goes first, so that the new file gets the mode asked for; creating exclusively
-    // never writes through a link planted under the temporary name.
-    unlink(temporary.c_str());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                        kind == Kind::Program ? 0777 : 0666);
-    if (fd < 0)
-        return false;
-    m_file = fd;
-    m_target = target;
-    m_failed = false;
-    return true;
+    // never writes through a link planted under the name.
+    unlink(name.c_str());
+    return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                kind == Kind::Program ? 0777 : 0666);
 }
 
-bool FileWriter::Write(const char* data, size_t size) {
-    if (!IsOpen() || m_failed)
-        return false;
-    m_failed = !WriteAll(static_cast<int>(m_file), data, size);
-    return !m_failed;
+bool FileWriter::WriteBlock(intptr_t file, const char* data, size_t size) {
+    return WriteAll(static_cast<int>(file), data, size);
 }
 
-bool FileWriter::Commit() {
-    if (!IsOpen())
+bool FileWriter::FlushAndClose(intptr_t file) {
+    const bool flushed = fsync(static_cast<int>(file)) == 0;
+    // A failing close can be the first word of a full disk on some file systems.
+    return close(static_cast<int>(file)) == 0 && flushed;
+}
+
+void FileWriter::Close(intptr_t file) {
+    close(static_cast<int>(file));
+}
+
+bool FileWriter::RenameOver(const std::string& from, const std::string& to) {
+    if (rename(from.c_str(), to.c_str()) != 0)
         return false;
-    const int fd = static_cast<int>(m_file);
-    m_file = kNoFile;
-    const std::string temporary = TemporaryFileName(m_target);
-    // On disk before the rename, or a crash soon after it could leave the target empty.
-    const bool flushed = !m_failed && fsync(fd) == 0;
-    const bool closed = close(fd) == 0;
-    if (!flushed || !closed || rename(temporary.c_str(), m_target.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
     // The rename itself lasts only once the folder is on disk. The file is in place by now,
     // so a failure here has nothing left to undo.
-    Fd folder(open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd folder(open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Ok())
         fsync(folder.Get());
     return true;
-}
-
-void FileWriter::Abandon() {
-    if (!IsOpen())
-        return;
-    close(static_cast<int>(m_file));
-    m_file = kNoFile;
-    unlink(TemporaryFileName(m_target).c_str());
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {

@@ -97,57 +97,35 @@ bool DeleteFile(const std::string& name) {
     return DeleteFileA(name.c_str()) != 0;
 }
 
-bool FileWriter::Open(const std::string& target, Kind) {
-    Abandon();
-    HANDLE file = CreateFileA(TemporaryFileName(target).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    m_file = reinterpret_cast<intptr_t>(file);
-    m_target = target;
-    m_failed = false;
-    return true;
+intptr_t FileWriter::CreateFresh(const std::string& name, Kind) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<intptr_t>(file);
 }
 
-bool FileWriter::Write(const char* data, size_t size) {
-    if (!IsOpen() || m_failed)
-        return false;
+bool FileWriter::WriteBlock(intptr_t file, const char* data, size_t size) {
     while (size > 0) {
         DWORD written = 0;
-        if (!WriteFile(AsHandle(m_file), data, Piece(size), &written, nullptr) || written == 0) {
-            m_failed = true;
+        if (!WriteFile(AsHandle(file), data, Piece(size), &written, nullptr) || written == 0)
             return false;
-        }
         data += written;
         size -= written;
     }
     return true;
 }
 
-bool FileWriter::Commit() {
-    if (!IsOpen())
-        return false;
-    HANDLE file = AsHandle(m_file);
-    m_file = kNoFile;
-    const std::string temporary = TemporaryFileName(m_target);
-    // On disk before the rename, or a crash soon after it could leave the target empty.
-    const bool flushed = !m_failed && FlushFileBuffers(file);
-    const bool closed = CloseHandle(file) != 0;
-    if (!flushed || !closed ||
-        !MoveFileExA(temporary.c_str(), m_target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return true;
+bool FileWriter::FlushAndClose(intptr_t file) {
+    const bool flushed = FlushFileBuffers(AsHandle(file)) != 0;
+    return CloseHandle(AsHandle(file)) != 0 && flushed;
 }
 
-void FileWriter::Abandon() {
-    if (!IsOpen())
-        return;
-    CloseHandle(AsHandle(m_file));
-    m_file = kNoFile;
-    DeleteFileA(TemporaryFileName(m_target).c_str());
+void FileWriter::Close(intptr_t file) {
+    CloseHandle(AsHandle(file));
+}
+
+bool FileWriter::RenameOver(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
