@@ -1,10 +1,15 @@
 // Reading the version text out of a program file's bytes, for systems without a version
-// resource service: a PE file's VERSIONINFO or an ELF file's package note.
+// resource service. The bytes may come from a download: a hostile or truncated file gives no
+// version, never a read outside the bytes given.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-// PE: the FileVersion string of the first translation. ELF: the "version" of the
-// ".note.package" JSON. False when the bytes hold neither.
+// A PE file's version resource: the FileVersion string of its first translation.
+bool ParsePeFileVersion(std::string_view file, std::string& version);
+// An ELF file's ".note.package" JSON: the top-level "version" member, escapes decoded.
+bool ParseElfFileVersion(std::string_view file, std::string& version);
+// Either, by the file's first bytes. False when the bytes hold no version; `version` is then
+// left untouched.
 bool ParseFileVersion(std::string_view file, std::string& version);
