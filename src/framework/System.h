@@ -78,8 +78,10 @@ bool CopyFile(const std::string& from, const std::string& to);
 bool StartProcess(const std::string& program, const std::string& commandLine,
                   const std::string& currentDirectory, std::string& failure);
 
-// The FileVersion text of a program file's version information; false when there is none.
-bool ReadFileVersion(const std::string& name, std::string& version);
+// The FileVersion text of a program file's version information (its first translation) into
+// `buffer`: at most size - 1 characters and a terminating zero. False when there is none; the
+// buffer is then left untouched.
+bool ReadFileVersion(const std::string& name, char* buffer, size_t size);
 
 // The user's proxy setting in the Windows shape: an enable value and the server text
 // ("host:port"). Without a setting, enabled is 0 and the text empty.

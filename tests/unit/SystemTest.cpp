@@ -3,6 +3,7 @@
 // dates.
 #include "System.h"
 #include "ScratchDir.h"
+#include "VersionFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +39,9 @@ TEST_F(SystemTest, MissingFilesFailEveryTestAndRead) {
     EXPECT_FALSE(sys::DeleteFile("missing.txt"));
     EXPECT_FALSE(sys::CopyFile("missing.txt", "copy.txt"));
     EXPECT_FALSE(Exists("copy.txt"));
-    std::string version = "unchanged";
-    EXPECT_FALSE(sys::ReadFileVersion("missing.exe", version));
+    char version[8] = "intact";
+    EXPECT_FALSE(sys::ReadFileVersion("missing.exe", version, sizeof version));
+    EXPECT_STREQ(version, "intact");
 }
 
 TEST_F(SystemTest, SizesAreExactAtTheCompletenessBoundary) {
@@ -103,10 +105,17 @@ TEST_F(SystemTest, CopyReplacesAnExistingTargetButNeverTheSourceItself) {
     EXPECT_FALSE(Exists("old.exe"));
 }
 
-TEST_F(SystemTest, FileWithoutVersionInformationHasNoVersion) {
+TEST_F(SystemTest, VersionTextIsCutToTheBufferAndEndedThere) {
+    WriteFile("zynEngine.exe", versionfiles::PeWithVersion("7, 0, 2, 5"));
+    char version[16] = "xxxxxxxxxxxxxxx";
+    ASSERT_TRUE(sys::ReadFileVersion("zynEngine.exe", version, sizeof version));
+    EXPECT_STREQ(version, "7, 0, 2, 5");
+    ASSERT_TRUE(sys::ReadFileVersion("zynEngine.exe", version, 5));
+    EXPECT_STREQ(version, "7, 0");
+
     WriteSized("plain.exe", 60000);
-    std::string version;
-    EXPECT_FALSE(sys::ReadFileVersion("plain.exe", version));
+    EXPECT_FALSE(sys::ReadFileVersion("plain.exe", version, sizeof version));
+    EXPECT_STREQ(version, "7, 0");
 }
 
 TEST_F(SystemTest, AStartThatFailsSaysWhyOnOneLine) {

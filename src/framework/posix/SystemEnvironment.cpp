@@ -6,14 +6,25 @@
 #include "ProxyUrl.h"
 #include "System.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace sys {
 
-bool ReadFileVersion(const std::string& name, std::string& version) {
-    std::string contents;
-    return ReadWholeFile(name, contents) && ParseFileVersion(contents, version);
+bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
+    std::string contents, version;
+    if (!ReadWholeFile(name, contents) || !ParseFileVersion(contents, version))
+        return false;
+    // Copied as a C string, as the Windows program copies its version text: up to a zero
+    // character, and no further than the buffer allows.
+    if (size > 0) {
+        const size_t length = std::min(std::strlen(version.c_str()), size - 1);
+        version.copy(buffer, length);
+        buffer[length] = '\0';
+    }
+    return true;
 }
 
 ProxySetting ReadProxySetting() {

@@ -1,7 +1,7 @@
 // System services on Windows besides files. Implements: detached processes through
-// CreateProcessA with the program named outright, version resources, the user's proxy setting
-// in the registry, calendar time.
-// Leaves out: anything the launcher does not call.
+// CreateProcessA with the program named outright, the user's proxy setting in the registry,
+// calendar time. Leaves out: anything the launcher does not call; version resources are
+// Win32Version.cpp's.
 #include "System.h"
 
 #include "WinApi.h"
@@ -59,29 +59,6 @@ bool StartProcess(const std::string& program, const std::string& commandLine,
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return true;
-}
-
-bool ReadFileVersion(const std::string& name, std::string& version) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(name.c_str(), &ignored);
-    if (size == 0)
-        return false;
-    std::vector<char> block(size, '\0');
-    if (!GetFileVersionInfoA(name.c_str(), 0, size, block.data()))
-        return false;
-    void* value = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) ||
-        length < 2 * sizeof(WORD))
-        return false;
-    const WORD* translation = static_cast<const WORD*>(value);
-    char path[64];
-    std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\FileVersion", translation[0],
-                  translation[1]);
-    if (!VerQueryValueA(block.data(), path, &value, &length) || !value)
-        return false;
-    version = static_cast<const char*>(value);
     return true;
 }
 

@@ -1,5 +1,5 @@
 // What only the Windows backend does: file sharing, the proxy setting in the registry, process
-// start of a named file with a command line and a current directory, version resources.
+// start of a named file with a command line and a current directory.
 #include "../ScratchDir.h"
 #include "System.h"
 
@@ -134,15 +134,6 @@ TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenAndDetached) {
     for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", contents); ++i)
         Sleep(50);
     EXPECT_EQ(contents, "started\r\n");
-}
-
-TEST_F(Win32SystemTest, VersionTextComesFromTheFirstTranslation) {
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, MAX_PATH);
-    std::string version;
-    ASSERT_TRUE(sys::ReadFileVersion(std::string(system) + "\\kernel32.dll", version));
-    EXPECT_FALSE(version.empty());
-    EXPECT_NE(version.find('.'), std::string::npos) << version;
 }
 
 } // namespace
