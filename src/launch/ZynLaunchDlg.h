@@ -6,6 +6,7 @@
 #include "Dialog.h"
 #include "StringList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -51,8 +52,11 @@ class CZynLaunchDlg : public CDialog {
     void ReplaceLauncher();
     void RemoveTemporaryLauncher();
     void HandOverToTemporaryLauncher();
+    bool GetFileVersionString(const std::string& fileName, char* buffer, size_t size);
+    static std::string NormaliseVersion(const std::string& version);
     void CheckComponentVersions();
     void CheckDependencies();
+    void QueueDownload(const std::string& fileName);
     bool VerifyComponents();
 
     // Network.

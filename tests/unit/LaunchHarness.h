@@ -5,6 +5,7 @@
 #include "App.h"
 #include "FakeDialogHost.h"
 #include "ScratchDir.h"
+#include "VersionFiles.h"
 #include "launch/ZynLaunchDlg.h"
 #include "res/resource.h"
 
@@ -54,6 +55,12 @@ class LaunchTest : public ScratchDirTest {
                                          "ZynDeepResolutionServer=deep.example;\r\n");
         for (const char* name : {"zynEngine.exe", "zynUI.exe", "zynConfig.exe", "pssdk_dll.dll"})
             WriteSized(name, 50000);
+    }
+
+    // A component carrying `version` in its version resource, long enough to be complete.
+    static void WriteComponent(const std::string& name, const std::string& version) {
+        const std::string file = versionfiles::PeWithVersion(version);
+        WriteFile(name, file + std::string(50000 - file.size(), '\0'));
     }
 
     std::vector<std::string> Statuses() const { return host.TextsOf(IDC_STATUS); }

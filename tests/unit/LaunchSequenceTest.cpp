@@ -16,6 +16,8 @@ const char* const kMissingState = "Zyn could not locate its system state file - 
 const char* const kEngineRunning =
     "A running zynEngine was detected on this computer already. Please close the existing zyn "
     "engine by right clicking it on the taskbar.";
+// No launcher file is installed in these tests, so a listed version always differs.
+const char* const kListedLauncher = "ZynVersion=Launch;1.0.0.0;\r\n";
 const char* const kComponentsMissing = "Zyn failed to download one or more components - please "
                                        "restart Zyn to download these components.";
 } // namespace
@@ -67,7 +69,7 @@ TEST_F(LaunchSequence, TheChosenUserInterfaceEntrySuppliesProgramAndVersion) {
                                          "ZynUI=Fancy;FancyUI;fancy ui.exe;\r\n"
                                          "ZynVersion=FancyUI;2.5;\r\n");
     WriteFile("zynUserConfig.txt", "zynUI=Fancy\r\n");
-    WriteSized("fancy ui.exe", 50000);
+    WriteComponent("fancy ui.exe", "2, 5");
     dlg.DoModal();
     EXPECT_EQ(dlg.m_strUIName, "Fancy");
     EXPECT_EQ(dlg.m_strUIComponent, "FancyUI");
@@ -181,6 +183,8 @@ TEST_F(LaunchSequence, StageOneModeReplacesTheLauncherAndFinishesStageThree) {
 
 TEST_F(LaunchSequence, StageTwoModeRemovesTheCopyThenLaunchesNormally) {
     PrepareLocalFiles();
+    // Even with a launcher that still differs from the listed one.
+    WriteFile("zynSystemConfig.txt", ReadFile("zynSystemConfig.txt") + kListedLauncher);
     WriteFile("zynLaunchTemp.exe", "new");
     dlg.m_bStage2 = 1;
     EXPECT_EQ(dlg.DoModal(), 0);
@@ -189,27 +193,36 @@ TEST_F(LaunchSequence, StageTwoModeRemovesTheCopyThenLaunchesNormally) {
     EXPECT_EQ(dlg.started.size(), 2u);
 }
 
-TEST_F(LaunchSequence, AShortComponentEndsTheLaunchAfterStageFiveFinishes) {
+TEST_F(LaunchSequence, AComponentStillShortAfterItsDownloadEndsTheLaunchOnceStageFiveIsDone) {
     PrepareLocalFiles();
     WriteSized("pssdk_dll.dll", 49999);
-    EXPECT_EQ(dlg.DoModal(), 0);
+    EXPECT_EQ(dlg.DoModal(), FakeDialogHost::kStalled);
+    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100");
+    EXPECT_EQ(Statuses().back(), "downloading zynNetworkServices package..");
+    EXPECT_EQ(dlg.m_strDownloadQueue, "");
+    dlg.OnDownloadFinished(nullptr); // the download ends without a complete file
     EXPECT_EQ(Messages(), Texts{kComponentsMissing});
     EXPECT_EQ(dlg.m_bClosing, 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100");
     EXPECT_EQ(Statuses().back(), "scanning 2 deep resolution servers..");
     EXPECT_TRUE(dlg.started.empty());
 }
 
-TEST_F(LaunchSequence, AMissingComponentAndAnOutdatedLauncherCloseTwiceAndHandOver) {
+TEST_F(LaunchSequence, AnOutdatedLauncherIsFetchedFirstThenHandsOverEvenAfterAFailedCheck) {
     PrepareLocalFiles();
+    WriteFile("zynSystemConfig.txt", ReadFile("zynSystemConfig.txt") + kListedLauncher);
     std::filesystem::remove("zynEngine.exe");
-    dlg.m_bUpdateLauncher = 1;
-    EXPECT_EQ(dlg.DoModal(), 0);
+    EXPECT_EQ(dlg.DoModal(), FakeDialogHost::kStalled);
+    EXPECT_EQ(dlg.m_bUpdateLauncher, 1);
+    dlg.OnDownloadFinished(nullptr);
+    dlg.OnDownloadFinished(nullptr);
+    const Texts statuses = Statuses();
+    EXPECT_EQ(Texts(statuses.end() - 3, statuses.end()),
+              (Texts{"downloading zynLaunch package..", "downloading zynEngine package..",
+                     "scanning 2 deep resolution servers.."}));
     EXPECT_EQ(Messages(), Texts{kComponentsMissing});
     EXPECT_EQ(host.EventsOf(Event::End).size(), 2u);
     EXPECT_EQ(dlg.started, Texts{"zynLaunchTemp.exe -stage1"});
     EXPECT_EQ(dlg.m_bClosing, 1);
-    EXPECT_EQ(Statuses().back(), "scanning 2 deep resolution servers..");
 }
 
 TEST_F(LaunchSequence, NoOrbitalServersEndTheLaunchBeforeTheUserFileIsMade) {

@@ -1,0 +1,90 @@
+// The component checks: versions compared and outdated files deleted, the launcher marked
+// instead, missing or short files queued, and the final check.
+#include "LaunchHarness.h"
+
+#include <gtest/gtest.h>
+
+using ComponentCheck = LaunchTest;
+
+TEST(NormaliseVersion, CommasBecomeDotsOuterWhiteSpaceAndInnerBlanksGo) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"7, 0, 2, 5", "7.0.2.5"},
+        {" \t\v7,0 ,2\r\n\f", "7.0.2"},
+        {"1 .\t2", "1.\t2"},
+        {", 1,", ".1."},
+        {" ,\t", "."},
+        {" \r\n", ""},
+        {"7.0.2.5b", "7.0.2.5b"},
+    };
+    for (const auto& [text, normalised] : cases)
+        EXPECT_EQ(CZynLaunchDlg::NormaliseVersion(text), normalised) << text;
+}
+
+TEST_F(ComponentCheck, OutdatedComponentsAreDeletedAndTheLauncherOnlyMarked) {
+    WriteComponent("zynEngine.exe", "7, 0, 2, 6");
+    WriteComponent("zynConfig.exe", "7.0.2.5A");
+    WriteComponent("zynLaunch.exe", "0.9.0.0");
+    WriteComponent("fancy.exe", " 7, 0, 2, 5 ");
+    WriteComponent("zynUI.exe", "0.1");
+    WriteComponent("pssdk_dll.dll", "0.1");
+    dlg.m_strEngineVersion = "7.0.2.5";
+    dlg.m_strConfigVersion = "7.0.2.5a";
+    dlg.m_strLaunchVersion = "1.0.0.0";
+    dlg.m_strUIVersion = "7.0.2.5";
+    dlg.m_strNetworkServicesVersion = "7.0.2.5";
+    dlg.m_strUIExecutable = "fancy.exe";
+    dlg.CheckComponentVersions();
+    EXPECT_FALSE(Exists("zynEngine.exe"));
+    EXPECT_FALSE(Exists("zynConfig.exe")); // letter case counts
+    EXPECT_TRUE(Exists("zynLaunch.exe"));
+    EXPECT_EQ(dlg.m_bUpdateLauncher, 1);
+    EXPECT_TRUE(Exists("fancy.exe"));
+    // Neither the default user interface, when another is chosen, nor the network services
+    // library is compared.
+    EXPECT_TRUE(Exists("zynUI.exe"));
+    EXPECT_TRUE(Exists("pssdk_dll.dll"));
+}
+
+TEST_F(ComponentCheck, AnEmptyListedVersionMatchesOnlyAFileWithoutOne) {
+    WriteSized("zynEngine.exe", 50000);
+    WriteComponent("zynConfig.exe", "7.0.2.5");
+    dlg.m_strUIVersion = "7.0.2.5";
+    dlg.m_strUIExecutable = ""; // an entry without its executable: nothing to delete
+    dlg.CheckComponentVersions();
+    EXPECT_TRUE(Exists("zynEngine.exe"));
+    EXPECT_FALSE(Exists("zynConfig.exe"));
+    EXPECT_EQ(dlg.m_bUpdateLauncher, 0); // no launcher file and none listed
+
+    dlg.m_strLaunchVersion = "1.0.0.0";
+    dlg.m_bStage2 = 1; // the launcher just fetched still differs: no second update
+    dlg.CheckComponentVersions();
+    EXPECT_EQ(dlg.m_bUpdateLauncher, 0);
+}
+
+TEST_F(ComponentCheck, DependenciesRemoveCaptureFilesAndQueueWhatIsMissingOrShort) {
+    WriteFile("winpcap.exe", "x");
+    WriteFile("packetx.dll", "x");
+    WriteSized("pssdk_dll.dll", 49999);
+    WriteSized("zynConfig.exe", 50000);
+    WriteSized("zynUI.exe", 50000);
+    dlg.m_bUpdateLauncher = 1;
+    dlg.CheckDependencies();
+    EXPECT_FALSE(Exists("winpcap.exe"));
+    EXPECT_FALSE(Exists("packetx.dll"));
+    EXPECT_EQ(dlg.m_strDownloadQueue, "zynLaunchTemp.exe;pssdk_dll.dll;zynEngine.exe;");
+    EXPECT_FALSE(dlg.VerifyComponents());
+
+    // Queued names are appended without a test for ones already there; an empty user
+    // interface name queues a lone ";" and never verifies.
+    dlg.m_bUpdateLauncher = 0;
+    dlg.m_strUIExecutable = "";
+    dlg.m_strDownloadQueue = "";
+    WriteSized("pssdk_dll.dll", 50000);
+    WriteSized("zynEngine.exe", 50000);
+    dlg.CheckDependencies();
+    dlg.QueueDownload("zynConfig.exe");
+    EXPECT_EQ(dlg.m_strDownloadQueue, ";zynConfig.exe;");
+    EXPECT_FALSE(dlg.VerifyComponents());
+    dlg.m_strUIExecutable = "zynUI.exe";
+    EXPECT_TRUE(dlg.VerifyComponents());
+}
