@@ -15,7 +15,8 @@ demo=$(mktemp -d /tmp/zyn-demo-XXXXXX)
 for name in zynEngine.exe zynConfig.exe zynUI.exe pssdk_dll.dll; do
     cp "$bin/zynStub" "$demo/$name"
 done
-cp "$bin/zynLaunch" "$demo/zynLaunch"
+# Installed under the name it has on both platforms: the version check reads that file.
+cp "$bin/zynLaunch" "$demo/zynLaunch.exe"
 printf '%s\r\n' \
     '[ZynSystemConfig]' \
     'ZynUpdateURL=http://update.zyn.example/zyn/;' \
@@ -32,7 +33,7 @@ printf '%s\r\n' \
 
 echo "Launching in $demo (Escape or Ctrl-C dismisses the window)"
 status=0
-(cd "$demo" && ./zynLaunch) || status=$?
+(cd "$demo" && ./zynLaunch.exe) || status=$?
 # Started programs run detached; give them a moment to write their line.
 for _ in $(seq 20); do
     [[ -s "$demo/zynStub.log" ]] && break

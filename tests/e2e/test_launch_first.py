@@ -52,7 +52,8 @@ class WholeLaunch(LaunchTestCase):
         cls.chosen = cls.make_scratch()
         cls.chosen.prepare_launch(
             state=system_state(orbitals=("solo",), deep=(),
-                               extra=["ZynUI=Fancy;FancyUI;fancyUI.exe;"]),
+                               extra=["ZynUI=Fancy;FancyUI;fancyUI.exe;",
+                                      "ZynVersion=FancyUI;7.0.2.5;"]),
             user_config=CHOSEN_USER_CONFIG)
         cls.chosen.install_stub("fancyUI.exe")
 
@@ -93,7 +94,7 @@ class WholeLaunch(LaunchTestCase):
 
     def test_nothing_but_the_user_configuration_is_added(self):
         self.assertEqual(self.first.files(), sorted(
-            list(COMPONENTS) + ["zynLaunch", "zynStub.log", "zynSystemConfig.txt",
+            list(COMPONENTS) + ["zynLaunch.exe", "zynStub.log", "zynSystemConfig.txt",
                                 "zynUserConfig.txt"]))
 
     def test_chosen_user_interface_and_user_options_reach_the_started_programs(self):

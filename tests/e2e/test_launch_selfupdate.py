@@ -27,9 +27,11 @@ class SelfUpdate(LaunchTestCase):
         cls.s["stage1"].install_stub("zynLaunchTemp.exe")
         cls.s["stage2"].install_stub("zynLaunchTemp.exe")
 
+        # The -stage1 runs are a launcher under a third name, as "zynLaunch.exe" is the old
+        # stub and "zynLaunchTemp.exe" the new one.
         cls.results = dict(zip(cls.s, run_linux_parallel([
-            (cls.s["stage1"], ["-stage1"]),
-            (cls.s["stage1_no_temp"], ["-stage1"]),
+            (cls.s["stage1"], ["-stage1"], dict(name="zynLaunch")),
+            (cls.s["stage1_no_temp"], ["-stage1"], dict(name="zynLaunch")),
             (cls.s["stage2"], ["-stage2"]),
         ])))
 

@@ -12,7 +12,7 @@ from zyntest import BIN_DIR, INITIAL_STATUS, LaunchTestCase, Scratch, main
 LINE_KINDS = ("status ", "progress ", "picture ", "message ")
 
 
-def start(scratch, name="zynLaunch"):
+def start(scratch, name="zynLaunch.exe"):
     """Starts a copy of the program in the scratch directory, its output on pipes."""
     program = scratch.path(name)
     with open(os.path.join(BIN_DIR, "zynLaunch"), "rb") as src, open(program, "wb") as dst:

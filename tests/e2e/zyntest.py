@@ -240,19 +240,22 @@ class Scratch:
 
 
 class LinuxLaunch:
-    """A running Linux launcher whose standard output lines are collected with arrival times."""
+    """A running Linux launcher whose standard output lines are collected with arrival times.
+    It is installed under NAME, by default the name the launcher has on both platforms (its
+    version check reads that file)."""
 
-    def __init__(self, scratch, args=(), isolated=False, env=None, launcher_dir=None):
+    def __init__(self, scratch, args=(), isolated=False, env=None, name="zynLaunch.exe",
+                 launcher_dir=None):
         """LAUNCHER_DIR: the folder to start the launcher from (default: its current one)."""
         self.scratch = scratch
-        launcher = os.path.join(launcher_dir or scratch.dir, "zynLaunch")
+        launcher = os.path.join(launcher_dir or scratch.dir, name)
         shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch"), launcher)
         os.chmod(launcher, 0o755)
         environment = dict(os.environ)
         environment["ZYN_LAUNCH_TRACE"] = scratch.trace
         environment.pop("ZYN_IN_NETNS", None)
         environment.update(env or {})
-        command = [launcher if launcher_dir else "./zynLaunch"] + list(args)
+        command = [launcher if launcher_dir else "./" + name] + list(args)
         if isolated:
             # A namespace of its own, so launches of one test can run side by side.
             command = [NETNS_RUN] + command
