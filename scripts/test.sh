@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the Linux program (plain and with sanitizers) and the Windows program under
-# Wine with its own prefix and its own X display. Ends with the line "N passed, M failed".
+# Runs every test: the Linux program (plain and with sanitizers), the Windows program under
+# Wine with its own prefix and its own X display, and a short run of every fuzz target. Ends
+# with the line "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +31,7 @@ phase() { # prints how long the previous phase took, then names the next one
     phase_start=$now
 }
 
-for preset in native native-asan mingw; do
+for preset in native native-asan mingw fuzz; do
     phase "build $preset"
     cmake --preset "$preset" >"build/$preset.log" 2>&1 || { cat "build/$preset.log"; exit 1; }
     cmake --build --preset "$preset" >>"build/$preset.log" 2>&1 || {
@@ -63,7 +64,7 @@ fi
 
 passed=0
 failed=0
-for preset in native native-asan mingw; do
+for preset in native native-asan mingw fuzz; do
     phase "test $preset"
     log=$(mktemp)
     ctest --preset "$preset" 2>&1 | tee "$log"
