@@ -2,8 +2,9 @@
 "zynLaunch" choice, and the files of the current directory wherever the launcher lies."""
 
 import os
+import shutil
 
-from zyntest import (COMPONENTS, DEFAULT_USER_CONFIG, LaunchTestCase, Scratch,
+from zyntest import (BIN_DIR, COMPONENTS, DEFAULT_USER_CONFIG, LaunchTestCase, Scratch,
                      expected_engine_words, main, run_linux_parallel)
 
 ORBITALS = ("orb1.example.net:4000", "orb2.example.net:4000")
@@ -46,6 +47,9 @@ class RunModes(LaunchTestCase):
                     with open(os.path.join(folder, component), "w") as f:
                         f.write("#!/bin/sh\n")
                     os.chmod(os.path.join(folder, component), 0o755)
+                # The installed launcher stays in the current directory, where its own version
+                # is checked; the one that runs is the copy elsewhere.
+                shutil.copy(os.path.join(BIN_DIR, "zynLaunch"), scratch.path("zynLaunch.exe"))
                 jobs.append((scratch, args, dict(launcher_dir=folder)))
             else:
                 jobs.append((scratch, args))
