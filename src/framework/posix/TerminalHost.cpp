@@ -99,6 +99,8 @@ void TerminalHost::RunLoop(const std::function<bool()>& done) {
             Cancel();
             continue;
         }
+        // Handlers take their time: the wait for the next deadline starts from now.
+        loop.UpdateTime();
         auto next = m_timers.NextDue();
         int timeout = -1;
         if (next)
