@@ -91,7 +91,7 @@ bool EventLoop::RunOnce(int timeoutMs, const std::function<bool()>& stop) {
     return true;
 }
 
-void EventLoop::CatchTerminationSignals(std::function<void(int)> handler) {
+void EventLoop::CatchSignals(std::initializer_list<int> signals, std::function<void(int)> handler) {
     m_onSignal = std::move(handler);
     if (g_signalPipe[0] >= 0)
         return;
@@ -110,6 +110,6 @@ void EventLoop::CatchTerminationSignals(std::function<void(int)> handler) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signo : {SIGINT, SIGTERM, SIGHUP})
+    for (int signo : signals)
         sigaction(signo, &action, nullptr);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 
 class EventLoop {
@@ -30,8 +31,8 @@ class EventLoop {
     uint64_t NowMs() const { return m_nowMs; }
     void UpdateTime();
 
-    // SIGINT, SIGTERM and SIGHUP become calls of `handler` from the loop.
-    void CatchTerminationSignals(std::function<void(int)> handler);
+    // Each of `signals` becomes a call of `handler` with its number, from the loop.
+    void CatchSignals(std::initializer_list<int> signals, std::function<void(int)> handler);
 
   private:
     EventLoop();

@@ -1,8 +1,9 @@
 // The terminal window of the Linux program.
 // Implements: the modal run on the poll() loop, window-like periodic timers, the live panel
 // (caption, picture, progress with percentage, status) or the trace lines on standard output,
-// the trace file, message boxes (nested loop in a terminal, answered at once otherwise),
-// Escape/Ctrl-C/SIGINT/SIGTERM/SIGHUP as the close box, Enter as OK.
+// the trace file, message boxes (nested loop in a terminal, answered at once when nobody can
+// answer: no terminal, or input that has ended), a lone Escape, Ctrl-C, SIGINT, SIGTERM and
+// SIGHUP as the close box, Enter as OK, a last line that says how the dialog ended.
 // Leaves out: icons and painting (a terminal shows neither), a minimised state.
 #include "TerminalHost.h"
 
@@ -11,12 +12,18 @@
 #include "EventLoop.h"
 
 #include <algorithm>
+#include <csignal>
 #include <poll.h>
 #include <unistd.h>
 
 namespace {
 // Window timers never run faster than this, whatever they were asked for.
 constexpr unsigned kMinimumTimerMs = 10;
+// How long an Escape byte waits for the rest of an Alt+key or a key sequence. Terminals send a
+// sequence in one go; only a slow link splits it by more than this.
+constexpr uint64_t kEscapeWaitMs = 50;
+// How often a program in the background looks whether it has been brought to the foreground.
+constexpr uint64_t kForegroundCheckMs = 250;
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -40,7 +47,8 @@ TerminalHost::TerminalHost() : m_tty(isatty(STDOUT_FILENO) == 1) {
     if (!m_tty)
         m_stdoutTrace.AttachStream(stdout);
     m_fileTrace.OpenFromEnvironment("ZYN_LAUNCH_TRACE");
-    EventLoop::Instance().CatchTerminationSignals([this](int) { OnSignal(); });
+    EventLoop::Instance().CatchSignals({SIGINT, SIGTERM, SIGHUP, SIGCONT},
+                                       [this](int signo) { OnSignal(signo); });
 }
 
 TerminalHost::~TerminalHost() {
@@ -58,6 +66,11 @@ int TerminalHost::RunModal(CDialog& dialog) {
     m_statusId = m_progressId = m_pictureId = m_bitmap = 0;
     m_low = m_pos = 0;
     m_high = 100;
+    m_lastBoxText.clear();
+    m_endingBoxText.clear();
+    m_outcome.clear();
+    m_keys = KeyDecoder();
+    m_escapeDue.reset();
     if (const DialogTemplate* t = FindDialogTemplate(dialog.GetTemplateId())) {
         m_caption = t->caption ? t->caption : "";
         for (const DialogControl& c : t->controls) {
@@ -83,6 +96,13 @@ int TerminalHost::RunModal(CDialog& dialog) {
     dialog.InitDialog();
     RunLoop([this] { return m_ended; });
 
+    if (m_result == IDCANCEL)
+        m_outcome = "cancelled by the user";
+    else if (!m_endingBoxText.empty())
+        m_outcome = "ended: " + m_endingBoxText;
+    else
+        m_outcome = "finished";
+    Redraw();
     WatchKeys(false);
     m_panel.Close();
     m_timers.Clear();
@@ -101,12 +121,16 @@ void TerminalHost::RunLoop(const std::function<bool()>& done) {
         }
         // Handlers take their time: the wait for the next deadline starts from now.
         loop.UpdateTime();
-        auto next = m_timers.NextDue();
-        int timeout = -1;
-        if (next)
-            timeout = static_cast<int>(std::min<uint64_t>(
-                *next > loop.NowMs() ? *next - loop.NowMs() : 0, 24u * 3600 * 1000));
-        loop.RunOnce(timeout);
+        loop.RunOnce(WaitMs(loop.NowMs()));
+        if (m_panel.TakeIfForeground()) {
+            Redraw();
+            UpdateKeyWatch();
+        }
+        if (m_escapeDue && *m_escapeDue <= loop.NowMs()) {
+            m_escapeDue.reset();
+            if (m_keys.Expire())
+                OnKey(KeyDecoder::Key::Escape);
+        }
         // Timers only for the dialog that still runs, one at a time, each after the
         // previous handler (and whatever it nested) has returned.
         while (m_dialog && !m_ended && !done()) {
@@ -118,11 +142,27 @@ void TerminalHost::RunLoop(const std::function<bool()>& done) {
     }
 }
 
+int TerminalHost::WaitMs(uint64_t now) const {
+    std::optional<uint64_t> next = m_timers.NextDue();
+    auto consider = [&next](uint64_t due) {
+        if (!next || due < *next)
+            next = due;
+    };
+    if (m_escapeDue)
+        consider(*m_escapeDue);
+    if (m_panel.IsInBackground())
+        consider(now + kForegroundCheckMs);
+    if (!next)
+        return -1;
+    return static_cast<int>(std::min<uint64_t>(*next > now ? *next - now : 0, 24u * 3600 * 1000));
+}
+
 void TerminalHost::EndDialog(int result) {
     if (!m_dialog || m_ended)
         return;
     m_ended = true;
     m_result = result;
+    m_endingBoxText = m_lastBoxText;
     m_timers.Clear();
     EventLoop::Instance().StopRound();
 }
@@ -142,7 +182,17 @@ void TerminalHost::Cancel() {
         m_dialog->OnCancel();
 }
 
-void TerminalHost::OnSignal() {
+void TerminalHost::OnSignal(int signo) {
+    if (signo == SIGCONT) {
+        // Brought to the foreground, or sent to the background: the terminal may have changed
+        // hands, and the shell has printed below the panel.
+        if (m_panel.IsOpen()) {
+            m_panel.Resume();
+            Redraw();
+            UpdateKeyWatch();
+        }
+        return;
+    }
     // Acts as the close box; an open message box is answered first, the way a window that a
     // box makes inactive would only see the close once the box has gone.
     if (m_boxOpen) {
@@ -153,13 +203,13 @@ void TerminalHost::OnSignal() {
     }
 }
 
-void TerminalHost::OnKey(TerminalPanel::Key key) {
-    if (key == TerminalPanel::Key::Interrupt) {
-        OnSignal();
+void TerminalHost::OnKey(KeyDecoder::Key key) {
+    if (key == KeyDecoder::Key::Interrupt) {
+        OnSignal(SIGINT);
     } else if (m_boxOpen) {
         m_boxOpen = false; // Enter and Escape both answer a box that has only OK
     } else if (m_dialog && !m_ended) {
-        if (key == TerminalPanel::Key::Escape)
+        if (key == KeyDecoder::Key::Escape)
             Cancel();
         else
             m_dialog->OnOK();
@@ -167,32 +217,49 @@ void TerminalHost::OnKey(TerminalPanel::Key key) {
 }
 
 void TerminalHost::WatchKeys(bool on) {
+    m_watchingKeys = on;
+    UpdateKeyWatch();
+}
+
+void TerminalHost::UpdateKeyWatch() {
     EventLoop& loop = EventLoop::Instance();
-    if (!on || !m_tty) {
+    // A program in the background reads no keys: the terminal would stop it for trying.
+    if (!m_watchingKeys || !m_tty || m_inputEnded || !m_panel.HasKeyboard()) {
         loop.Unwatch(STDIN_FILENO);
         return;
     }
     loop.Watch(
-        STDIN_FILENO, [] { return short(POLLIN); },
-        [this](short) {
-            char buffer[64];
-            ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0) {
-                // No more input: nobody can answer a box, so it counts as answered.
-                EventLoop::Instance().Unwatch(STDIN_FILENO);
-                m_boxOpen = false;
-                return;
-            }
-            for (TerminalPanel::Key key :
-                 TerminalPanel::ParseKeys(std::string(buffer, static_cast<size_t>(n))))
-                OnKey(key);
-        });
+        STDIN_FILENO, [] { return short(POLLIN); }, [this](short) { OnInput(); });
+}
+
+void TerminalHost::OnInput() {
+    std::string bytes;
+    if (!m_panel.ReadInput(bytes)) {
+        // No more input: nobody can answer a box, so this one and every later one counts as
+        // answered.
+        m_inputEnded = true;
+        m_boxOpen = false;
+        UpdateKeyWatch();
+        return;
+    }
+    if (bytes.empty()) {
+        UpdateKeyWatch(); // the terminal is not ours now
+        return;
+    }
+    for (KeyDecoder::Key key : m_keys.Feed(bytes))
+        OnKey(key);
+    if (m_keys.IsWaiting())
+        m_escapeDue = EventLoop::Instance().NowMs() + kEscapeWaitMs;
+    else
+        m_escapeDue.reset();
 }
 
 void TerminalHost::MessageBox(const std::string& text, const std::string& caption) {
     m_stdoutTrace.Message(text);
     m_fileTrace.Message(text);
-    if (!m_tty)
+    if (m_dialog && !m_ended)
+        m_lastBoxText = text;
+    if (!m_tty || m_inputEnded)
         return; // answered OK at once
     bool outsideDialog = !m_panel.IsOpen();
     if (outsideDialog) {
@@ -229,7 +296,11 @@ std::vector<std::string> TerminalHost::PanelLines() const {
         lines.push_back(" [" + std::string(static_cast<size_t>(filled), '#') +
                         std::string(static_cast<size_t>(kWidth - filled), '.') + "] " +
                         std::to_string(percent) + "%");
-        lines.push_back(" " + TerminalPanel::Printable(m_status));
+        if (m_outcome.empty())
+            lines.push_back(" " + TerminalPanel::Printable(m_status));
+        else
+            for (const std::string& line : SplitLines(m_outcome))
+                lines.push_back(" " + line);
     }
     if (m_boxOpen) {
         lines.push_back("");

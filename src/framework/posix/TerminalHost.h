@@ -3,11 +3,14 @@
 #pragma once
 
 #include "DialogHost.h"
+#include "KeyDecoder.h"
 #include "TerminalPanel.h"
 #include "TimerQueue.h"
 #include "WindowTrace.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class TerminalHost : public DialogHost {
@@ -30,10 +33,14 @@ class TerminalHost : public DialogHost {
   private:
     // Serves timers (while the dialog runs), sockets, keys and signals until `done`.
     void RunLoop(const std::function<bool()>& done);
+    // poll()'s timeout: until the next timer, Escape or foreground check (-1: none).
+    int WaitMs(uint64_t now) const;
     void Cancel();
-    void OnKey(TerminalPanel::Key key);
-    void OnSignal();
+    void OnInput();
+    void OnKey(KeyDecoder::Key key);
+    void OnSignal(int signo);
     void WatchKeys(bool on);
+    void UpdateKeyWatch();
     void Redraw();
     std::vector<std::string> PanelLines() const;
 
@@ -42,6 +49,11 @@ class TerminalHost : public DialogHost {
     WindowTrace m_stdoutTrace, m_fileTrace;
     TimerQueue m_timers;
 
+    bool m_watchingKeys = false;
+    bool m_inputEnded = false;
+    KeyDecoder m_keys;
+    std::optional<uint64_t> m_escapeDue;
+
     CDialog* m_dialog = nullptr;
     bool m_ended = false;
     int m_result = 0;
@@ -49,6 +61,10 @@ class TerminalHost : public DialogHost {
 
     bool m_boxOpen = false;
     std::string m_boxText, m_boxCaption;
+    // The text of the last box the running dialog showed, and of the one shown before its end.
+    std::string m_lastBoxText, m_endingBoxText;
+    // Once the dialog has ended: how, in place of the status line.
+    std::string m_outcome;
 
     std::string m_caption;
     int m_statusId = 0, m_progressId = 0, m_pictureId = 0;

@@ -1,10 +1,14 @@
 // Raw keyboard input and in-place drawing for the terminal window.
-// Implements: raw mode without echo or signal keys (Ctrl-C arrives as a key), in-place redraw
-// with ANSI cursor movement, restoration from Close, atexit, SIGQUIT and SIGABRT.
-// Leaves out: colours; a terminal narrowed between two redraws may leave stray lines; crashes
-// (SIGSEGV stays with the sanitizers, which report it).
+// Implements: raw mode without echo or signal keys (Ctrl-C arrives as a key), taken only in the
+// terminal's foreground process group and given up or taken again when the program is
+// continued; in-place redraw with ANSI cursor movement; restoration from Close, atexit and
+// every signal whose default is to end the program.
+// Leaves out: colours; a terminal narrowed between two redraws may leave stray lines; signals
+// that a sanitizer or the shell (ignored ones) already claimed; SIGKILL and SIGSTOP, which no
+// program can catch.
 #include "TerminalPanel.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <sys/ioctl.h>
@@ -15,16 +19,55 @@ namespace {
 bool g_saved = false;
 termios g_savedSettings{};
 bool g_cursorHidden = false;
+bool g_taken = false; // taken in the foreground, and not given back since
 
-void WriteAll(const std::string& text) {
+// A process outside the terminal's foreground group that touches the terminal is stopped
+// (SIGTTOU, SIGTTIN) unless it blocks those signals: then reads fail and writes go through.
+// Settings are changed only in the foreground, so what goes through there is only output.
+class JobControlSignalsBlocked {
+  public:
+    JobControlSignalsBlocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTTOU);
+        sigaddset(&set, SIGTTIN);
+        sigprocmask(SIG_BLOCK, &set, &m_old);
+    }
+    ~JobControlSignalsBlocked() { sigprocmask(SIG_SETMASK, &m_old, nullptr); }
+    JobControlSignalsBlocked(const JobControlSignalsBlocked&) = delete;
+    JobControlSignalsBlocked& operator=(const JobControlSignalsBlocked&) = delete;
+
+  private:
+    sigset_t m_old;
+};
+
+bool InForeground(int fd) {
+    pid_t group = tcgetpgrp(fd);
+    // A terminal that is not the controlling one has no say over the program: it is ours.
+    if (group == -1)
+        return errno == ENOTTY;
+    return group == getpgrp();
+}
+
+void WriteAll(const char* text, size_t size) {
+    JobControlSignalsBlocked blocked;
     size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(STDOUT_FILENO, text.data() + done, text.size() - done);
+    while (done < size) {
+        ssize_t n = write(STDOUT_FILENO, text + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
             return;
         done += static_cast<size_t>(n);
     }
 }
+
+void WriteAll(const std::string& text) {
+    WriteAll(text.data(), text.size());
+}
+
+constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr char kHideCursor[] = "\x1b[?25l";
 
 int TerminalWidth() {
     winsize size{};
@@ -32,45 +75,13 @@ int TerminalWidth() {
         return size.ws_col;
     return 80;
 }
-} // namespace
 
-void RestoreTerminal() {
-    if (g_saved) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedSettings);
-        g_saved = false;
-    }
-    if (g_cursorHidden) {
-        WriteAll("\x1b[?25h");
-        g_cursorHidden = false;
-    }
-}
-
-namespace {
-// A program that dies of a signal runs no atexit handler: give the terminal back first, then
-// die of the same signal. Only calls that are safe in a signal handler happen here.
-void RestoreAndDie(int signo) {
-    if (g_saved)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedSettings);
-    if (g_cursorHidden) {
-        if (write(STDOUT_FILENO, "\x1b[?25h", 6) < 0) {
-        }
-    }
-    signal(signo, SIG_DFL);
-    raise(signo);
-}
-} // namespace
-
-void TerminalPanel::Open() {
-    if (m_open)
-        return;
-    static bool registered = false;
-    if (!registered) {
-        std::atexit(RestoreTerminal);
-        for (int signo : {SIGQUIT, SIGABRT})
-            signal(signo, RestoreAndDie);
-        registered = true;
-    }
-    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &g_savedSettings) == 0) {
+bool TakeTerminal() {
+    JobControlSignalsBlocked blocked;
+    if (!InForeground(STDOUT_FILENO))
+        return false;
+    if (isatty(STDIN_FILENO) && InForeground(STDIN_FILENO) && !g_saved &&
+        tcgetattr(STDIN_FILENO, &g_savedSettings) == 0) {
         termios raw = g_savedSettings;
         raw.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
         raw.c_iflag &= ~(IXON | ICRNL);
@@ -79,8 +90,84 @@ void TerminalPanel::Open() {
         if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) == 0)
             g_saved = true;
     }
-    WriteAll("\x1b[?25l");
-    g_cursorHidden = true;
+    if (!g_cursorHidden) {
+        WriteAll(kHideCursor, sizeof kHideCursor - 1);
+        g_cursorHidden = true;
+    }
+    g_taken = true;
+    return true;
+}
+
+// A program that dies of a signal runs no atexit handler: give the terminal back first, then
+// die of the same signal, which is blocked until this handler returns.
+void RestoreAndDie(int signo) {
+    int saved = errno;
+    RestoreTerminal();
+    signal(signo, SIG_DFL);
+    raise(signo);
+    errno = saved;
+}
+
+bool EndsProgramByDefault(int signo) {
+    switch (signo) {
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
+    case SIGCONT:
+    case SIGCHLD:
+    case SIGURG:
+    case SIGWINCH:
+        return false;
+    default:
+        return true;
+    }
+}
+
+void CatchFatalSignals() {
+    struct sigaction action {};
+    action.sa_handler = RestoreAndDie;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGTTOU);
+    sigaddset(&action.sa_mask, SIGTTIN);
+    for (int signo = 1; signo <= SIGRTMAX; ++signo) {
+        struct sigaction current {};
+        // Signals ignored from the start stay ignored, and a sanitizer's crash handlers stay:
+        // they report the crash and end the program themselves (through SIGABRT, caught here).
+        if (!EndsProgramByDefault(signo) || sigaction(signo, nullptr, &current) != 0 ||
+            current.sa_handler != SIG_DFL)
+            continue;
+        sigaction(signo, &action, nullptr);
+    }
+}
+} // namespace
+
+void RestoreTerminal() {
+    JobControlSignalsBlocked blocked;
+    if (g_saved) {
+        // Once the shell has the terminal back, its settings are the shell's.
+        if (InForeground(STDIN_FILENO))
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedSettings);
+        g_saved = false;
+    }
+    if (g_cursorHidden) {
+        WriteAll(kShowCursor, sizeof kShowCursor - 1);
+        g_cursorHidden = false;
+    }
+    g_taken = false;
+}
+
+void TerminalPanel::Open() {
+    if (m_open)
+        return;
+    static bool registered = false;
+    if (!registered) {
+        std::atexit(RestoreTerminal);
+        CatchFatalSignals();
+        registered = true;
+    }
+    TakeTerminal();
     m_open = true;
     m_drawnLines = 0;
 }
@@ -91,6 +178,46 @@ void TerminalPanel::Close() {
     m_open = false;
     m_drawnLines = 0;
     RestoreTerminal();
+}
+
+void TerminalPanel::Resume() {
+    if (!m_open)
+        return;
+    RestoreTerminal();
+    TakeTerminal();
+    m_drawnLines = 0;
+}
+
+bool TerminalPanel::IsInBackground() const {
+    return m_open && !g_taken;
+}
+
+bool TerminalPanel::TakeIfForeground() {
+    if (!IsInBackground() || !TakeTerminal())
+        return false;
+    m_drawnLines = 0;
+    return true;
+}
+
+bool TerminalPanel::HasKeyboard() const {
+    return g_saved || !isatty(STDIN_FILENO);
+}
+
+bool TerminalPanel::ReadInput(std::string& bytes) {
+    JobControlSignalsBlocked blocked;
+    char buffer[64];
+    ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n > 0) {
+        bytes.assign(buffer, static_cast<size_t>(n));
+        return true;
+    }
+    bytes.clear();
+    if (n < 0 && errno == EIO) {
+        // A terminal read from outside its foreground group: the shell has the terminal now.
+        RestoreTerminal();
+        return true;
+    }
+    return n < 0 && (errno == EINTR || errno == EAGAIN);
 }
 
 void TerminalPanel::Draw(const std::vector<std::string>& lines) {
@@ -113,30 +240,6 @@ void TerminalPanel::Draw(const std::vector<std::string>& lines) {
     }
     m_drawnLines = drawn;
     WriteAll(out);
-}
-
-std::vector<TerminalPanel::Key> TerminalPanel::ParseKeys(const std::string& input) {
-    std::vector<Key> keys;
-    for (size_t i = 0; i < input.size(); ++i) {
-        char c = input[i];
-        if (c == '\r' || c == '\n') {
-            keys.push_back(Key::Enter);
-        } else if (c == 3) {
-            keys.push_back(Key::Interrupt);
-        } else if (c == 0x1b) {
-            if (i + 1 < input.size() && input[i + 1] == '[') {
-                // CSI: parameters up to a final byte in @..~
-                i += 2;
-                while (i < input.size() && !(input[i] >= 0x40 && input[i] <= 0x7e))
-                    ++i;
-            } else if (i + 1 < input.size() && input[i + 1] == 'O') {
-                i += 2; // SS3 and its one letter
-            } else {
-                keys.push_back(Key::Escape);
-            }
-        }
-    }
-    return keys;
 }
 
 std::string TerminalPanel::Printable(const std::string& text) {

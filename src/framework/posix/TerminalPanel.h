@@ -7,19 +7,34 @@
 
 class TerminalPanel {
   public:
-    enum class Key { Enter, Escape, Interrupt };
-
-    // Raw, unechoed input (when standard input is a terminal) and a hidden cursor.
+    // Takes the terminal while the program is in its foreground process group: raw, unechoed
+    // input (when standard input is a terminal) and a hidden cursor. A program in the
+    // background draws, but leaves the settings and the keyboard to the shell.
     void Open();
     // Leaves what was drawn in place, puts the terminal back as it was.
     void Close();
     bool IsOpen() const { return m_open; }
+    // After the program was continued (brought to the foreground, or sent back): takes the
+    // terminal or lets go of it, whichever is now right; the next drawing starts afresh below
+    // whatever was printed meanwhile.
+    void Resume();
+    // Open while the program is in the background. A job that runs in the background is not
+    // told when the shell brings it to the foreground: only asking shows it.
+    bool IsInBackground() const;
+    // Takes the terminal if the program has come to the foreground; true when it did, and the
+    // next drawing starts afresh.
+    bool TakeIfForeground();
+
+    // Whether standard input holds keys for us: a terminal that we hold in raw mode, or input
+    // that is no terminal at all.
+    bool HasKeyboard() const;
+    // Reads what standard input holds into `bytes` (possibly nothing, when the terminal is not
+    // ours now); false once the input has ended.
+    bool ReadInput(std::string& bytes);
 
     // Replaces the lines drawn last by `lines`, broken at the terminal's width.
     void Draw(const std::vector<std::string>& lines);
 
-    // Keys in a chunk of input; cursor and function key sequences are skipped.
-    static std::vector<Key> ParseKeys(const std::string& input);
     // Text made safe to show: control characters become '?'.
     static std::string Printable(const std::string& text);
 
@@ -28,6 +43,7 @@ class TerminalPanel {
     int m_drawnLines = 0;
 };
 
-// Puts the terminal back (raw mode off, cursor shown) if a panel changed it. Safe to call
-// more than once and from atexit.
+// Puts the terminal back (raw mode off, cursor shown) if a panel changed it; raw mode is left
+// alone once the shell has taken the terminal back. Safe to call more than once, from atexit
+// and from a signal handler.
 void RestoreTerminal();
