@@ -109,32 +109,21 @@ void RestoreAndDie(int signo) {
 }
 
 bool EndsProgramByDefault(int signo) {
-    switch (signo) {
-    case SIGKILL:
-    case SIGSTOP:
-    case SIGTSTP:
-    case SIGTTIN:
-    case SIGTTOU:
-    case SIGCONT:
-    case SIGCHLD:
-    case SIGURG:
-    case SIGWINCH:
-        return false;
-    default:
-        return true;
-    }
+    for (int other :
+         {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGCHLD, SIGURG, SIGWINCH})
+        if (signo == other)
+            return false;
+    return true;
 }
 
 void CatchFatalSignals() {
     struct sigaction action {};
     action.sa_handler = RestoreAndDie;
     sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGTTOU);
-    sigaddset(&action.sa_mask, SIGTTIN);
     for (int signo = 1; signo <= SIGRTMAX; ++signo) {
         struct sigaction current {};
         // Signals ignored from the start stay ignored, and a sanitizer's crash handlers stay:
-        // they report the crash and end the program themselves (through SIGABRT, caught here).
+        // they report the crash and end the program themselves.
         if (!EndsProgramByDefault(signo) || sigaction(signo, nullptr, &current) != 0 ||
             current.sa_handler != SIG_DFL)
             continue;
