@@ -31,7 +31,7 @@ class Terminal:
     records the settings again and the exit status, then idles. An interactive bash has job
     control, as a user's shell does."""
 
-    def __init__(self, test, scratch, command="./zynLaunch", name="zynLaunch",
+    def __init__(self, test, scratch, command="./zynLaunch.exe", name="zynLaunch.exe",
                  interactive=False):
         self.scratch, self.name = scratch, name
         self.socket = os.path.join(scratch.root, "tmux")
@@ -157,14 +157,14 @@ class TerminalMode(LaunchTestCase):
         self.assertEqual(len([l for l in scratch.trace_lines() if l.startswith("message ")]), 1)
 
     def test_boxes_are_answered_at_once_once_input_has_ended(self):
-        term = Terminal(self, Scratch(self), command="./zynLaunch < /dev/null")
+        term = Terminal(self, Scratch(self), command="./zynLaunch.exe < /dev/null")
         self.assertEqual(term.exit_status(), 1)
         self.assertIn(FAILED, "\n".join(term.lines()[-2:]))
 
     def test_started_in_the_background_it_leaves_the_terminal_to_the_shell(self):
         # The shell waits for a line: "fg" brings the launcher to the foreground, anything
         # else waits for its end.
-        command = './zynLaunch & read a; if [ "$a" = fg ]; then fg %1; else wait $!; fi'
+        command = './zynLaunch.exe & read a; if [ "$a" = fg ]; then fg %1; else wait $!; fi'
         for left_behind in (True, False):
             with self.subTest("left in the background" if left_behind else "brought back"):
                 scratch = Scratch(self)
