@@ -58,19 +58,6 @@ TEST_F(LaunchWindow, CloseLauncherTwiceReleasesTheSocketOnceAndEndsWithZero) {
     EXPECT_EQ(ends[1].a, 0);
 }
 
-TEST_F(LaunchWindow, ANullFinishedDownloadRunsStageFiveOnly) {
-    PrepareLocalFiles();
-    dlg.InitDialog();
-    dlg.m_deepServers.AddTail("one");
-    dlg.OnDownloadFinished(nullptr);
-    EXPECT_EQ(Statuses(), std::vector<std::string>{"scanning 1 deep resolution servers.."});
-    EXPECT_EQ(Positions(), std::vector<int>{80});
-    const auto set = host.EventsOf(Event::TimerSet);
-    ASSERT_EQ(set.size(), 2u); // timer 1 of the initialisation, then stage 6
-    EXPECT_EQ(set[1].id, 6);
-    EXPECT_TRUE(dlg.started.empty());
-}
-
 TEST_F(LaunchWindow, EachDeepResolverAnswerReplacesTheLast) {
     dlg.InitDialog();
     dlg.OnDeepServerFound("10.0.0.1", "1.2.3.4", 4000);

@@ -121,17 +121,18 @@ TEST_F(ProxyRegistryTest, ServerTextLongerThanTheBufferIsNotReadAtAll) {
     EXPECT_EQ(sys::ReadProxySetting().server, "");
 }
 
-TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenAndDetached) {
+TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenInItsDirectory) {
     // cmd writes what it is told into its current directory; the launcher does not wait. The
     // command line's first word names no file: only the named program can run.
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
+    CreateDirectoryA("work", nullptr);
     std::string failure;
     ASSERT_TRUE(sys::StartProcess(std::string(system) + "\\cmd.exe",
-                                  "zynEngine.exe /c echo started> child.txt", ".", failure))
+                                  "zynEngine.exe /c echo started> child.txt", "work", failure))
         << failure;
     std::string contents;
-    for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", contents); ++i)
+    for (int i = 0; i < 200 && !sys::ReadWholeFile("work\\child.txt", contents); ++i)
         Sleep(50);
     EXPECT_EQ(contents, "started\r\n");
 }
