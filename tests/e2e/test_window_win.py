@@ -7,7 +7,6 @@ import contextlib
 import os
 import struct
 import subprocess
-import tempfile
 import time
 
 from zyntest import (BIN_DIR, ENGINE_RUNNING, INITIAL_STATUS, NO_STATE_FILE_PREFIX,
@@ -17,34 +16,10 @@ from zyntest import (BIN_DIR, ENGINE_RUNNING, INITIAL_STATUS, NO_STATE_FILE_PREF
 SCREENSHOT = os.path.join(BIN_DIR, "..", "screenshots", "window_win.ppm")
 ART = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "res", "art")
 
-# Wine draws frames and captions itself only inside a desktop window of its own; without one
-# (no window manager on Xvfb) the screenshot would show bare client areas.
-VIRTUAL_DESKTOP_ON = r"""REGEDIT4
 
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="640x400"
-"""
-VIRTUAL_DESKTOP_OFF = r"""REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"=-
-
-[-HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"""
-
-
-def import_registry(text):
-    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False) as f:
-        f.write(text.replace("\n", "\r\n"))
-    try:
-        subprocess.run(["wine", "regedit", "/S", "Z:" + f.name.replace("/", "\\")],
-                       env=wine_environment(), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
-    finally:
-        os.unlink(f.name)
+def reg(*args):
+    subprocess.run(["wine", "reg"] + list(args) + ["/f"], env=wine_environment(),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
 
 def read_window():
@@ -108,13 +83,17 @@ class LaunchWindow(LaunchTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        import_registry(VIRTUAL_DESKTOP_ON)
-        # The desktop setting is read when Wine's session starts: start a new one.
+        # Wine draws frames and captions itself only inside a desktop window of its own;
+        # without one (no window manager on Xvfb) the screenshot would show bare client areas.
+        # The setting is read when Wine's session starts: start a new one.
+        reg("add", r"HKCU\Software\Wine\Explorer", "/v", "Desktop", "/d", "Default")
+        reg("add", r"HKCU\Software\Wine\Explorer\Desktops", "/v", "Default", "/d", "640x400")
         wineserver_restart()
 
     @classmethod
     def tearDownClass(cls):
-        import_registry(VIRTUAL_DESKTOP_OFF)
+        reg("delete", r"HKCU\Software\Wine\Explorer", "/v", "Desktop")
+        reg("delete", r"HKCU\Software\Wine\Explorer\Desktops")
         super().tearDownClass()
 
     def start(self, scratch, **kwargs):

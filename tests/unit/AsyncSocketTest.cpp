@@ -298,14 +298,11 @@ TEST_F(AsyncSocketTest, EveryDatagramArrivesWithItsSenderEvenAfterAnEmptyOrOvers
     EXPECT_EQ(CAsyncSocket::GetLastError(), SOCK_ERR_WOULDBLOCK);
 }
 
-TEST_F(AsyncSocketTest, PortThatIsTakenMakesCreateFail) {
-    Recorder holder, second, tcpHolder, tcpSecond;
+TEST_F(AsyncSocketTest, ADatagramPortThatIsTakenMakesCreateFail) {
+    Recorder holder, second;
     ASSERT_TRUE(holder.Create(0, SOCK_DGRAM_TYPE));
     EXPECT_FALSE(second.Create(holder.GetLocalPort(), SOCK_DGRAM_TYPE));
     EXPECT_EQ(CAsyncSocket::GetLastError(), SOCK_ERR_ADDRINUSE);
-    ASSERT_TRUE(tcpHolder.Create(0, SOCK_STREAM_TYPE));
-    ASSERT_TRUE(tcpHolder.Listen());
-    EXPECT_FALSE(tcpSecond.Create(tcpHolder.GetLocalPort(), SOCK_STREAM_TYPE));
     // Once released, the port can be had again.
     unsigned port = holder.GetLocalPort();
     holder.Close();
