@@ -1,6 +1,6 @@
 """Launches of the Linux program from local files that run through, side by side: what a whole
 launch shows and when, what it starts with which words, from which files and where, and what
-it leaves behind; the run mode from the first argument; the "-stage1" hand-over."""
+it leaves behind; the run mode from the first argument."""
 
 import os
 import shutil
@@ -26,21 +26,15 @@ STAGE_DELAYS = [("progress 20", "progress 10", 0.5), ("progress 40", "progress 2
                 ("progress 90", "progress 80", 1.0), ("progress 100", "progress 90", 1.0),
                 ("status closing zynLaunch..", "progress 100", 0.5)]
 
-OLD_MARK = b"\0old launcher"
-
 # name: (arguments, programs started with their arguments, last status)
 CASES = {
     "first": ([], [("zynEngine.exe", ENGINE_WORDS), ("zynUI.exe", [])], "closing zynLaunch.."),
-    # Only the first argument counts, and only its ends are trimmed.
+    # Only the first argument counts.
     "config": (["-config", "-stage2"], [("zynConfig.exe", [])], "starting zynConfig.."),
-    "quoted_config": ([" -config "], [("zynConfig.exe", [])], "starting zynConfig.."),
     # Started from a folder that holds other programs of the same names, which log nothing:
     # the files checked in the current directory must be the ones that run.
     "from_elsewhere": ([], [("zynEngine.exe", ENGINE_WORDS), ("zynUI.exe", [])],
                        "closing zynLaunch.."),
-    # The launcher runs under a third name: "zynLaunch.exe" is the old one (a stub, so that its
-    # start shows in the log) and "zynLaunchTemp.exe" the new one.
-    "stage1": (["-stage1"], [("zynLaunch.exe", ["-stage2"])], "processing system directives.."),
 }
 
 
@@ -63,12 +57,6 @@ class WholeLaunches(LaunchTestCase):
                     os.chmod(os.path.join(more["launcher_dir"], component), 0o755)
                 # The installed launcher stays here, where its own version is checked.
                 shutil.copy(os.path.join(BIN_DIR, "zynLaunch"), scratch.path("zynLaunch.exe"))
-            if name == "stage1":
-                more["name"] = "zynLaunch"
-                scratch.install_stub("zynLaunch.exe")
-                with open(scratch.path("zynLaunch.exe"), "ab") as f:
-                    f.write(OLD_MARK)
-                scratch.install_stub("zynLaunchTemp.exe")
             jobs.append((scratch, args, more))
         cls.results = dict(zip(CASES, run_linux_parallel(jobs)))
 
@@ -101,11 +89,6 @@ class WholeLaunches(LaunchTestCase):
             gap = result.time_of(line) - result.time_of(previous)
             self.assertGreaterEqual(gap, delay - 0.03, line)
             self.assertLess(gap, delay + 2.0, line)
-
-    def test_stage1_puts_the_new_launcher_in_place_before_starting_it(self):
-        scratch = self.s["stage1"]
-        self.assertEqual(scratch.read("zynLaunch.exe"), scratch.read("zynLaunchTemp.exe"))
-        self.assertFalse(scratch.exists("zynUserConfig.txt"))
 
 
 if __name__ == "__main__":
