@@ -34,7 +34,7 @@ TEST_F(PosixSystemTest, TheNamedFileRunsWithTheWordsInItsDirectoryAndLeavesNoChi
     ASSERT_TRUE(sys::StartProcess("child.sh", "zynEngine.exe -a \"b c\"", "work", failure))
         << failure;
     std::string words;
-    for (int i = 0; i < 200 && !sys::ReadWholeFile("work/child.txt", words); ++i)
+    for (int i = 0; i < 600 && !sys::ReadWholeFile("work/child.txt", words); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(words, "-a;b c;");
 

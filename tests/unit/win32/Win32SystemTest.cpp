@@ -112,7 +112,7 @@ TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenInItsDirectory)
                                   "zynEngine.exe /c echo started> child.txt", "work", failure))
         << failure;
     std::string contents;
-    for (int i = 0; i < 200 && !sys::ReadWholeFile("work\\child.txt", contents); ++i)
+    for (int i = 0; i < 600 && !sys::ReadWholeFile("work\\child.txt", contents); ++i)
         Sleep(50);
     EXPECT_EQ(contents, "started\r\n");
 }
