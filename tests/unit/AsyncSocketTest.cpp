@@ -2,6 +2,7 @@
 // for every backend. Each wait is bounded and fails instead of hanging.
 #include "AsyncSocket.h"
 #include "App.h"
+#include "SocketPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,34 +11,7 @@
 #include <string>
 #include <vector>
 
-// The peer's side needs what the class does not offer: a half-close, and a reset for a close.
-#ifdef _WIN32
-#include <winsock2.h>
-using NativeSocket = SOCKET;
-constexpr int kShutSending = SD_SEND;
-// Wine 8 reports a reset as a clean close (recv 0, FD_CLOSE without error); Windows does not.
-const bool kResetsReported = !GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
-#else
-#include <sys/socket.h>
-using NativeSocket = int;
-constexpr int kShutSending = SHUT_WR;
-const bool kResetsReported = true;
-#endif
-
 namespace {
-
-void ShutdownSending(CAsyncSocket& s) {
-    shutdown(static_cast<NativeSocket>(s.GetHandle()), kShutSending);
-}
-
-void CloseWithReset(CAsyncSocket& s) {
-    linger hard{};
-    hard.l_onoff = 1;
-    hard.l_linger = 0;
-    setsockopt(static_cast<NativeSocket>(s.GetHandle()), SOL_SOCKET, SO_LINGER,
-               reinterpret_cast<const char*>(&hard), sizeof hard);
-    s.Close();
-}
 
 // About five seconds of waiting at most.
 bool PumpUntil(const std::function<bool()>& done, int rounds = 500) {
@@ -172,7 +146,7 @@ TEST_F(AsyncSocketTest, AResetEndsTheStreamWithItsErrorForDrainingAndNonDraining
         };
         std::string data(1000, 'd');
         ASSERT_EQ(c.server.Send(data.data(), 1000), 1000);
-        CloseWithReset(c.server);
+        peer::CloseWithReset(c.server);
         ASSERT_TRUE(PumpUntil([&] { return c.client.Saw("close"); }));
         PumpFor(5);
 
@@ -181,7 +155,7 @@ TEST_F(AsyncSocketTest, AResetEndsTheStreamWithItsErrorForDrainingAndNonDraining
         EXPECT_EQ(c.client.unreadAtClose, 0u);
         EXPECT_EQ(c.client.Count("close") + c.client.Count("close 10054"), 1);
         EXPECT_TRUE(c.client.events.back().rfind("close", 0) == 0);
-        if (kResetsReported) {
+        if (peer::ResetsReported()) {
             EXPECT_EQ(c.client.events.back(), "close 10054");
             // Even after the reader took the reset, the stream never reads as complete.
             char byte;
@@ -203,7 +177,7 @@ TEST_F(AsyncSocketTest, ASendThatWouldBlockGetsExactlyOneOnSendAlsoAfterTheHalfC
         Connection c;
         ASSERT_TRUE(c.Open());
         if (halfClosed) {
-            ShutdownSending(c.server);
+            peer::ShutdownSending(c.server);
             ASSERT_TRUE(PumpUntil([&] { return c.client.Saw("close"); }));
             EXPECT_EQ(c.client.events.back(), "close");
         }
