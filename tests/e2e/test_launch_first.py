@@ -5,17 +5,9 @@ it leaves behind; the run mode from the first argument."""
 import os
 import shutil
 
-from zyntest import (BIN_DIR, COMPONENTS, INITIAL_STATUS, LaunchTestCase, Scratch, main,
+from zyntest import (BIN_DIR, COMPONENTS, WHOLE_LAUNCH, LaunchTestCase, Scratch, main,
                      run_linux_parallel)
 
-WHOLE_LAUNCH = [
-    "status " + INITIAL_STATUS, "progress 10", "status evaluating local ip conditions..",
-    "progress 20", "status downloading system state..", "progress 40",
-    "status processing system directives..", "progress 60", "status evaluating zyn dependencies",
-    "progress 80", "status scanning 1 deep resolution servers..", "progress 90",
-    "status starting zynEngine..", "progress 100", "status starting zynUI",
-    "status closing zynLaunch..",
-]
 ENGINE_WORDS = ["-mode", "engine", "-orbitals", "orb1.example.net:4000Oorb2.example.net:4000O",
                 "-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
                 "-timeout", "NOUI", "-nic", "0"]

@@ -6,17 +6,9 @@ given, in the launch directory."""
 import os
 import time
 
-from zyntest import (BIN_DIR, INITIAL_STATUS, LaunchTestCase, Scratch, WindowsLaunch, main,
-                     system_state)
+from zyntest import (BIN_DIR, INITIAL_STATUS, WHOLE_LAUNCH, LaunchTestCase, Scratch,
+                     WindowsLaunch, main, system_state)
 
-WHOLE_LAUNCH = [
-    "status " + INITIAL_STATUS, "progress 10", "status evaluating local ip conditions..",
-    "progress 20", "status downloading system state..", "progress 40",
-    "status processing system directives..", "progress 60", "status evaluating zyn dependencies",
-    "progress 80", "status scanning 1 deep resolution servers..", "progress 90",
-    "status starting zynEngine..", "progress 100", "status starting zynUI",
-    "status closing zynLaunch..",
-]
 ENGINE_ONLY = ["[ZynUserConfig]", "zynUsername=two words", "zynLaunch=ENGINE"]
 
 # name: (arguments, user configuration or None, command lines started). One after the other:

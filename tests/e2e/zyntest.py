@@ -49,6 +49,16 @@ DOWNLOAD_FAILED = ("Zyn failed to download one or more components - please resta
 NO_STATE_FILE_PREFIX = "Zyn could not locate its system state file - please visit "
 NO_STATE_FILE_SUFFIX = " for help."
 
+# The trace of a whole launch from local files (system_state()'s defaults).
+WHOLE_LAUNCH = [
+    "status " + INITIAL_STATUS, "progress 10", "status evaluating local ip conditions..",
+    "progress 20", "status downloading system state..", "progress 40",
+    "status processing system directives..", "progress 60", "status evaluating zyn dependencies",
+    "progress 80", "status scanning 1 deep resolution servers..", "progress 90",
+    "status starting zynEngine..", "progress 100", "status starting zynUI",
+    "status closing zynLaunch..",
+]
+
 
 def system_state(orbitals=("orb1.example.net:4000", "orb2.example.net:4000"),
                  deep=("deep.example.net",), extra=()):
