@@ -16,10 +16,6 @@ TEST_F(LaunchWindow, InitialisationPreparesTheWindowAndArmsTheFirstStage) {
     EXPECT_EQ(dlg.m_bClosing, 0);
     ASSERT_EQ(host.EventsOf(Event::Icon).size(), 1u);
     EXPECT_EQ(host.EventsOf(Event::Icon)[0].a, IDR_MAINFRAME);
-    const auto ranges = host.EventsOf(Event::Range);
-    ASSERT_EQ(ranges.size(), 1u);
-    EXPECT_EQ(ranges[0].id, IDC_PROGRESS);
-    EXPECT_EQ(ranges[0].b, 100);
     const auto timers = host.EventsOf(Event::TimerSet);
     ASSERT_EQ(timers.size(), 1u);
     EXPECT_EQ(timers[0].id, 1);
