@@ -5,12 +5,8 @@ it leaves behind; the run mode from the first argument."""
 import os
 import shutil
 
-from zyntest import (BIN_DIR, COMPONENTS, WHOLE_LAUNCH, LaunchTestCase, Scratch, main,
+from zyntest import (BIN_DIR, COMPONENTS, ENGINE_WORDS, WHOLE_LAUNCH, LaunchTestCase, Scratch, main,
                      run_linux_parallel)
-
-ENGINE_WORDS = ["-mode", "engine", "-orbitals", "orb1.example.net:4000Oorb2.example.net:4000O",
-                "-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
-                "-timeout", "NOUI", "-nic", "0"]
 
 # Delay before each stage's first line, from the line before it.
 STAGE_DELAYS = [("progress 20", "progress 10", 0.5), ("progress 40", "progress 20", 3.0),

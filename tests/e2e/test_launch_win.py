@@ -6,7 +6,7 @@ given, in the launch directory."""
 import os
 import time
 
-from zyntest import (BIN_DIR, INITIAL_STATUS, WHOLE_LAUNCH, LaunchTestCase, Scratch,
+from zyntest import (BIN_DIR, ENGINE_WORDS, INITIAL_STATUS, WHOLE_LAUNCH, LaunchTestCase, Scratch,
                      WindowsLaunch, main, system_state)
 
 ENGINE_ONLY = ["[ZynUserConfig]", "zynUsername=two words", "zynLaunch=ENGINE"]
@@ -63,6 +63,8 @@ class QuietLaunches(LaunchTestCase):
 
     def test_whole_launch_shows_every_stage_and_takes_its_time(self):
         self.assertEqual(self.results["first"].lines, WHOLE_LAUNCH)
+        # The engine's words as its C runtime makes them of the command line.
+        self.assertEqual(self.starts["first"][0].args, ENGINE_WORDS)
         # Never sooner than its timers allow; a loaded machine can only add to it.
         self.assertGreater(self.results["first"].duration, 7.6)
 

@@ -6,8 +6,9 @@ what it left behind.
   build, one at a time; scripts/test.sh sets WINEPREFIX and DISPLAY); the others drive the Linux
   program. From CTest: ZYN_BIN_DIR (zynLaunch[.exe], zynStub[.exe], probe.exe), ZYN_PLATFORM.
 * The stub component appends "name TAB command line TAB current directory" to zynStub.log in
-  its current directory. The command line is, on Windows, the raw GetCommandLineA() text (the
-  tests compare it whole); on Linux, the argv words joined with the byte 0x1f (StubStart.words).
+  its current directory. The command line is, on Windows, the raw GetCommandLineA() text,
+  followed after the directory by TAB and the words the C runtime made of it; on Linux, the
+  argv words. Words are joined with the byte 0x1f (StubStart.words).
 * The launcher's window reports in lines: "status TEXT", "progress N", "picture N",
   "message TEXT" (Linux: on standard output when it is not a terminal; both programs: appended
   to the file named by ZYN_LAUNCH_TRACE). Exit status 0 normal end, 1 ended through an error
@@ -49,7 +50,11 @@ DOWNLOAD_FAILED = ("Zyn failed to download one or more components - please resta
 NO_STATE_FILE_PREFIX = "Zyn could not locate its system state file - please visit "
 NO_STATE_FILE_SUFFIX = " for help."
 
-# The trace of a whole launch from local files (system_state()'s defaults).
+# The engine's words and the trace of a whole launch from local files (system_state()'s
+# defaults) with the default user configuration.
+ENGINE_WORDS = ["-mode", "engine", "-orbitals", "orb1.example.net:4000Oorb2.example.net:4000O",
+                "-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
+                "-timeout", "NOUI", "-nic", "0"]
 WHOLE_LAUNCH = [
     "status " + INITIAL_STATUS, "progress 10", "status evaluating local ip conditions..",
     "progress 20", "status downloading system state..", "progress 40",
@@ -87,9 +92,9 @@ class StubStart:
     """One line of zynStub.log."""
 
     def __init__(self, line):
-        self.name, self.command_line, self.cwd = line.split("\t")
-        if PLATFORM != "win32":
-            self.words = self.command_line.split("\x1f")
+        fields = line.split("\t")
+        self.name, self.command_line, self.cwd = fields[:3]
+        self.words = fields[-1 if len(fields) > 3 else 1].split("\x1f")
 
     @property
     def args(self):
