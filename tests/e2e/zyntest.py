@@ -32,12 +32,6 @@ EXE = ".exe" if PLATFORM == "win32" else ""
 NETNS_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
                          "netns-run.sh")
 
-# The user configuration file the launcher writes when there is none (181 bytes).
-DEFAULT_USER_CONFIG = (b"[ZynUserConfig]\r\nzynUsername=!\r\nzynPassword=!\r\nzynPort=0\r\n"
-                       b"zynDeepPort=0\r\nzynAccept=LOCAL\r\nzynTimeout=NOUI\r\nzynNIC=0\r\n"
-                       b"zynLaunch=BOTH\r\nzynHomeBrew=OFF\r\nzynWireless=\r\n"
-                       b"zynUI=Default\r\n\r\n")
-
 # Components a launch needs present and complete before it starts anything.
 COMPONENTS = ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll")
 
@@ -314,11 +308,6 @@ def probe(*args, timeout=60.0):
 
 
 WINDOW_CAPTION = "Tarvo Zyn Vantor VII"
-
-
-def probe_escape(caption=WINDOW_CAPTION):
-    """Presses Escape in the launcher's window."""
-    return probe("escape", caption)[0] == 0
 
 
 class WindowsLaunch:
