@@ -148,10 +148,11 @@ class LaunchWindow(LaunchTestCase):
         for name, port_held in (("zynLaunchTemp.exe", False), ("zynLaunch.exe", True)):
             with self.subTest(name):
                 scratch = self.scratch()
-                # Without a system state file: the first stage's fatal message.
-                scratch.install_components()
+                # The engine guard's message, or without a system state file the first stage's.
                 if port_held:
                     scratch.prepare_launch()
+                else:
+                    scratch.install_components()
                 with hold_udp_port(34522) if port_held else contextlib.nullcontext():
                     result = self.start(scratch, name=name).wait(caption=name[:-len(".exe")])
                 self.assertEqual(result.returncode, 1)
