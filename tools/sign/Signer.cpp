@@ -42,10 +42,15 @@ bool PointOf(EVP_PKEY* key, sys::P256PublicKey& point) {
 
 } // namespace
 
+bool MakeKey(PrivateKey& key) {
+    key.key.reset(EVP_EC_gen("P-256"));
+    return key.key && PointOf(key.key.get(), key.point);
+}
+
 bool GenerateKey(const std::string& privateFile, const std::string& publicFile,
                  std::string& error) {
-    Key key(EVP_EC_gen("P-256"));
-    if (!key) {
+    PrivateKey made;
+    if (!MakeKey(made)) {
         error = "libcrypto made no key";
         return false;
     }
@@ -54,14 +59,14 @@ bool GenerateKey(const std::string& privateFile, const std::string& publicFile,
         error = "cannot create " + privateFile + " (it must not exist yet)";
         return false;
     }
-    if (PEM_write_PrivateKey(privateOut.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) !=
-            1 ||
+    if (PEM_write_PrivateKey(privateOut.get(), made.key.get(), nullptr, nullptr, 0, nullptr,
+                             nullptr) != 1 ||
         fclose(privateOut.release()) != 0) {
         error = "cannot write " + privateFile;
         return false;
     }
     File publicOut(fopen(publicFile.c_str(), "w"));
-    if (!publicOut || PEM_write_PUBKEY(publicOut.get(), key.get()) != 1 ||
+    if (!publicOut || PEM_write_PUBKEY(publicOut.get(), made.key.get()) != 1 ||
         fclose(publicOut.release()) != 0) {
         error = "cannot write " + publicFile;
         return false;

@@ -10,16 +10,20 @@
 
 namespace zynsign {
 
+// A P-256 private key, with its public point.
+struct PrivateKey {
+    sys::libcrypto::Key key;
+    sys::P256PublicKey point{};
+};
+
+// Makes a new key in memory.
+bool MakeKey(PrivateKey& key);
 // Makes a P-256 key pair: the private key goes to `privateFile` (readable by its owner only,
 // never over an existing file), the public key to `publicFile`, as "openssl ec -pubout" would
 // write it. On failure `error` says why.
 bool GenerateKey(const std::string& privateFile, const std::string& publicFile, std::string& error);
 
-// A P-256 private key read from its PEM file, with its public point.
-struct PrivateKey {
-    sys::libcrypto::Key key;
-    sys::P256PublicKey point{};
-};
+// Reads a P-256 private key from its PEM file.
 bool LoadPrivateKey(const std::string& file, PrivateKey& key, std::string& error);
 
 // An ECDSA signature with SHA-256 over `message`, as r||s.
