@@ -18,6 +18,7 @@ struct DigestEntry {
     std::string fileName;
     uint64_t size = 0;
     sys::Sha256Digest sha256{};
+    bool operator==(const DigestEntry&) const = default;
 };
 
 struct TrustEntries {
