@@ -29,8 +29,8 @@ class Sha256 {
 
     void Update(const void* data, size_t size);
     void Update(std::string_view data) { Update(data.data(), data.size()); }
-    // The digest of every byte given so far. False when the platform failed at any step, which
-    // leaves `digest` untouched. Either way the hash is spent: later calls fail.
+    // The digest of every byte given so far. False when the platform failed at any step, and
+    // then `digest` means nothing. Either way the hash is spent: later calls fail.
     bool Final(Sha256Digest& digest);
 
   private:

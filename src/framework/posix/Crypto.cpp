@@ -72,16 +72,10 @@ void Sha256::Update(const void* data, size_t size) {
 }
 
 bool Sha256::Final(Sha256Digest& digest) {
-    if (!m_state)
-        return false;
-    Sha256Digest result;
+    const std::unique_ptr<State> state = std::move(m_state);
     unsigned int length = 0;
-    const bool ok = EVP_DigestFinal_ex(m_state->context.get(), result.data(), &length) == 1 &&
-                    length == result.size();
-    m_state.reset();
-    if (ok)
-        digest = result;
-    return ok;
+    return state && EVP_DigestFinal_ex(state->context.get(), digest.data(), &length) == 1 &&
+           length == digest.size();
 }
 
 bool VerifyP256Sha256(const P256PublicKey& key, std::string_view message,

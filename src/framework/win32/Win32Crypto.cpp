@@ -79,15 +79,9 @@ void Sha256::Update(const void* data, size_t size) {
 }
 
 bool Sha256::Final(Sha256Digest& digest) {
-    if (!m_state)
-        return false;
-    Sha256Digest result;
-    const bool ok = BCRYPT_SUCCESS(BCryptFinishHash(m_state->hash.handle, result.data(),
-                                                    static_cast<ULONG>(result.size()), 0));
-    m_state.reset();
-    if (ok)
-        digest = result;
-    return ok;
+    const std::unique_ptr<State> state = std::move(m_state);
+    return state && BCRYPT_SUCCESS(BCryptFinishHash(state->hash.handle, digest.data(),
+                                                    static_cast<ULONG>(digest.size()), 0));
 }
 
 bool VerifyP256Sha256(const P256PublicKey& key, std::string_view message,
