@@ -2,6 +2,7 @@
 # Made TrustVectors.h once with the openssl command line, so that the launcher's verification is
 # checked against signatures it did not make. Run again only to change the vectors:
 #   tests/unit/data/make_trust_vectors.sh > tests/unit/TrustVectors.h
+#   clang-format -i tests/unit/TrustVectors.h
 set -euo pipefail
 cd "$(dirname "$0")"
 sign() { # prints the base64 of r||s of a signature by a.key over stdin
