@@ -1,13 +1,5 @@
-// The launch window's network operations. The system state retrieval, the component downloads
-// and the deep resolver probes are separate pieces still to come; until then these send nothing
-// and report nothing, so the launch goes on with the local files.
+// The launch window's deep resolver scan. It is a separate piece still to come; until then it
+// sends nothing, so the engine starts without a deep resolution server.
 #include "launch/ZynLaunchDlg.h"
 
-void CZynLaunchDlg::RequestSystemState() {}
-
 void CZynLaunchDlg::ScanDeepServers() {}
-
-// Only reached with a queued file, and nothing queues one yet.
-void CZynLaunchDlg::StartDownload(const std::string& fileName) {
-    (void)fileName;
-}
