@@ -26,8 +26,8 @@ def read(path):
 
 
 class NetworkCases:
-    """Mixin for a LaunchTestCase: subclasses define start(scratch, case) -> launch (with
-    wait_for_line and wait(timeout)) and may override STARTED_NAME."""
+    """Mixed into a LaunchTestCase whose start(scratch, name) starts a case's launch (one that
+    has wait_for_line and wait(timeout))."""
 
     # name: (download mirrors of the served state, listed versions changed there, installed
     # launcher or None, through the proxy)
@@ -117,38 +117,30 @@ class NetworkCases:
     def assert_no_partial_file(self, name):
         self.assertEqual([f for f in self.s[name].files() if f.endswith(".zynpart")], [])
 
-    def test_state_fetched_outdated_components_replaced_in_queue_order_and_started(self):
-        scratch, result = self.s["direct"], self.results["direct"]
-        self.assertEqual((result.returncode, result.messages()), (0, []))
-        self.assertEqual(scratch.read("zynSystemConfig.txt"), self.served["direct"])
+    def test_state_fetched_directly_and_through_the_proxy_and_outdated_files_replaced(self):
+        served = read(os.path.join(BIN_DIR, STUB_NEW))
+        for name in ("direct", "proxy", "failover"):
+            with self.subTest(name):
+                scratch, result = self.s[name], self.results[name]
+                self.assertEqual((result.returncode, result.messages()), (0, []))
+                self.assertEqual(scratch.read("zynSystemConfig.txt"), self.served[name])
+                self.assertEqual(scratch.read("zynEngine.exe"), served)
+                self.assertEqual(self.started(name), ["zynEngine.exe", "zynUI.exe"])
+                self.assertFalse(scratch.exists("winpcap.exe") or scratch.exists("packetx.dll"))
+                self.assert_no_partial_file(name)
+        # Two files in queue order, under their labels, each with its bar from 0 to 100.
+        self.assertEqual(self.s["direct"].read("zynUI.exe"), served)
         self.assertEqual(self.downloads("direct"), ["status downloading zynEngine package..",
                                                     "status downloading zynUserInterface package.."])
-        # Each file's bar from 0 to 100.
-        lines = result.lines
-        bar = [l for l in lines[lines.index("progress 60"):lines.index("progress 80")]
-               if l.startswith("progress ")][1:]
+        lines = self.results["direct"].lines
+        bar = [l for l in lines[lines.index("progress 60") + 1:lines.index("progress 80")]
+               if l.startswith("progress ")]
         self.assertEqual((bar[0], bar[-1], bar.count("progress 0")),
                          ("progress 0", "progress 100", 2))
-        for name in ("zynEngine.exe", "zynUI.exe"):
-            self.assertEqual(scratch.read(name), read(os.path.join(BIN_DIR, STUB_NEW)))
-        self.assertEqual(self.started("direct"), ["zynEngine.exe", "zynUI.exe"])
-        self.assertFalse(scratch.exists("winpcap.exe") or scratch.exists("packetx.dll"))
-        self.assert_no_partial_file("direct")
-
-    def test_state_and_component_through_the_proxy(self):
-        scratch, result = self.s["proxy"], self.results["proxy"]
-        self.assertEqual((result.returncode, result.messages()), (0, []))
-        self.assertEqual(scratch.read("zynSystemConfig.txt"), self.served["proxy"])
-        self.assertEqual(self.started("proxy"), ["zynEngine.exe", "zynUI.exe"])
         with open(self.squid.path("access.log")) as f:
             log = f.read()
         for path in ("proxy/clientgetconfig.php", "zyn/zynEngine.exe"):
             self.assertIn(self.nginx.url(path), log)
-
-    def test_failed_mirrors_give_way_to_a_live_one(self):
-        result = self.results["failover"]
-        self.assertEqual((result.returncode, result.messages()), (0, []))
-        self.assertEqual(self.started("failover"), ["zynEngine.exe", "zynUI.exe"])
         # Whichever mirror was chosen first, the failing one is asked once at most.
         asked = [r for r in self.hostile.requests() if "/notfound/failover/" in r["request"]]
         self.assertLessEqual(len(asked), 1)

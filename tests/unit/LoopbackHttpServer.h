@@ -2,9 +2,9 @@
 // the moment the client looks and virtual time never overtakes it. The first path segment
 // picks what it does, the last names the file it serves (from `files`, else 60000 pattern
 // bytes); connections stay open after a reply, as a keep-alive server's do.
-//   ok        200 with Content-Length          chunked   200 in chunks
+//   ok        200 with Content-Length          redirect  302 to /ok/ and the same name
 //   cut       half the body, then the close    stall     half the body, then nothing
-//   notfound  404 with a page                  redirect  302 to /ok/ and the same name
+//   notfound  404 with a page
 #pragma once
 
 #include "AsyncSocket.h"
@@ -23,9 +23,9 @@ class LoopbackHttpServer {
         m_listener.server = this;
         return m_listener.Create(0, SOCK_STREAM_TYPE) && m_listener.Listen();
     }
-    unsigned Port() const { return m_listener.GetLocalPort(); }
     std::string Url(const std::string& scenario) const {
-        return "http://127.0.0.1:" + std::to_string(Port()) + "/" + scenario + "/";
+        return "http://127.0.0.1:" + std::to_string(m_listener.GetLocalPort()) + "/" + scenario +
+               "/";
     }
     // The request lines received, without " HTTP/1.1".
     std::vector<std::string> Targets() const {
@@ -38,10 +38,7 @@ class LoopbackHttpServer {
   private:
     // The bytes that answer `target`, and whether the connection closes after them.
     std::string Reply(const std::string& target, bool& close) {
-        // A proxy's request carries the absolute URL.
-        const size_t scheme = target.find("://");
-        const std::string path =
-            target.substr((scheme == std::string::npos ? 0 : target.find('/', scheme + 3)) + 1);
+        const std::string path = target.substr(1);
         const std::string scenario = path.substr(0, path.find('/'));
         const std::string name = path.substr(path.rfind('/') + 1);
         const auto file = files.find(name);
@@ -50,16 +47,6 @@ class LoopbackHttpServer {
         close = scenario == "cut";
         if (scenario == "ok")
             return "HTTP/1.1 200 OK\r\n" + length + body;
-        if (scenario == "chunked") {
-            const size_t half = body.size() / 2;
-            auto chunk = [](const std::string& data) {
-                char size[20];
-                snprintf(size, sizeof size, "%zx\r\n", data.size());
-                return size + data + "\r\n";
-            };
-            return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
-                   chunk(body.substr(0, half)) + chunk(body.substr(half)) + "0\r\n\r\n";
-        }
         if (scenario == "cut" || scenario == "stall")
             return "HTTP/1.1 200 OK\r\n" + length + body.substr(0, body.size() / 2);
         if (scenario == "redirect")

@@ -16,25 +16,19 @@ TEST_F(StateRetrieval, OnlyAWholeMarkedReplyRewritesTheFile) {
     ASSERT_TRUE(server.Start() && large.Start());
     server.files["clientgetconfig.php"] = state;
     large.files["clientgetconfig.php"] = state + std::string(1024 * 1024, '#');
-    const std::string proxied = "http://update.example/ok/";
     const struct {
         std::string url;
-        bool viaProxy;
         std::string file;
     } cases[] = {
-        // Kept alive by the server: the reply ends at its length or its last chunk.
-        {server.Url("ok"), false, rewritten},
-        {server.Url("chunked"), false, rewritten},
-        {proxied, true, rewritten},
-        {server.Url("cut"), false, "old"},
-        {server.Url("notfound"), false, "old"},
-        {large.Url("ok"), false, "old"},
+        // Kept alive by the server: the reply ends at its length.
+        {server.Url("ok"), rewritten},
+        {server.Url("cut"), "old"},
+        {server.Url("notfound"), "old"},
+        {large.Url("ok"), "old"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         WriteFile("zynSystemConfig.txt", "old");
-        dlg.m_strProxyHost = c.viaProxy ? "127.0.0.1" : "";
-        dlg.m_nProxyPort = static_cast<int32_t>(server.Port());
         dlg.m_updateURLs.RemoveAll();
         dlg.m_updateURLs.AddTail(c.url);
         dlg.RequestSystemState();
@@ -46,5 +40,4 @@ TEST_F(StateRetrieval, OnlyAWholeMarkedReplyRewritesTheFile) {
         delete dlg.m_pStateSocket;
         dlg.m_pStateSocket = nullptr;
     }
-    EXPECT_EQ(server.Targets().at(2), "GET " + proxied + "clientgetconfig.php");
 }
