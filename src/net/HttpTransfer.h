@@ -17,10 +17,11 @@
 
 class CHttpTransfer : public CAsyncSocket {
   public:
-    // Silence is measured in ticks of a coarse periodic timer that the owner runs while a
-    // transfer is under way, rather than by a deadline re-armed on every block received: a
-    // tick only counts, and a byte only clears the count. A transfer that has seen no byte for
-    // more than kStallTicks ticks fails, so the limit is kept to within one tick.
+    // Silence is measured in ticks of a coarse periodic window timer that the owner runs while
+    // a transfer is under way, on the one event loop like every other timer, rather than by a
+    // deadline re-armed on every block received: a tick only counts, and a byte only clears
+    // the count, so a fast transfer costs the loop nothing. A transfer that has seen no byte
+    // for more than kStallTicks ticks fails: the limit holds to within one tick.
     static constexpr unsigned kTickMs = 1000;
     static constexpr unsigned kStallTicks = 30;
     static constexpr int kMaxRedirections = 5;
