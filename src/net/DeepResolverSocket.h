@@ -12,4 +12,8 @@ class CDeepResolverSocket : public CAsyncSocket {
     ~CDeepResolverSocket() override = default;
 
     CZynLaunchDlg* m_pOwner = nullptr; // not owned
+
+  protected:
+    // One datagram per notification; an accepted answer goes to the owner.
+    void OnReceive(int errorCode) override;
 };

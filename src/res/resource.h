@@ -13,3 +13,6 @@
 #define ZYN_DIALOG_CAPTION "Tarvo Zyn Vantor VII"
 #define ZYN_INITIAL_STATUS "zyn is initialising.."
 #define ZYN_SOCKETS_INIT_FAILED_TEXT "Windows sockets initialization failed."
+// What the two pictures say, for where they cannot be shown.
+#define ZYN_PICTURE_START_TEXT "ZYN VANTOR VII"
+#define ZYN_PICTURE_FOUND_TEXT "ZYN VANTOR VII - DEEP LINK"

@@ -1,9 +1,11 @@
-"""The Linux program in a terminal (tmux): the live panel, the keys and signals that end it,
-message boxes, a start in the background, and the terminal given back as it was on every way
+"""The Linux program in a terminal (tmux): the live panel with its picture in each colour
+setting, the picture swapped and the panel redrawn on a resize, the keys and signals that end
+it, message boxes, a start in the background, and the terminal given back as it was on every way
 out, with a last line that says how the launch ended."""
 
 import fcntl
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -14,6 +16,7 @@ from zyntest import (BIN_DIR, INITIAL_STATUS, NO_STATE_FILE_PREFIX, LaunchTestCa
                      main)
 
 CAPTION = "Tarvo Zyn Vantor VII"
+BLOCK = "\u2580"  # a cell of the picture: its upper pixel on its lower one
 CANCELLED = "cancelled by the user"
 FAILED = "ended: " + NO_STATE_FILE_PREFIX.strip()
 
@@ -26,23 +29,27 @@ def wait_until(condition, timeout=10.0):
 
 
 class Terminal:
-    """A tmux server of its own (its socket in the scratch folder) with one 100 x 20 pane whose
-    bash records the terminal settings, runs COMMAND in SCRATCH with the launcher copy NAME,
-    records the settings again and the exit status, then idles. An interactive bash has job
-    control, as a user's shell does."""
+    """A tmux server of its own (its socket in the scratch folder) with one pane of SIZE whose
+    bash records the terminal settings, runs COMMAND in SCRATCH with a copy NAME of PROGRAM (from
+    the bin directory), records the settings again and the exit status, then idles. An
+    interactive bash has job control, as a user's shell does. Whatever the pane is sent is kept
+    in sent.raw; the pane starts without NO_COLOR and COLORTERM, so COMMAND sets them."""
 
     def __init__(self, test, scratch, command="./zynLaunch.exe", name="zynLaunch.exe",
-                 interactive=False):
+                 interactive=False, size=(100, 20), program="zynLaunch"):
         self.scratch, self.name = scratch, name
         self.socket = os.path.join(scratch.root, "tmux")
-        shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch"), scratch.path(name))
+        shutil.copyfile(os.path.join(BIN_DIR, program), scratch.path(name))
         os.chmod(scratch.path(name), 0o755)
-        script = ("stty -g > before.txt; export ZYN_LAUNCH_TRACE='%s'; %s; echo $? > rc; "
+        script = ("until [ -e go ]; do sleep 0.02; done; unset NO_COLOR COLORTERM; "
+                  "stty -g > before.txt; export ZYN_LAUNCH_TRACE='%s'; %s; echo $? > rc; "
                   "stty -g > after.txt; mv rc rc.txt; exec sleep 600" % (scratch.trace, command))
         bash = ["bash", "--norc", "--noprofile"] + (["-i"] if interactive else [])
-        self.tmux("new-session", "-d", "-x", "100", "-y", "20", "-c", scratch.dir,
-                  *bash, "-c", script)
+        self.tmux("new-session", "-d", "-x", str(size[0]), "-y", str(size[1]), "-c",
+                  scratch.dir, *bash, "-c", script)
         test.addCleanup(self.tmux, "kill-server")
+        self.tmux("pipe-pane", "-t", "0", "cat > '%s'" % scratch.path("sent.raw"))
+        open(scratch.path("go"), "w").close()
         self.tty = self.tmux("display", "-p", "-t", "0", "#{pane_tty}").strip()
 
     def tmux(self, *args):
@@ -68,6 +75,16 @@ class Terminal:
     def lines(self):
         return [l.strip() for l in self.tmux("capture-pane", "-p", "-t", "0").splitlines()
                 if l.strip()]
+
+    def picture(self):
+        """The picture's rows and columns in cells, as the pane shows it (columns None when
+        its rows differ)."""
+        widths = {l.count(BLOCK) for l in self.lines() if BLOCK in l}
+        rows = len([l for l in self.lines() if BLOCK in l])
+        return rows, (widths.pop() if len(widths) == 1 else None)
+
+    def sent(self):
+        return self.scratch.read("sent.raw")
 
     def wait_for(self, *texts, timeout=10.0):
         wait_until(lambda: all(t in "\n".join(self.lines()) for t in texts), timeout)
@@ -111,6 +128,95 @@ class TerminalMode(LaunchTestCase):
         self.assertEqual(term.settings("after"), term.settings("before"))
         self.assertEqual(term.tmux("display", "-p", "-t", "0", "#{cursor_flag}").strip(), "1")
 
+    def test_picture_in_the_colours_the_terminal_announces_or_a_caption_without_colours(self):
+        sgr = re.compile(rb"\x1b\[[0-9;]*m")
+        # environment, columns; the picture's rows and columns in cells and the colour kind
+        # (38;2 / 48;2: 24 bits, 38;5 / 48;5: the palette), or the caption alone
+        settings = {"24-bit": ("COLORTERM=truecolor", 80, (14, 68), {b"2"}),
+                    "24-bit by its other name": ("COLORTERM=24bit", 80, (14, 68), {b"2"}),
+                    "256 colours": ("TERM=xterm-256color", 80, (14, 68), {b"5"}),
+                    "NO_COLOR": ("NO_COLOR=1 COLORTERM=truecolor", 80, None, None),
+                    "dumb terminal": ("TERM=dumb COLORTERM=truecolor", 80, None, None),
+                    "30 columns": ("COLORTERM=truecolor", 30, None, None)}
+        for name, (env, columns, cells, colours) in settings.items():
+            with self.subTest(name):
+                scratch = Scratch(self)
+                scratch.prepare_launch()
+                term = Terminal(self, scratch, command="env %s ./zynLaunch.exe" % env,
+                                size=(columns, 24))
+                lines = term.wait_for(CAPTION, INITIAL_STATUS).split("\n")
+                self.assertEqual(lines[0], CAPTION)
+                self.assertRegex(lines[-2], r"^\[[#.]+\] \d+%$")
+                if cells:
+                    # 14 rows leave a 24-line terminal room for a message box and the shell.
+                    self.assertEqual(term.picture(), cells)
+                else:
+                    self.assertEqual(lines[1], "ZYN VANTOR VII")
+                term.keys("Escape")
+                self.assertEqual(term.exit_status(), 2)
+                sent = term.sent()
+                if cells:
+                    self.assertEqual(set(re.findall(rb"\x1b\[[34]8;([0-9]+);", sent)), colours)
+                    # Every line of the picture gives the terminal its colours back.
+                    self.assertEqual(sent.count(b"\x1b[0m"), cells[0])
+                else:
+                    self.assertEqual(sgr.findall(sent), [])
+                    self.assertNotIn(BLOCK.encode(), sent)
+
+    def test_a_deep_answer_swaps_the_picture_in_place(self):
+        # Enter makes the swap that a deep resolution server's answer makes in a launch.
+        for env, before, after in (("COLORTERM=truecolor", None, None),
+                                   ("NO_COLOR=1", "ZYN VANTOR VII",
+                                    "ZYN VANTOR VII - DEEP LINK")):
+            with self.subTest(env):
+                scratch = Scratch(self)
+                term = Terminal(self, scratch, command="env %s ./zynPictureSwap" % env,
+                                name="zynPictureSwap", program="zynPictureSwap", size=(80, 24))
+                screen = term.wait_for(CAPTION, INITIAL_STATUS)
+                coloured = term.tmux("capture-pane", "-p", "-e", "-t", "0")
+                initial = 0 if before else 14 * 68
+                self.assertTrue(wait_until(
+                    lambda: term.sent().count(BLOCK.encode()) == initial))
+                sent = len(term.sent())
+                term.keys("Enter")
+                self.assertTrue(wait_until(
+                    lambda: term.tmux("capture-pane", "-p", "-e", "-t", "0") != coloured, 5))
+                if before:
+                    self.assertIn(before, screen.split("\n"))
+                    self.assertEqual(term.lines()[1], after)
+                else:
+                    self.assertEqual(term.picture(), (14, 68))
+                self.assertEqual(len(term.lines()), len(screen.split("\n")))
+                term.keys("Escape")
+                self.assertEqual(term.exit_status(), 2)
+                self.assertIn("picture 131", scratch.trace_lines())
+                # Whole rows of the new picture, from the first that differs, once.
+                blocks = term.sent()[sent:].decode().count(BLOCK)
+                self.assertTrue(0 < blocks <= initial and blocks % 68 == 0 or blocks == initial,
+                                blocks)
+
+    def test_resizes_mid_launch_redraw_the_whole_panel_without_stray_lines(self):
+        scratch = Scratch(self)
+        scratch.prepare_launch()
+        # Below a few lines of the shell's, as a panel usually is.
+        term = Terminal(self, scratch, command="seq 5; env COLORTERM=truecolor ./zynLaunch.exe",
+                        size=(80, 24))
+        self.assertTrue(wait_until(lambda: term.picture() == (14, 68)))
+        # Narrowed, the terminal breaks each picture line in two, and the panel's top moves up
+        # past the shell's lines; then too narrow for a picture; then wider than the picture
+        # can be high.
+        for columns, cells in ((50, (10, 48)), (30, (0, None)), (100, (14, 68))):
+            term.tmux("resize-window", "-t", "0", "-x", str(columns))
+            self.assertTrue(wait_until(lambda: term.picture() == cells), (columns, cells))
+            lines = term.lines()
+            self.assertEqual(lines[0], CAPTION, columns)
+            self.assertEqual(len([l for l in lines if re.match(r"\[[#.]+\] \d+%$", l)]), 1)
+        self.assertEqual(term.exit_status(timeout=15), 0)
+        self.assertEqual(term.lines()[-1], "finished")
+        self.assertEqual(len(term.lines()), 1 + 14 + 2)
+        # Each picture drawn once for each size: a progress step sends only what changed.
+        self.assertEqual(term.sent().decode().count(BLOCK), 14 * 68 * 2 + 10 * 48)
+
     def test_keys_and_signals_that_end_the_program_give_the_terminal_back(self):
         kill = lambda signum: lambda term: os.kill(term.pid(), signum)
         ends = {"Escape": (lambda term: term.keys("Escape"), 2),
@@ -123,7 +229,6 @@ class TerminalMode(LaunchTestCase):
                 scratch.prepare_launch()
                 term = Terminal(self, scratch)
                 screen = term.wait_for(CAPTION, INITIAL_STATUS)
-                self.assertIn("picture 130", screen)
                 self.assertRegex(screen, r"\[\.+\] 0%")
                 self.assertTrue(term.is_raw())  # keys reach the program unechoed
                 # Alt+key, cursor and function keys begin with the Escape byte but are not
@@ -143,8 +248,10 @@ class TerminalMode(LaunchTestCase):
         scratch = Scratch(self)  # no system state file: stage 1 ends in a message box
         term = Terminal(self, scratch, command="./zynLaunchTemp", name="zynLaunchTemp")
         screen = term.wait_for("[ OK ]", timeout=5)
-        self.assertIn("-- zynLaunchTemp --", screen)
-        self.assertIn(NO_STATE_FILE_PREFIX.strip(), screen)
+        # Framed under the picture, the text broken between words to fit.
+        self.assertRegex(screen, BLOCK + r"\n\[#*\.*\] \d+%\n" + INITIAL_STATUS +
+                         r"\n\+-- zynLaunchTemp -+\+\n\| Zyn could not locate .* ?\|\n"
+                         r"\| for help\. +\|\n\| +\[ OK \] +\|\n\+-+\+$")
         used = cpu_seconds(term.pid())
         time.sleep(3)
         self.assertLess(cpu_seconds(term.pid()) - used, 0.05)
@@ -152,7 +259,7 @@ class TerminalMode(LaunchTestCase):
         term.keys("Enter")
         self.assertEqual(term.exit_status(), 1)
         self.assertTerminalRestored(term)
-        self.assertNotIn("[ OK ]", term.lines())
+        self.assertNotIn("[ OK ]", "\n".join(term.lines()))
         self.assertIn(FAILED, "\n".join(term.lines()[-2:]))
         self.assertEqual(len([l for l in scratch.trace_lines() if l.startswith("message ")]), 1)
 

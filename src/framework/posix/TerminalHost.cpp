@@ -3,13 +3,15 @@
 // (caption, picture, progress with percentage, status) or the trace lines on standard output,
 // the trace file, message boxes (nested loop in a terminal, answered at once when nobody can
 // answer: no terminal, or input that has ended), a lone Escape, Ctrl-C, SIGINT, SIGTERM and
-// SIGHUP as the close box, Enter as OK, a last line that says how the dialog ended.
+// SIGHUP as the close box, Enter as OK, a last line that says how the dialog ended, the whole
+// panel drawn again for the new size after SIGWINCH.
 // Leaves out: icons and painting (a terminal shows neither), a minimised state.
 #include "TerminalHost.h"
 
 #include "Dialog.h"
 #include "DialogTemplate.h"
 #include "EventLoop.h"
+#include "PanelText.h"
 
 #include <algorithm>
 #include <csignal>
@@ -25,17 +27,12 @@ constexpr uint64_t kEscapeWaitMs = 50;
 // How often a program in the background looks whether it has been brought to the foreground.
 constexpr uint64_t kForegroundCheckMs = 250;
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find('\n', start);
-        lines.push_back(TerminalPanel::Printable(text.substr(start, end - start)));
-        if (end == std::string::npos)
-            return lines;
-        start = end + 1;
-    }
-}
+// Rows the panel keeps for the caption, progress, status and a message box of two lines (its
+// frame, button and the gap above take five more); the picture gets what the terminal's height
+// leaves besides them and the shell's line, so that it keeps its size when a box opens.
+constexpr int kRowsBesidesPicture = 9;
+// Beyond this a picture only grows coarser.
+constexpr int kMaxPictureRows = 20;
 } // namespace
 
 DialogHost& PlatformDialogHost() {
@@ -47,7 +44,7 @@ TerminalHost::TerminalHost() : m_tty(isatty(STDOUT_FILENO) == 1) {
     if (!m_tty)
         m_stdoutTrace.AttachStream(stdout);
     m_fileTrace.OpenFromEnvironment("ZYN_LAUNCH_TRACE");
-    EventLoop::Instance().CatchSignals({SIGINT, SIGTERM, SIGHUP, SIGCONT},
+    EventLoop::Instance().CatchSignals({SIGINT, SIGTERM, SIGHUP, SIGCONT, SIGWINCH},
                                        [this](int signo) { OnSignal(signo); });
 }
 
@@ -183,6 +180,10 @@ void TerminalHost::Cancel() {
 }
 
 void TerminalHost::OnSignal(int signo) {
+    if (signo == SIGWINCH) {
+        Redraw(); // for the new size
+        return;
+    }
     if (signo == SIGCONT) {
         // Brought to the foreground, or sent to the background: the terminal may have changed
         // hands, and the shell has printed below the panel.
@@ -284,37 +285,41 @@ void TerminalHost::MessageBox(const std::string& text, const std::string& captio
     }
 }
 
-std::vector<std::string> TerminalHost::PanelLines() const {
-    std::vector<std::string> lines;
+std::vector<std::string> TerminalHost::PanelLines() {
+    int columns = m_panel.Columns();
+    std::vector<std::string> below;
     if (m_dialog) {
-        lines.push_back(" " + TerminalPanel::Printable(m_caption));
-        lines.push_back(" picture " + std::to_string(m_bitmap));
         int span = m_high - m_low;
-        int percent = span > 0 ? (m_pos - m_low) * 100 / span : 0;
-        constexpr int kWidth = 40;
-        int filled = percent * kWidth / 100;
-        lines.push_back(" [" + std::string(static_cast<size_t>(filled), '#') +
-                        std::string(static_cast<size_t>(kWidth - filled), '.') + "] " +
-                        std::to_string(percent) + "%");
+        below.push_back(ProgressLine(span > 0 ? (m_pos - m_low) * 100 / span : 0, columns));
         if (m_outcome.empty())
-            lines.push_back(" " + TerminalPanel::Printable(m_status));
+            below.push_back(" " + TerminalPanel::Printable(m_status));
         else
             for (const std::string& line : SplitLines(m_outcome))
-                lines.push_back(" " + line);
+                below.push_back(" " + line);
     }
     if (m_boxOpen) {
-        lines.push_back("");
-        lines.push_back(" -- " + TerminalPanel::Printable(m_boxCaption) + " --");
-        for (const std::string& line : SplitLines(m_boxText))
-            lines.push_back(" " + line);
-        lines.push_back(" [ OK ]");
+        below.push_back("");
+        for (std::string& line : MessageBoxLines(m_boxCaption, m_boxText, columns))
+            below.push_back(std::move(line));
     }
+    if (!m_dialog)
+        return below;
+
+    std::vector<std::string> lines{" " + TerminalPanel::Printable(m_caption)};
+    int besides = std::max(static_cast<int>(below.size()) + 1, kRowsBesidesPicture);
+    int pictureRows = std::min(kMaxPictureRows, m_panel.Rows() - 1 - besides);
+    const std::vector<std::string>& picture = m_picture.Lines(m_bitmap, columns, pictureRows);
+    lines.insert(lines.end(), picture.begin(), picture.end());
+    lines.insert(lines.end(), below.begin(), below.end());
     return lines;
 }
 
 void TerminalHost::Redraw() {
-    if (m_panel.IsOpen())
-        m_panel.Draw(PanelLines());
+    if (!m_panel.IsOpen())
+        return;
+    // Asked each time: a program in the background is not told of a resize.
+    m_panel.UpdateSize();
+    m_panel.Draw(PanelLines());
 }
 
 void TerminalHost::SetControlText(int controlId, const std::string& text) {

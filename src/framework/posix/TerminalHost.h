@@ -5,6 +5,7 @@
 #include "DialogHost.h"
 #include "KeyDecoder.h"
 #include "TerminalPanel.h"
+#include "TerminalPicture.h"
 #include "TimerQueue.h"
 #include "WindowTrace.h"
 
@@ -42,10 +43,11 @@ class TerminalHost : public DialogHost {
     void WatchKeys(bool on);
     void UpdateKeyWatch();
     void Redraw();
-    std::vector<std::string> PanelLines() const;
+    std::vector<std::string> PanelLines();
 
     bool m_tty;
     TerminalPanel m_panel;
+    TerminalPicture m_picture;
     WindowTrace m_stdoutTrace, m_fileTrace;
     TimerQueue m_timers;
 

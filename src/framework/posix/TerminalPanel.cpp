@@ -1,13 +1,16 @@
 // Raw keyboard input and in-place drawing for the terminal window.
 // Implements: raw mode without echo or signal keys (Ctrl-C arrives as a key), taken only in the
 // terminal's foreground process group and given up or taken again when the program is
-// continued; in-place redraw with ANSI cursor movement; restoration from Close, atexit and
-// every signal whose default is to end the program.
-// Leaves out: colours; a terminal narrowed between two redraws may leave stray lines; signals
-// that a sanitizer or the shell (ignored ones) already claimed; SIGKILL and SIGSTOP, which no
-// program can catch.
+// continued; in-place redraw with ANSI cursor movement from the first row that changed;
+// restoration from Close, atexit and every signal whose default is to end the program.
+// Leaves out: terminals that cut lines on narrowing instead of breaking them anew (xterm, the
+// Linux console): the redraw after a narrowing goes up as far as a rewrapping terminal needs
+// and there clears a few lines of what was above the panel; rows pushed into the scrollback by
+// a rewrap stay there; signals that a sanitizer or the shell (ignored ones) already claimed;
+// SIGKILL and SIGSTOP, which no program can catch.
 #include "TerminalPanel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -69,11 +72,32 @@ void WriteAll(const std::string& text) {
 constexpr char kShowCursor[] = "\x1b[?25h";
 constexpr char kHideCursor[] = "\x1b[?25l";
 
-int TerminalWidth() {
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
-        return size.ws_col;
-    return 80;
+// A row of `line` ends after `width` columns. An SGR sequence takes no column, nor does a UTF-8
+// continuation byte.
+template <typename RowFn> void BreakIntoRows(const std::string& line, int width, RowFn onRow) {
+    std::string row;
+    int used = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c == 0x1b && i + 1 < line.size() && line[i + 1] == '[') {
+            size_t end = i + 2; // parameters up to the final byte
+            while (end < line.size() && (line[end] < 0x40 || line[end] > 0x7e))
+                ++end;
+            end = std::min(end + 1, line.size());
+            row.append(line, i, end - i);
+            i = end - 1;
+            continue;
+        }
+        bool takesColumn = c < 0x80 || c >= 0xc0;
+        if (takesColumn && used == width) {
+            onRow(row, used);
+            row.clear();
+            used = 0;
+        }
+        row += static_cast<char>(c);
+        used += takesColumn;
+    }
+    onRow(row, used);
 }
 
 bool TakeTerminal() {
@@ -158,14 +182,15 @@ void TerminalPanel::Open() {
     }
     TakeTerminal();
     m_open = true;
-    m_drawnLines = 0;
+    ReadSize();
+    Forget();
 }
 
 void TerminalPanel::Close() {
     if (!m_open)
         return;
     m_open = false;
-    m_drawnLines = 0;
+    Forget();
     RestoreTerminal();
 }
 
@@ -174,7 +199,36 @@ void TerminalPanel::Resume() {
         return;
     RestoreTerminal();
     TakeTerminal();
-    m_drawnLines = 0;
+    ReadSize();
+    Forget();
+}
+
+void TerminalPanel::Forget() {
+    m_drawn.clear();
+    m_rowsAbove = 0;
+}
+
+void TerminalPanel::ReadSize() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) {
+        m_columns = size.ws_col;
+        m_rows = size.ws_row > 1 ? size.ws_row : 24;
+    }
+}
+
+void TerminalPanel::UpdateSize() {
+    int oldColumns = m_columns, oldRows = m_rows;
+    ReadSize();
+    if (m_columns == oldColumns && m_rows == oldRows)
+        return;
+    // Most terminals break the lines anew when narrowed, so a row drawn wider than the new
+    // width now takes several, and the cursor stays below them all.
+    if (m_columns < oldColumns) {
+        m_rowsAbove = 0;
+        for (const Row& row : m_drawn)
+            m_rowsAbove += std::max(1, (row.width + m_columns - 1) / m_columns);
+    }
+    m_drawn.clear();
 }
 
 bool TerminalPanel::IsInBackground() const {
@@ -184,7 +238,7 @@ bool TerminalPanel::IsInBackground() const {
 bool TerminalPanel::TakeIfForeground() {
     if (!IsInBackground() || !TakeTerminal())
         return false;
-    m_drawnLines = 0;
+    Forget();
     return true;
 }
 
@@ -210,24 +264,31 @@ bool TerminalPanel::ReadInput(std::string& bytes) {
 }
 
 void TerminalPanel::Draw(const std::vector<std::string>& lines) {
-    std::string out;
-    if (m_drawnLines > 0)
-        out += "\x1b[" + std::to_string(m_drawnLines) + "A";
-    out += "\r\x1b[J";
-    // Long lines are broken here rather than by the terminal, so that the count of lines to
+    // Long lines are broken here rather than by the terminal, so that the count of rows to
     // move back over at the next redraw is known.
-    size_t width = static_cast<size_t>(TerminalWidth() - 1);
-    int drawn = 0;
-    for (const std::string& line : lines) {
-        size_t start = 0;
-        do {
-            out += line.substr(start, width);
-            out += "\r\n";
-            ++drawn;
-            start += width;
-        } while (start < line.size());
+    std::vector<Row> rows;
+    for (const std::string& line : lines)
+        BreakIntoRows(line, m_columns - 1, [&rows](const std::string& text, int width) {
+            rows.push_back(Row{text, width});
+        });
+    // Rows that stay as they are are not sent again: a progress step rewrites two lines, not
+    // the picture above them.
+    size_t same = 0;
+    while (same < m_drawn.size() && same < rows.size() && m_drawn[same].text == rows[same].text)
+        ++same;
+    if (same == m_drawn.size() && same == rows.size() && m_rowsAbove == static_cast<int>(same))
+        return;
+    std::string out;
+    int up = m_rowsAbove - static_cast<int>(same);
+    if (up > 0)
+        out += "\x1b[" + std::to_string(up) + "A";
+    out += "\r\x1b[J";
+    for (size_t i = same; i < rows.size(); ++i) {
+        out += rows[i].text;
+        out += "\r\n";
     }
-    m_drawnLines = drawn;
+    m_drawn = std::move(rows);
+    m_rowsAbove = static_cast<int>(m_drawn.size());
     WriteAll(out);
 }
 

@@ -1,5 +1,6 @@
 // The terminal side of the terminal window: raw keyboard input, a block of lines redrawn in
-// place, and the terminal's settings restored on every way out.
+// place (only from its first changed row down), and the terminal's settings restored on every
+// way out.
 #pragma once
 
 #include <string>
@@ -32,15 +33,34 @@ class TerminalPanel {
     // ours now); false once the input has ended.
     bool ReadInput(std::string& bytes);
 
-    // Replaces the lines drawn last by `lines`, broken at the terminal's width.
+    // Reads the terminal's size. When it has changed since the last drawing, the next drawing
+    // replaces the whole block, wherever the terminal has moved what was drawn.
+    void UpdateSize();
+    // The terminal's size as last read.
+    int Columns() const { return m_columns; }
+    int Rows() const { return m_rows; }
+
+    // Replaces the lines drawn last by `lines`, broken at the terminal's width. A line may hold
+    // SGR sequences and UTF-8 characters of one column each.
     void Draw(const std::vector<std::string>& lines);
 
     // Text made safe to show: control characters become '?'.
     static std::string Printable(const std::string& text);
 
   private:
+    struct Row {
+        std::string text;
+        int width;
+    };
+    void ReadSize();
+    // The next drawing starts afresh on the cursor's line.
+    void Forget();
+
     bool m_open = false;
-    int m_drawnLines = 0;
+    int m_columns = 80, m_rows = 24;
+    // What was drawn last, and how many rows up from the cursor its first row now is.
+    std::vector<Row> m_drawn;
+    int m_rowsAbove = 0;
 };
 
 // Puts the terminal back (raw mode off, cursor shown) if a panel changed it; raw mode is left
