@@ -1,15 +1,21 @@
 // Fetches one URL into the current folder with the launcher's own download client, exactly as
 // stage 5 runs it, and exits 0 once the file is in place: the client side of the download
-// benchmark.
+// benchmark. Given a digest line as the state lists it, the body must match it, checked as it
+// arrives.
 #include "App.h"
 #include "AsyncSocket.h"
 #include "System.h"
+#include "config/TrustEntries.h"
 #include "launch/ZynLaunchDlg.h"
 #include "net/ComponentName.h"
 #include "net/DownloadSocket.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2 || !AfxSocketInit())
+    if (argc < 2 || argc > 3 || !AfxSocketInit())
+        return 2;
+    const zyn::TrustEntries listed =
+        zyn::ReadTrustEntries(argc == 3 ? std::string(argv[2]) + "\n" : "");
+    if (argc == 3 && listed.digests.size() != 1)
         return 2;
     CZynLaunchDlg owner;
     // A launch that is closing runs no stage when the client reports its end.
@@ -18,6 +24,7 @@ int main(int argc, char** argv) {
     client->SetProgressCtrl(&owner.m_progress);
     client->SetOwner(&owner);
     client->SetUrl(argv[1]);
+    client->SetExpectedDigest(listed.digests.empty() ? nullptr : &listed.digests[0]);
     if (!client->StartDownload()) {
         delete client;
         return 1;

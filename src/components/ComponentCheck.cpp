@@ -1,6 +1,6 @@
 // The component checks of stages 3 to 5: outdated components are deleted (the launcher marks
-// itself for self-update instead), missing or short ones are queued for download, and the
-// final check before anything is started.
+// itself for self-update instead), missing or short ones, and those whose size is not the one
+// the state lists, are queued for download, and the final check before anything is started.
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
@@ -84,9 +84,17 @@ void CZynLaunchDlg::CheckDependencies() {
         QueueDownload(kTemporaryLauncher);
     for (const std::string& name : {std::string(kNetworkServices), std::string(kEngine),
                                     std::string(kConfigTool), m_strUIExecutable}) {
-        if (!IsInPlace(name))
+        if (!IsInPlace(name) || DiffersFromListedSize(name))
             QueueDownload(name);
     }
+}
+
+// Only the size, which costs nothing to read: the digest is checked where a download's bytes
+// arrive.
+bool CZynLaunchDlg::DiffersFromListedSize(const std::string& fileName) const {
+    const zyn::DigestEntry* listed = m_trustEntries.FindDigest(fileName);
+    uint64_t size = 0;
+    return listed && sys::GetOpenableFileSize(fileName, size) && size != listed->size;
 }
 
 void CZynLaunchDlg::QueueDownload(const std::string& fileName) {

@@ -7,6 +7,7 @@
 #include "config/FileTests.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
+#include "net/StateSignature.h"
 
 void CZynLaunchDlg::ReadSystemState() {
     if (!zyn::FileExists(zyn::kSystemStateFileName)) {
@@ -20,6 +21,9 @@ void CZynLaunchDlg::ReadSystemState() {
                           {m_deepServers, m_orbitalServers, m_downloadURLs, m_updateURLs,
                            m_strUIVersion, m_strLaunchVersion, m_strConfigVersion,
                            m_strEngineVersion, m_strNetworkServicesVersion});
+    // Replaced, not added to: at stage 3 a digest holds only if the state as it now stands
+    // lists it, whatever the file of stage 1 said.
+    m_trustEntries = zyn::ReadTrustEntries(zyn::StateTextOfFile(text));
 }
 
 void CZynLaunchDlg::ClearServerLists() {

@@ -1,5 +1,6 @@
-// Stage 5's downloads: one client per queued file, the mirrors tried in turn when one fails,
-// the failure reported once per run, and the stall ticks for every transfer under way.
+// Stage 5's downloads: one client per queued file, held to the digest the state lists for it,
+// the mirrors tried in turn when one fails, the failure reported once per run, and the stall
+// ticks for every transfer under way.
 #include "launch/ZynLaunchDlg.h"
 
 #include "net/ComponentName.h"
@@ -39,6 +40,7 @@ bool CZynLaunchDlg::StartNextMirror() {
         client->SetProgressCtrl(&m_progress);
         client->SetOwner(this);
         client->SetUrl(mirror + m_strDownloadFile);
+        client->SetExpectedDigest(m_trustEntries.FindDigest(m_strDownloadFile));
         if (client->StartDownload()) {
             m_pDownloadSocket = client;
             SetTimer(kTransferTimer, CHttpTransfer::kTickMs);

@@ -1,11 +1,12 @@
 // Stage 2's fetch of a fresh system state from one of the update servers, and the rewrite of
-// "zynSystemConfig.txt" with a valid reply.
+// "zynSystemConfig.txt" with a valid reply that the launcher's trusted keys vouch for.
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
 #include "config/SystemStateFile.h"
 #include "net/RandomRange.h"
 #include "net/StateBody.h"
+#include "net/StateSignature.h"
 #include "net/StateSocket.h"
 
 void CZynLaunchDlg::RequestSystemState() {
@@ -25,8 +26,21 @@ void CZynLaunchDlg::OnSystemStateReceived(CStateSocket* socket, const std::strin
     if (kind != 1)
         return;
     std::string text;
-    if (!zyn::RewriteStateBody(body, text))
+    if (!IsTrustedState(body) || !zyn::RewriteStateBody(body, text))
         return;
     // Whole or not at all: a crash or a full disk leaves the previous state in place.
     sys::WriteWholeFile(zyn::kSystemStateFileName, text);
+}
+
+bool CZynLaunchDlg::IsTrustedState(const std::string& body) const {
+    // A program built without keys takes every state, and needs nothing from the disk.
+    if (m_trustedKeys.empty())
+        return true;
+    // A state on disk that cannot be read sets no floor: the fetched one is still signed.
+    std::string onDisk;
+    std::optional<uint64_t> serial;
+    if (sys::ReadWholeFile(zyn::kSystemStateFileName, onDisk))
+        serial = zyn::SerialOfStateFile(onDisk);
+    return zyn::JudgeStateBody(body, m_trustedKeys, serial, sys::ReadCalendarTime()) ==
+           zyn::StateVerdict::Accepted;
 }

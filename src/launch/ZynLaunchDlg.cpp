@@ -7,9 +7,11 @@
 #include "net/DeepResolverSocket.h"
 #include "net/DownloadSocket.h"
 #include "net/StateSocket.h"
+#include "net/TrustedKeys.h"
 #include "res/resource.h"
 
-CZynLaunchDlg::CZynLaunchDlg() : CDialog(IDD_ZYNLAUNCH_DIALOG), m_hIcon(IDR_MAINFRAME) {}
+CZynLaunchDlg::CZynLaunchDlg()
+    : CDialog(IDD_ZYNLAUNCH_DIALOG), m_trustedKeys(zyn::TrustedKeys()), m_hIcon(IDR_MAINFRAME) {}
 
 CZynLaunchDlg::~CZynLaunchDlg() {
     // A window dismissed in mid-launch may still own its sockets; they go with it.

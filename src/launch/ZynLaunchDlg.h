@@ -3,11 +3,14 @@
 #pragma once
 
 #include "Controls.h"
+#include "Crypto.h"
 #include "Dialog.h"
 #include "StringList.h"
+#include "config/TrustEntries.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 class CDeepResolverSocket;
@@ -93,6 +96,12 @@ class CZynLaunchDlg : public CDialog {
     std::string m_strNetworkServicesVersion;
     std::string m_strLaunchVersion;
     CStateSocket* m_pStateSocket = nullptr;
+    // The keys whose signature a fetched state needs before it replaces the one on disk: those
+    // the program was built with. None: any state is taken, signed or not.
+    std::span<const sys::P256PublicKey> m_trustedKeys;
+    // The digests, serial and expiry of the state as last read: at stage 3, the file the
+    // components are checked and fetched against.
+    zyn::TrustEntries m_trustEntries;
     // The download under way, owned from stage 5's start to its report, so that the stall
     // ticks reach it and a window dismissed in mid-download releases it.
     CDownloadSocket* m_pDownloadSocket = nullptr;
@@ -134,5 +143,7 @@ class CZynLaunchDlg : public CDialog {
     bool StartDownload(const std::string& fileName);
     bool StartNextMirror();
     void ReportDownloadFailure();
+    bool IsTrustedState(const std::string& body) const;
+    bool DiffersFromListedSize(const std::string& fileName) const;
     bool StartProgram(const std::string& program, const std::string& commandLine);
 };

@@ -12,6 +12,12 @@ void CDownloadSocket::SetUrl(const std::string& url) {
     m_strFileName = zyn::UrlFileName(url);
 }
 
+void CDownloadSocket::SetExpectedDigest(const zyn::DigestEntry* expected) {
+    m_expected.reset();
+    if (expected)
+        m_expected = *expected;
+}
+
 bool CDownloadSocket::StartDownload() {
     m_pProgress->SetRange(0, 100);
     m_pProgress->SetPos(0);
@@ -26,10 +32,21 @@ std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy
 }
 
 bool CDownloadSocket::OnBodyStart() {
+    if (m_expected) {
+        // A length other than the listed size cannot give the file: the next mirror may.
+        if (Reply().HasLength() && Reply().GetLength() != m_expected->size)
+            return false;
+        m_hash.emplace();
+    }
     return m_file.Open(m_strFileName, sys::FileWriter::Kind::Program);
 }
 
 bool CDownloadSocket::OnBodyBytes(std::string_view bytes) {
+    if (m_expected) {
+        if (bytes.size() > m_expected->size - m_nReceived)
+            return false;
+        m_hash->Update(bytes);
+    }
     if (!m_file.Write(bytes.data(), bytes.size()))
         return false;
     m_nReceived += bytes.size();
@@ -49,9 +66,17 @@ void CDownloadSocket::ShowPercent(int percent) {
     m_nLastPercent = percent;
 }
 
+bool CDownloadSocket::MatchesExpectedDigest() {
+    if (!m_expected)
+        return true;
+    sys::Sha256Digest digest;
+    return m_nReceived == m_expected->size && m_hash && m_hash->Final(digest) &&
+           digest == m_expected->sha256;
+}
+
 void CDownloadSocket::OnTransferEnd(bool complete) {
     CZynLaunchDlg* const owner = m_pOwner;
-    if (complete && m_file.Commit()) {
+    if (complete && MatchesExpectedDigest() && m_file.Commit()) {
         ShowPercent(100);
         owner->OnDownloadFinished(this);
     } else {

@@ -3,10 +3,13 @@
 #pragma once
 
 #include "Controls.h"
+#include "Crypto.h"
 #include "System.h"
+#include "config/TrustEntries.h"
 #include "net/HttpTransfer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CZynLaunchDlg;
@@ -20,6 +23,8 @@ class CDownloadSocket : public CHttpTransfer {
     void SetOwner(CZynLaunchDlg* owner) { m_pOwner = owner; }
     // The file is named after the text that follows the URL's last "/".
     void SetUrl(const std::string& url);
+    // The size and SHA-256 the file must have to be put in place; null: any body will do.
+    void SetExpectedDigest(const zyn::DigestEntry* expected);
     // Shows the bar at 0 and opens the connection. False when the download fails at once (a
     // name that could leave the folder, a URL that is not http://, a name that does not
     // resolve); nothing is reported then. Otherwise the owner hears of its end, once: through
@@ -36,6 +41,9 @@ class CDownloadSocket : public CHttpTransfer {
     // The file being written, under a temporary name until the whole body is there: a transfer
     // cut short never leaves a file that could pass for the component.
     sys::FileWriter m_file;
+    std::optional<zyn::DigestEntry> m_expected;
+    // Fed as the body arrives, so that a file is never read back to be checked.
+    std::optional<sys::Sha256> m_hash;
 
   protected:
     std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override;
@@ -45,4 +53,5 @@ class CDownloadSocket : public CHttpTransfer {
 
   private:
     void ShowPercent(int percent);
+    bool MatchesExpectedDigest();
 };

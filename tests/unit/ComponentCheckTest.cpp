@@ -83,3 +83,21 @@ TEST_F(ComponentCheck, DependenciesRemoveCaptureFilesAndQueueWhatIsMissingOrShor
     dlg.m_strUIExecutable = "zynUI.exe";
     EXPECT_TRUE(dlg.VerifyComponents());
 }
+
+TEST_F(ComponentCheck, AFileOfAnotherSizeThanTheStateAsLastReadListsIsQueued) {
+    const std::string digest = ";" + std::string(64, 'a') + ";\r\n";
+    for (const char* name : {"pssdk_dll.dll", "zynEngine.exe", "zynConfig.exe", "zynUI.exe"})
+        WriteSized(name, 50000);
+    WriteFile("zynSystemConfig.txt",
+              "ZynDigest=zynEngine.exe;50001" + digest + "ZynDigest=zynConfig.exe;50000" + digest);
+    dlg.ReadSystemState();
+    dlg.CheckDependencies();
+    EXPECT_EQ(dlg.m_strDownloadQueue, "zynEngine.exe;");
+
+    // The state of stage 3 no longer lists the engine: its size is nobody's business.
+    WriteFile("zynSystemConfig.txt", "ZynDigest=zynConfig.exe;50001" + digest);
+    dlg.m_strDownloadQueue.clear();
+    dlg.ReadSystemState();
+    dlg.CheckDependencies();
+    EXPECT_EQ(dlg.m_strDownloadQueue, "zynConfig.exe;");
+}

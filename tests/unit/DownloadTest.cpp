@@ -1,8 +1,10 @@
 // Stage 5's downloads in virtual time against a loopback server: mirrors tried in turn, the
-// stall limit, the target kept until a whole body is there, names that leave the folder.
+// stall limit, the target kept until a whole body that matches its digest is there, names that
+// leave the folder.
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
 #include "System.h"
+#include "config/TrustEntries.h"
 #include "net/RandomRange.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +114,34 @@ TEST_F(Downloads, AUserInterfaceNameThatLeavesTheFolderIsNeitherDeletedNorReques
     EXPECT_TRUE(server.requests.empty());
     EXPECT_EQ(Messages(), (Texts{"The download failed", kComponentsMissing}));
     EXPECT_TRUE(dlg.started.empty());
+}
+
+TEST_F(Downloads, AFileThatDoesNotMatchItsListedDigestGivesWayToTheNextMirror) {
+    const std::string engine(60000, 'p'); // what the good mirror serves
+    zyn::DigestEntry listed{"zynEngine.exe", engine.size(), {}};
+    sys::Sha256 hash;
+    hash.Update(engine);
+    ASSERT_TRUE(hash.Final(listed.sha256));
+    std::string flipped = engine;
+    flipped[12345] ^= 1;
+    const std::pair<const char*, std::string> served[] = {
+        {"one byte altered", flipped},
+        {"the right bytes and one more", engine + "p"},
+    };
+    for (const auto& [name, wrong] : served) {
+        SCOPED_TRACE(name);
+        LoopbackHttpServer bad;
+        ASSERT_TRUE(bad.Start());
+        bad.files["zynEngine.exe"] = wrong;
+        server.requests.clear();
+        Prepare({bad.Url("ok"), server.Url("ok")}, zyn::DigestLine(listed) + "\r\n");
+        std::filesystem::remove("zynEngine.exe");
+        RecordingLaunchDlg window;
+        ASSERT_EQ(window.DoModal(), 0);
+        EXPECT_EQ(bad.Targets(), Texts{"GET /ok/zynEngine.exe"});
+        EXPECT_EQ(server.Targets(), Texts{"GET /ok/zynEngine.exe"});
+        EXPECT_EQ(ReadFile("zynEngine.exe"), engine);
+        EXPECT_FALSE(AnyTemporaryFile());
+    }
+    EXPECT_TRUE(Messages().empty());
 }

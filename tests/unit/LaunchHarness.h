@@ -21,6 +21,8 @@ inline const std::string kDefaultUserConfig =
 
 class RecordingLaunchDlg : public CZynLaunchDlg {
   public:
+    // As a program built without keys: states are taken unsigned, unless a test sets keys.
+    RecordingLaunchDlg() { m_trustedKeys = {}; }
     bool StartProcess(const std::string& program, const std::string& commandLine,
                       const std::string& directory, std::string& failure) override {
         programs.push_back(program);

@@ -1,8 +1,13 @@
 // Stage 2's retrieval against a loopback server, through the socket and the rewrite: only a
-// whole 2xx reply that carries the marker replaces "zynSystemConfig.txt".
+// whole 2xx reply that carries the marker, and with trusted keys only a signed one, replaces
+// "zynSystemConfig.txt".
 #include "AsyncSocket.h"
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
+#include "PublicKeyPem.h"
+#include "System.h"
+#include "TrustVectors.h"
+#include "net/StateBody.h"
 #include "net/StateSocket.h"
 
 #include <gtest/gtest.h>
@@ -39,5 +44,42 @@ TEST_F(StateRetrieval, OnlyAWholeMarkedReplyRewritesTheFile) {
         EXPECT_EQ(ReadFile("zynSystemConfig.txt"), c.file);
         delete dlg.m_pStateSocket;
         dlg.m_pStateSocket = nullptr;
+    }
+}
+
+TEST_F(StateRetrieval, WithKeysOnlyASignedStateThatTheDiskAndTheClockAllowIsWritten) {
+    const std::vector<sys::P256PublicKey> keys{sys::ParseP256PublicKeys(kPublicKeyA).keys[0]};
+    const std::string signedBody = std::string(zyn::kStateMarker) + "\n" + kSigned_full;
+    std::string tampered = signedBody;
+    tampered[30] ^= 1;
+    std::string installed;
+    ASSERT_TRUE(zyn::RewriteStateBody(signedBody, installed));
+    LoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    const int64_t beforeExpiry = 1700000000, afterExpiry = 2000000001;
+    const struct {
+        const char* name;
+        std::string body, onDisk;
+        int64_t now;
+        bool written;
+    } cases[] = {
+        {"signed and current", signedBody, "old", beforeExpiry, true},
+        {"a byte altered", tampered, "old", beforeExpiry, false},
+        {"expired by the clock", signedBody, "old", afterExpiry, false},
+        {"older than the state on disk", signedBody, "ZynSerial=8;\r\n", beforeExpiry, false},
+    };
+    dlg.m_trustedKeys = keys;
+    dlg.m_updateURLs.AddTail(server.Url("ok"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.files["clientgetconfig.php"] = c.body;
+        WriteFile("zynSystemConfig.txt", c.onDisk);
+        sys::FixCalendarTime(c.now);
+        dlg.RequestSystemState();
+        for (int round = 0; round < 500 && dlg.m_pStateSocket; ++round)
+            AfxPumpEvents(10);
+        sys::FixCalendarTime(std::nullopt);
+        EXPECT_EQ(dlg.m_pStateSocket, nullptr);
+        EXPECT_EQ(ReadFile("zynSystemConfig.txt"), c.written ? installed : c.onDisk);
     }
 }
