@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The download benchmark: nginx on loopback serves files of 64 MiB and 1 GiB, each fetched 5
-times, alternately by the launcher's own download client (zynFetch of the native build) and by
-curl. It prints the median wall time, CPU time (user + system) and peak RSS of each client, and
-the ratio of the walls.
+times, in turn by the launcher's own download client (zynFetch of the native build), by the same
+client held to the file's digest as a system state lists it ("zynFetch+digest": size and SHA-256
+computed as the bytes arrive, checked before the file is put in place) and by curl. It prints
+the median wall time, CPU time (user + system) and peak RSS of each client, and the ratio of the
+walls.
 
 The launcher's client puts a file on disk (fsync) before it renames it into place; curl leaves
 it in the page cache for the system to write later. So curl is measured twice: alone, and
@@ -13,6 +15,7 @@ Usage: bench/download/bench.py [--sizes 64,1024] [--runs 5] [--bin build/native/
 """
 
 import argparse
+import hashlib
 import os
 import shutil
 import statistics
@@ -66,27 +69,32 @@ def main():
         www = os.path.join(work, "www")
         os.makedirs(www)
         nginx = net.start(Nginx, www)
-        print("%-10s %-10s %8s %8s %9s  %s" % ("size", "client", "wall s", "cpu s", "rss KiB",
+        print("%-10s %-16s %8s %8s %9s  %s" % ("size", "client", "wall s", "cpu s", "rss KiB",
                                              "wall / curl+sync (/ curl)"))
         for mib in (int(s) for s in args.sizes.split(",")):
             name = "payload-%d" % mib
+            digest = hashlib.sha256()
             with open(os.path.join(www, name), "wb") as f:
                 block = os.urandom(1 << 20)
                 for _ in range(mib):
                     f.write(block)
+                    digest.update(block)
+            listed = "ZynDigest=%s;%d;%s;" % (name, mib << 20, digest.hexdigest())
             url = nginx.url(name)
             out = os.path.join(work, "out")
             os.makedirs(out, exist_ok=True)
             target = os.path.join(out, name)
-            samples = {"zynFetch": [], "curl": [], "curl+sync": []}
+            samples = {"zynFetch": [], "zynFetch+digest": [], "curl": [], "curl+sync": []}
             # One unmeasured fetch puts the served file in the page cache.
             for round_ in range(args.runs + 1):
-                for client in ("zynFetch", "curl"):
+                for client in ("zynFetch", "zynFetch+digest", "curl"):
                     if os.path.exists(target):
                         os.unlink(target)
                     os.sync()
                     if client == "zynFetch":
                         sample = run([fetch, url], out)
+                    elif client == "zynFetch+digest":
+                        sample = run([fetch, url, listed], out)
                     else:
                         sample = run(["curl", "-sS", "-o", name, url], out)
                     if os.path.getsize(target) != mib << 20:
@@ -101,10 +109,10 @@ def main():
                        for c, v in samples.items()}
             for client, (wall, cpu, rss) in medians.items():
                 ratio = ""
-                if client == "zynFetch":
+                if client.startswith("zynFetch"):
                     ratio = "%.3f (%.3f)" % (wall / medians["curl+sync"][0],
                                              wall / medians["curl"][0])
-                print("%-10s %-10s %8.3f %8.3f %9d  %s" % ("%d MiB" % mib, client, wall, cpu,
+                print("%-10s %-16s %8.3f %8.3f %9d  %s" % ("%d MiB" % mib, client, wall, cpu,
                                                            rss, ratio))
             os.unlink(os.path.join(www, name))
             sys.stdout.flush()

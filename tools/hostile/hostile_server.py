@@ -15,6 +15,7 @@ request on the same connection, as a keep-alive server does, unless the scenario
   redirectN   302 to /redirect(N-1)/... on the same Host, and /redirect1/ to /ok/...
   endless     200 without a length and a body that never ends
   reset       Content-Length announced, half the body sent, then a reset
+  firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
 
 Prints "ready PORT" on standard output once it listens (port 0 takes any free one). With --log,
 appends each request as one JSON line: {"scenario": ..., "request": <the header, latin-1>}.
@@ -30,6 +31,7 @@ import threading
 import time
 
 LOG_LOCK = threading.Lock()
+ASKED = set()  # file names that firstwrong has served
 
 
 def read_request(conn):
@@ -77,7 +79,13 @@ def serve(conn, args):
     body = body_for(args, name)
     length = [("Content-Length", str(len(body)))]
     half = body[:len(body) // 2]
-    if scenario == "ok":
+    if scenario == "firstwrong":
+        with LOG_LOCK:
+            first = name not in ASKED
+            ASKED.add(name)
+        if first and body:
+            body = body[:-1] + bytes([body[-1] ^ 1])
+    if scenario in ("ok", "firstwrong"):
         conn.sendall(header("200 OK", length) + body)
     elif scenario == "split":
         for byte in header("200 OK", [("CONTENT-length", str(len(body))), ("x-Split", "1")]):

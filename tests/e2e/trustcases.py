@@ -1,0 +1,123 @@
+"""Launches of a launcher that trusts the tests' key pair (zynLaunchTestKey), the same for the
+Linux and the Windows program: nginx serves each case a state signed with zynSign, altered or
+not, and the components; the hostile server plays mirrors whose first answer for a file is
+wrong. A test file supplies only how its program is started.
+
+Cases run side by side; each starts once the one before has passed its engine guard."""
+
+import hashlib
+import os
+import shutil
+import subprocess
+
+from netcases import PAST_GUARD, STUB_NEW, read
+from zynnet import HostileServer, Network, Nginx
+from zyntest import BIN_DIR, ENGINE_WORDS, Scratch, system_state
+
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "data")
+# The operator's tool runs on Linux: the Windows tests take it from the native build.
+SIGN = os.path.join(os.environ.get("ZYN_NATIVE_BIN_DIR") or BIN_DIR, "zynSign")
+SIGNED_ORBITAL = "orbsigned.example.net:4000"
+
+
+def digest_line(name, data):
+    return "ZynDigest=%s;%d;%s;" % (name, len(data), hashlib.sha256(data).hexdigest())
+
+
+def sign_tool(*args):
+    return subprocess.run([SIGN, *args], capture_output=True, timeout=30)
+
+
+class TrustCases:
+    """Mixed into a LaunchTestCase whose start(scratch) starts the trusting launcher in a
+    case's folder."""
+
+    # name: (serial of the state on disk or None, serial served, download mirrors, altered)
+    CASES = {
+        "signed": (None, 5, ["zyn"], False),
+        "wrongdigest": (4, 5, ["hostile:firstwrong/one", "hostile:firstwrong/two"], False),
+        "tampered": (None, 5, ["zyn"], True),
+        "oldserial": (9, 8, ["zyn"], False),
+    }
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.net = Network()
+        cls.addClassCleanup(cls.net.stop)
+        www = os.path.join(cls.net.folder, "www")
+        os.makedirs(os.path.join(www, "zyn"))
+        cls.stub_new = read(os.path.join(BIN_DIR, STUB_NEW))
+        for served in ("zynEngine.exe", "zynUI.exe"):
+            shutil.copyfile(os.path.join(BIN_DIR, STUB_NEW), os.path.join(www, "zyn", served))
+        cls.nginx = cls.net.start(Nginx, www)
+        cls.hostile = cls.net.start(HostileServer, os.path.join(www, "zyn"))
+
+        cls.s, cls.served, cls.installed, launches = {}, {}, {}, {}
+        for name, (disk_serial, serial, mirrors, altered) in cls.CASES.items():
+            lines = [l for l in system_state(orbitals=(SIGNED_ORBITAL,))
+                     if not l.startswith("ZynDownloadURL=")]
+            lines = [l.replace("Engine;7.0.2.5", "Engine;7.0.2.6") for l in lines]
+            lines += ["ZynDownloadURL=%s;" % (cls.hostile.url(m[len("hostile:"):] + "/")
+                                              if m.startswith("hostile:") else cls.nginx.url("zyn/"))
+                      for m in mirrors]
+            lines += ["ZynSerial=%d;" % serial, "ZynExpires=4000000000;",
+                      digest_line("zynEngine.exe", cls.stub_new)]
+            path = os.path.join(www, name, "clientgetconfig.php")
+            os.makedirs(os.path.dirname(path))
+            with open(path, "wb") as f:
+                f.write(("ZYN_XSERVER_CONFIG;\n" + "\n".join(lines) + "\n").encode("latin-1"))
+            signed = sign_tool("sign", os.path.join(DATA, "a.key"), path)
+            if signed.returncode != 0:
+                raise AssertionError("zynSign could not sign: %r" % signed.stderr)
+            body = read(path)
+            if altered:
+                body = body.replace(SIGNED_ORBITAL.encode(), b"orbsigneD.example.net:4000")
+                with open(path, "wb") as f:
+                    f.write(body)
+            cls.served[name] = body[len("ZYN_XSERVER_CONFIG;\n"):].replace(b"\n", b"\r\n")
+
+            scratch = cls.s[name] = Scratch()
+            cls.addClassCleanup(scratch.remove)
+            state = [l.replace("http://update.example.net/zyn/", cls.nginx.url(name + "/"))
+                     for l in system_state()]
+            scratch.prepare_launch(state=state + (["ZynSerial=%d;" % disk_serial]
+                                                  if disk_serial is not None else []))
+            cls.installed[name] = scratch.read("zynSystemConfig.txt")
+
+        for name in cls.CASES:
+            launches[name] = cls.start(cls.s[name])
+            launches[name].wait_for_line(PAST_GUARD, timeout=30)
+        cls.results = {name: launches[name].wait(90) for name in cls.CASES}
+
+    def engine_words(self, name):
+        starts = self.s[name].stub_starts(expected=2, timeout=10)
+        self.assertEqual([s.name for s in starts], ["zynEngine.exe", "zynUI.exe"])
+        return starts[0].args
+
+    def test_a_signed_state_is_written_and_its_engine_accepted_only_with_its_digest(self):
+        for name in ("signed", "wrongdigest"):
+            with self.subTest(name):
+                scratch, result = self.s[name], self.results[name]
+                self.assertEqual((result.returncode, result.messages()), (0, []))
+                self.assertEqual(scratch.read("zynSystemConfig.txt"), self.served[name])
+                self.assertEqual(scratch.read("zynEngine.exe"), self.stub_new)
+                self.assertEqual(self.engine_words(name)[3], SIGNED_ORBITAL + "O")
+                self.assertEqual([f for f in scratch.files() if f.endswith(".zynpart")], [])
+        # As installed, the state still carries a signature that the operator's tool checks.
+        verified = sign_tool("verify", os.path.join(DATA, "a.pub"),
+                             self.s["signed"].path("zynSystemConfig.txt"))
+        self.assertEqual(verified.returncode, 0, verified.stderr)
+        # The first mirror asked served a changed byte; the other one the engine itself.
+        asked = sorted(r["request"].split()[1] for r in self.hostile.requests())
+        self.assertEqual(asked, ["/firstwrong/one/zynEngine.exe", "/firstwrong/two/zynEngine.exe"])
+
+    def test_a_tampered_or_older_state_is_refused_and_the_launch_goes_on_with_the_file(self):
+        for name in ("tampered", "oldserial"):
+            with self.subTest(name):
+                scratch, result = self.s[name], self.results[name]
+                self.assertEqual((result.returncode, result.messages()), (0, []))
+                self.assertEqual(scratch.read("zynSystemConfig.txt"), self.installed[name])
+                self.assertEqual(self.engine_words(name), ENGINE_WORDS)
+                self.assertFalse(any(l.startswith("status downloading z")
+                                     for l in result.lines))
