@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 echo "Building the Linux program (build/native)..."
 cmake --preset native >/dev/null
-cmake --build --preset native --target zynLaunch zynStub zynStub-7.0.2.6 zynVersion >/dev/null
+cmake --build --preset native --target zynLaunchTestKey zynSign zynStub zynStub-7.0.2.6 zynVersion >/dev/null
 
 # nginx lives in /usr/sbin, which a user's PATH may leave out.
 export PATH=$PATH:/usr/sbin:/sbin

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """The demo's launch, run by scripts/demo.sh once the programs are built: a local Zyn network
 (nginx as update and download server on a free port of 127.0.0.1, the deep resolution server
-of tools/ on UDP 34523), a folder whose engine is outdated, one launch of the Linux program in
-this terminal, and then what happened.
+of tools/ on UDP 34523) whose system state is signed with zynSign and lists the new engine's
+digest, a folder whose engine is outdated, one launch in this terminal of the Linux program
+built to trust the signing key (zynLaunchTestKey: the tests' key pair, committed in
+tests/unit/data), and then what happened.
 
 Usage: demo_launch.py BIN_DIR
 """
 
+import hashlib
 import os
 import shutil
 import subprocess
@@ -15,6 +18,8 @@ import tempfile
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+KEY = os.path.join(ROOT, "tests", "unit", "data", "a.key")
+PUBLIC_KEY = os.path.join(ROOT, "tests", "unit", "data", "a.pub")
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from zynnet import DeepResolver, Network, Nginx, deep_answer  # noqa: E402
 
@@ -51,21 +56,32 @@ def main():
         deep = net.start(DeepResolver, [deep_answer("10.20.30.40", 4000)])
         update_url = nginx.url("zyn/")
 
-        # The network lists a newer engine than the folder holds, and serves it.
-        with open(os.path.join(www, "zyn", "clientgetconfig.php"), "w", newline="") as f:
+        # The network lists a newer engine than the folder holds, with its digest, and serves
+        # it; the operator signs the state.
+        engine = os.path.join(www, "zyn", "zynEngine.exe")
+        shutil.copyfile(os.path.join(bin_dir, "zynStub-7.0.2.6"), engine)
+        with open(engine, "rb") as f:
+            data = f.read()
+        served = os.path.join(www, "zyn", "clientgetconfig.php")
+        with open(served, "w", newline="") as f:
             f.write("ZYN_XSERVER_CONFIG;\n" + "\n".join(state_lines(update_url, "7.0.2.6")) +
-                    "\n")
-        shutil.copyfile(os.path.join(bin_dir, "zynStub-7.0.2.6"),
-                        os.path.join(www, "zyn", "zynEngine.exe"))
+                    "\nZynSerial=1;\nZynExpires=%d;\nZynDigest=zynEngine.exe;%d;%s;\n" %
+                    (time.time() + 86400, len(data), hashlib.sha256(data).hexdigest()))
+        signed = subprocess.run([os.path.join(bin_dir, "zynSign"), "sign", KEY, served],
+                                check=True, stdout=subprocess.PIPE).stdout
+        signed = signed.decode("latin-1").split(": signed, ", 1)[-1].strip()
         for name in ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll"):
             shutil.copy(os.path.join(bin_dir, "zynStub"), os.path.join(demo, name))
         # Installed under the name it has on both platforms: the version check reads that file.
-        shutil.copy(os.path.join(bin_dir, "zynLaunch"), os.path.join(demo, "zynLaunch.exe"))
+        shutil.copy(os.path.join(bin_dir, "zynLaunchTestKey"), os.path.join(demo, "zynLaunch.exe"))
         with open(os.path.join(demo, "zynSystemConfig.txt"), "w", newline="") as f:
             f.write("\r\n".join(state_lines(update_url, "7.0.2.5")) + "\r\n")
 
         print("Local Zyn network: nginx at %s, deep resolution server at %s:%d" %
               (update_url, deep.address, deep.port))
+        print("The state it serves lists the new engine's digest and is signed with %s (%s);\n"
+              "the launcher, built as zynLaunchTestKey, trusts only that key's public half" %
+              (os.path.relpath(KEY, ROOT), signed))
         print("zynEngine.exe in the folder: version %s; the network lists 7.0.2.6" %
               version(bin_dir, os.path.join(demo, "zynEngine.exe")))
         print("Launching in %s (Escape or Ctrl-C dismisses the window)" % demo)
@@ -79,8 +95,14 @@ def main():
                 print("  %s -> %s" % (request, status_code))
         with open(os.path.join(demo, "zynSystemConfig.txt"), "rb") as f:
             fetched = b"ZynVersion=Engine;7.0.2.6;" in f.read()
-        print("zynSystemConfig.txt: %s" % ("rewritten with the fetched state" if fetched
+        print("zynSystemConfig.txt: %s" % ("rewritten with the fetched, signed state" if fetched
                                             else "unchanged"))
+        if fetched:
+            verified = subprocess.run([os.path.join(bin_dir, "zynSign"), "verify", PUBLIC_KEY,
+                                       os.path.join(demo, "zynSystemConfig.txt")],
+                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT).stdout
+            print("  as installed, zynSign verify finds: %s" %
+                  verified.decode("latin-1").split(": ", 1)[-1].strip())
         print("zynEngine.exe now: version %s" % version(bin_dir,
                                                         os.path.join(demo, "zynEngine.exe")))
         print("Deep resolution probes received: %d" % len(deep.probes()))
