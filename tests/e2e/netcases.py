@@ -25,6 +25,38 @@ def read(path):
         return f.read()
 
 
+def open_network(cls):
+    """Starts the class's network, stopped at its end; returns the folder for nginx to serve,
+    with its zyn/ folder made."""
+    cls.net = Network()
+    cls.addClassCleanup(cls.net.stop)
+    www = os.path.join(cls.net.folder, "www")
+    os.makedirs(os.path.join(www, "zyn"))
+    return www
+
+
+def download_lines(names, mirrors, hostile):
+    """The ZynDownloadURL lines of NAMES: "hostile:PATH" is that path of the hostile server,
+    any other name an entry of MIRRORS."""
+    return ["ZynDownloadURL=%s;" % (hostile.url(m[len("hostile:"):] + "/")
+                                    if m.startswith("hostile:") else mirrors[m]) for m in names]
+
+
+def installed_state(nginx, name):
+    """The usual state of a case's folder, its update server the case's folder of nginx."""
+    return [l.replace("http://update.example.net/zyn/", nginx.url(name + "/"))
+            for l in system_state()]
+
+
+def start_in_turn(names, start):
+    """Starts each case's launch once the one before has passed its engine guard."""
+    launches = {}
+    for name in names:
+        launches[name] = start(name)
+        launches[name].wait_for_line(PAST_GUARD, timeout=30)
+    return launches
+
+
 class NetworkCases:
     """Mixed into a LaunchTestCase whose start(scratch, name) starts a case's launch (one that
     has wait_for_line and wait(timeout))."""
@@ -45,10 +77,7 @@ class NetworkCases:
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.net = Network()
-        cls.addClassCleanup(cls.net.stop)
-        www = os.path.join(cls.net.folder, "www")
-        os.makedirs(os.path.join(www, "zyn"))
+        www = open_network(cls)
         for served, built in (("zynEngine.exe", STUB_NEW), ("zynUI.exe", STUB_NEW),
                               ("zynLaunchTemp.exe", NEW_LAUNCHER)):
             shutil.copyfile(os.path.join(BIN_DIR, built), os.path.join(www, "zyn", served))
@@ -58,15 +87,13 @@ class NetworkCases:
         mirrors = {"zyn": cls.nginx.url("zyn/"),
                    "dead": "http://127.0.0.1:%d/" % free_port("127.0.0.1")}
 
-        cls.s, cls.served, launches = {}, {}, {}
+        cls.s, cls.served = {}, {}
         for name, (names, versions, launcher, _) in cls.CASES.items():
             lines = [l for l in system_state() if not l.startswith("ZynDownloadURL=")]
             for component, version in versions.items():
                 lines = [("ZynVersion=%s;%s;" % (component, version))
                          if l.startswith("ZynVersion=%s;" % component) else l for l in lines]
-            lines += ["ZynDownloadURL=%s;" % (cls.hostile.url(m[len("hostile:"):] + "/")
-                                              if m.startswith("hostile:") else mirrors[m])
-                      for m in names]
+            lines += download_lines(names, mirrors, cls.hostile)
             os.makedirs(os.path.join(www, name))
             with open(os.path.join(www, name, "clientgetconfig.php"), "wb") as f:
                 f.write(("ZYN_XSERVER_CONFIG;\n" + "\n".join(lines) + "\n").encode("latin-1"))
@@ -74,18 +101,14 @@ class NetworkCases:
 
             scratch = cls.s[name] = Scratch()
             cls.addClassCleanup(scratch.remove)
-            scratch.prepare_launch(state=[l.replace("http://update.example.net/zyn/",
-                                                    cls.nginx.url(name + "/"))
-                                          for l in system_state()])
+            scratch.prepare_launch(state=installed_state(cls.nginx, name))
             scratch.write("winpcap.exe", b"capture")
             scratch.write("packetx.dll", b"capture")
             if launcher:
                 shutil.copyfile(os.path.join(BIN_DIR, launcher), scratch.path("zynLaunch.exe"))
                 os.chmod(scratch.path("zynLaunch.exe"), 0o755)
 
-        for name in cls.CASES:
-            launches[name] = cls.start(cls.s[name], name)
-            launches[name].wait_for_line(PAST_GUARD, timeout=30)
+        launches = start_in_turn(cls.CASES, lambda name: cls.start(cls.s[name], name))
         # In the order started, the stall first: its run's length is its own.
         cls.results = {name: cls.wait_for_runs(name, launches[name]) if cls.CASES[name][2]
                        else launches[name].wait(90) for name in cls.CASES}

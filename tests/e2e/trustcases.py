@@ -10,8 +10,9 @@ import os
 import shutil
 import subprocess
 
-from netcases import PAST_GUARD, STUB_NEW, read
-from zynnet import HostileServer, Network, Nginx
+from netcases import (STUB_NEW, download_lines, installed_state, open_network, read,
+                      start_in_turn)
+from zynnet import HostileServer, Nginx
 from zyntest import BIN_DIR, ENGINE_WORDS, Scratch, system_state
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "data")
@@ -43,24 +44,19 @@ class TrustCases:
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.net = Network()
-        cls.addClassCleanup(cls.net.stop)
-        www = os.path.join(cls.net.folder, "www")
-        os.makedirs(os.path.join(www, "zyn"))
+        www = open_network(cls)
         cls.stub_new = read(os.path.join(BIN_DIR, STUB_NEW))
         for served in ("zynEngine.exe", "zynUI.exe"):
             shutil.copyfile(os.path.join(BIN_DIR, STUB_NEW), os.path.join(www, "zyn", served))
         cls.nginx = cls.net.start(Nginx, www)
         cls.hostile = cls.net.start(HostileServer, os.path.join(www, "zyn"))
 
-        cls.s, cls.served, cls.installed, launches = {}, {}, {}, {}
+        cls.s, cls.served, cls.installed = {}, {}, {}
         for name, (disk_serial, serial, mirrors, altered) in cls.CASES.items():
             lines = [l for l in system_state(orbitals=(SIGNED_ORBITAL,))
                      if not l.startswith("ZynDownloadURL=")]
             lines = [l.replace("Engine;7.0.2.5", "Engine;7.0.2.6") for l in lines]
-            lines += ["ZynDownloadURL=%s;" % (cls.hostile.url(m[len("hostile:"):] + "/")
-                                              if m.startswith("hostile:") else cls.nginx.url("zyn/"))
-                      for m in mirrors]
+            lines += download_lines(mirrors, {"zyn": cls.nginx.url("zyn/")}, cls.hostile)
             lines += ["ZynSerial=%d;" % serial, "ZynExpires=4000000000;",
                       digest_line("zynEngine.exe", cls.stub_new)]
             path = os.path.join(www, name, "clientgetconfig.php")
@@ -79,15 +75,11 @@ class TrustCases:
 
             scratch = cls.s[name] = Scratch()
             cls.addClassCleanup(scratch.remove)
-            state = [l.replace("http://update.example.net/zyn/", cls.nginx.url(name + "/"))
-                     for l in system_state()]
-            scratch.prepare_launch(state=state + (["ZynSerial=%d;" % disk_serial]
-                                                  if disk_serial is not None else []))
+            scratch.prepare_launch(state=installed_state(cls.nginx, name) + (
+                ["ZynSerial=%d;" % disk_serial] if disk_serial is not None else []))
             cls.installed[name] = scratch.read("zynSystemConfig.txt")
 
-        for name in cls.CASES:
-            launches[name] = cls.start(cls.s[name])
-            launches[name].wait_for_line(PAST_GUARD, timeout=30)
+        launches = start_in_turn(cls.CASES, lambda name: cls.start(cls.s[name]))
         cls.results = {name: launches[name].wait(90) for name in cls.CASES}
 
     def engine_words(self, name):
