@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64-posix
     gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb x11-utils imagemagick
     xdotool tmux iproute2 python3 util-linux nginx-light squid curl clang-14 libclang-rt-14-dev
-    llvm-14)
+    llvm-14 libssl-dev time)
 
 missing=()
 for p in "${packages[@]}"; do

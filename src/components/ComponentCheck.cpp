@@ -5,6 +5,7 @@
 
 #include "System.h"
 #include "config/FileTests.h"
+#include "net/ComponentName.h"
 
 namespace {
 const char* const kLauncher = "zynLaunch.exe";
@@ -16,6 +17,13 @@ const char* const kNetworkServices = "pssdk_dll.dll";
 // Packet-capture files of older installs that conflict with the network services library.
 const char* const kObsoleteFiles[] = {"winpcap.exe", "packetx.dll"};
 const size_t kVersionBufferSize = 128;
+
+// The user interface's name comes from the system state: one that could reach outside the
+// folder never counts as a component in place, so it is never deleted, only queued, and its
+// download fails.
+bool IsInPlace(const std::string& name) {
+    return zyn::IsSafeComponentName(name) && zyn::FileExists(name) && zyn::IsFileComplete(name);
+}
 } // namespace
 
 bool CZynLaunchDlg::GetFileVersionString(const std::string& fileName, char* buffer, size_t size) {
@@ -49,6 +57,8 @@ void CZynLaunchDlg::CheckComponentVersions() {
                       {kLauncher, m_strLaunchVersion},
                       {m_strUIExecutable, m_strUIVersion}};
     for (const auto& component : components) {
+        if (!zyn::IsSafeComponentName(component.file))
+            continue;
         char buffer[kVersionBufferSize];
         std::string installed;
         if (GetFileVersionString(component.file, buffer, sizeof buffer))
@@ -74,7 +84,7 @@ void CZynLaunchDlg::CheckDependencies() {
         QueueDownload(kTemporaryLauncher);
     for (const std::string& name : {std::string(kNetworkServices), std::string(kEngine),
                                     std::string(kConfigTool), m_strUIExecutable}) {
-        if (!zyn::FileExists(name) || !zyn::IsFileComplete(name))
+        if (!IsInPlace(name))
             QueueDownload(name);
     }
 }
@@ -86,7 +96,7 @@ void CZynLaunchDlg::QueueDownload(const std::string& fileName) {
 bool CZynLaunchDlg::VerifyComponents() {
     for (const std::string& name : {std::string(kEngine), m_strUIExecutable,
                                     std::string(kConfigTool), std::string(kNetworkServices)}) {
-        if (!zyn::FileExists(name) || !zyn::IsFileComplete(name))
+        if (!IsInPlace(name))
             return false;
     }
     return true;

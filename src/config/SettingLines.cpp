@@ -5,11 +5,12 @@
 
 namespace zyn {
 
-std::vector<SettingLine> ReadSettingLines(const std::string& text) {
+std::vector<SettingLine> ReadSettingLines(std::string_view text, std::string_view lineEnd) {
     std::vector<SettingLine> lines;
     size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = TrimWhiteSpace(text.substr(start, end - start));
+    for (size_t end; (end = text.find(lineEnd, start)) != std::string::npos;
+         start = end + lineEnd.size()) {
+        const std::string line = TrimWhiteSpace(std::string(text.substr(start, end - start)));
         if (line.empty() || line[0] == '[')
             continue;
         const size_t equals = line.find('=');

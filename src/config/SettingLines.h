@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zyn {
@@ -12,8 +13,9 @@ struct SettingLine {
     std::string value; // everything after it
 };
 
-// Only text ended by CR LF forms a line; each line is trimmed, and empty lines, section headers
-// ('[' first) and lines without '=' yield nothing.
-std::vector<SettingLine> ReadSettingLines(const std::string& text);
+// Only text ended by `lineEnd` (CR LF in the files, LF in a fetched state) forms a line; each
+// line is trimmed, and empty lines, section headers ('[' first) and lines without '=' yield
+// nothing.
+std::vector<SettingLine> ReadSettingLines(std::string_view text, std::string_view lineEnd = "\r\n");
 
 } // namespace zyn

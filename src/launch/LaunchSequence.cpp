@@ -14,6 +14,10 @@ void CZynLaunchDlg::OnTimer(unsigned id) {
     // owns them is about to go.
     if (m_bClosing == 1)
         return;
+    if (id == kTransferTimer) {
+        OnTransferTick();
+        return;
+    }
     KillTimer(id);
     switch (id) {
     case 1:
@@ -124,22 +128,25 @@ static std::string DownloadLabel(const std::string& fileName, const std::string&
 void CZynLaunchDlg::RunStage5() {
     if (!IsLaunchActive())
         return;
-    if (!m_strDownloadQueue.empty()) {
+    while (!m_strDownloadQueue.empty()) {
         const size_t end = m_strDownloadQueue.find(';');
         const std::string fileName = m_strDownloadQueue.substr(0, end);
         m_strDownloadQueue =
             end == std::string::npos ? std::string() : m_strDownloadQueue.substr(end + 1);
         SetStatusText("downloading " + DownloadLabel(fileName, m_strUIExecutable) + "..");
-        // The download's completion runs this stage again; no timer is armed meanwhile.
-        StartDownload(fileName);
-        return;
+        // The download's end runs this stage again; no timer is armed meanwhile.
+        if (StartDownload(fileName))
+            return;
+        // No mirror took the request: the file has failed already, and the next one is due.
+        ReportDownloadFailure();
     }
     if (!VerifyComponents()) {
         MessageBox("Zyn failed to download one or more components - please restart Zyn to "
                    "download these components.");
         CloseLauncher();
     }
-    if (m_bUpdateLauncher == 1)
+    // A copy that did not arrive whole in this run is no launcher to hand over to.
+    if (m_bUpdateLauncher == 1 && m_bLauncherDownloaded == 1)
         HandOverToTemporaryLauncher();
     m_progress.SetRange(0, 100);
     SetProgress(80);

@@ -1,5 +1,5 @@
 // The launch window's own operations: start-up, painting, and the calls through which the
-// other parts report progress, fatal errors, finished downloads and deep resolver answers.
+// other parts report progress, fatal errors and deep resolver answers.
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
@@ -15,6 +15,7 @@ CZynLaunchDlg::~CZynLaunchDlg() {
     // A window dismissed in mid-launch may still own its sockets; they go with it.
     delete m_pDeepResolverSocket;
     delete m_pStateSocket;
+    delete m_pDownloadSocket;
 }
 
 void CZynLaunchDlg::DoDataExchange() {
@@ -75,11 +76,6 @@ void CZynLaunchDlg::CloseLauncher() {
         m_pDeepResolverSocket = nullptr;
     }
     EndDialog(0);
-}
-
-void CZynLaunchDlg::OnDownloadFinished(CDownloadSocket* client) {
-    delete client;
-    OnTimer(5);
 }
 
 void CZynLaunchDlg::OnDeepServerFound(const std::string& server, const std::string& deepIP,

@@ -30,6 +30,8 @@ class CZynLaunchDlg : public CDialog {
     bool IsLaunchActive() const;
     void CloseLauncher();
     void OnDownloadFinished(CDownloadSocket* client);
+    // A download client whose file did not arrive: the next mirror, or the failure reported.
+    void OnDownloadFailed(CDownloadSocket* client);
     void OnDeepServerFound(const std::string& server, const std::string& deepIP, int deepPort);
 
     // Configuration files.
@@ -61,6 +63,7 @@ class CZynLaunchDlg : public CDialog {
 
     // Network.
     void RequestSystemState();
+    void OnSystemStateReceived(CStateSocket* socket, const std::string& body, int kind);
     void ScanDeepServers();
 
     // The launch state record.
@@ -90,6 +93,18 @@ class CZynLaunchDlg : public CDialog {
     std::string m_strNetworkServicesVersion;
     std::string m_strLaunchVersion;
     CStateSocket* m_pStateSocket = nullptr;
+    // The download under way, owned from stage 5's start to its report, so that the stall
+    // ticks reach it and a window dismissed in mid-download releases it.
+    CDownloadSocket* m_pDownloadSocket = nullptr;
+    // The file stage 5 is fetching, the mirror chosen for it and how many after that one have
+    // been tried; mirrors that failed are not tried again in this run.
+    std::string m_strDownloadFile;
+    int32_t m_nDownloadChoice = 0;
+    int32_t m_nDownloadOffset = 0;
+    StringList m_failedDownloadURLs;
+    int32_t m_bDownloadFailureShown = 0;
+    // Only a launcher copy that arrived whole in this run is handed over to.
+    int32_t m_bLauncherDownloaded = 0;
     std::string m_strEngineArgs;
     int32_t m_bClosing = 0; // cleared again by OnInitDialog, where a launch begins
     CStatic m_picture;
@@ -112,6 +127,12 @@ class CZynLaunchDlg : public CDialog {
     void RunStage7();
     void RunStage8();
     void ReadUIChoice();
-    void StartDownload(const std::string& fileName);
+    // A coarse periodic timer, outside the stages' ids, that runs while a transfer is under
+    // way and gives each its stall ticks.
+    static constexpr unsigned kTransferTimer = 100;
+    void OnTransferTick();
+    bool StartDownload(const std::string& fileName);
+    bool StartNextMirror();
+    void ReportDownloadFailure();
     bool StartProgram(const std::string& program, const std::string& commandLine);
 };

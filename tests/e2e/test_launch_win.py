@@ -1,14 +1,14 @@
 """Launches of the Windows program under Wine: a whole launch, the run modes, the user's
 launch choice and the self-update runs, then the launches that end through a message box (the
-UI probe answers each box by its caption) and an outdated component's launch dismissed with
-Escape."""
+UI probe answers each box by its caption). The launches over the network are in
+test_network_win."""
 
 import os
 import time
 
 from zyntest import (BIN_DIR, DEFAULT_USER_CONFIG, ENGINE_RUNNING, INITIAL_STATUS, NO_ORBITALS,
                      NO_STATE_FILE_PREFIX, LaunchTestCase, Scratch, WindowsLaunch, hold_udp_port,
-                     main, probe_escape, system_state)
+                     main, system_state)
 
 ENGINE_LINE = ("zynEngine.exe -mode engine -orbitals orb1.example.net:4000Oorb2.example.net:4000O "
                "-username ! -password ! -port 0 -accept LOCAL -timeout NOUI -nic 0 ")
@@ -151,23 +151,6 @@ class MessageEnds(LaunchTestCase):
         self.assertEqual(result.returncode, 1)
         self.assertEqual(result.messages(), [NO_ORBITALS])
         self.assertFalse(scratch.exists("zynUserConfig.txt"))
-
-    def test_outdated_engine_is_deleted_and_queued_and_escape_ends_the_wait(self):
-        scratch = self.scratch()
-        scratch.prepare_launch(state=[l.replace("Engine;7.0.2.5", "Engine;7.0.2.6")
-                                      for l in system_state()])
-        scratch.write("winpcap.exe", b"capture")
-        launch = WindowsLaunch(scratch)
-        # Nothing fetches the file yet: the launch waits under its download label.
-        self.assertTrue(launch.wait_for_line("status downloading zynEngine package.."))
-        self.assertFalse(scratch.exists("zynEngine.exe"))
-        self.assertFalse(scratch.exists("winpcap.exe"))
-        self.assertTrue(scratch.exists("zynUI.exe"))
-        probe_escape()
-        result = launch.wait(timeout=10, answer_messages=False)
-        self.assertEqual(result.returncode, 2)
-        self.assertEqual(result.lines[-1], "status downloading zynEngine package..")
-        self.assertEqual(scratch.stub_starts(timeout=0.5), [])
 
 
 if __name__ == "__main__":

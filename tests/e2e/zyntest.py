@@ -245,11 +245,12 @@ class LinuxLaunch:
     version check reads that file)."""
 
     def __init__(self, scratch, args=(), isolated=False, env=None, name="zynLaunch.exe",
-                 launcher_dir=None):
-        """LAUNCHER_DIR: the folder to start the launcher from (default: its current one)."""
+                 launcher_dir=None, program="zynLaunch"):
+        """LAUNCHER_DIR: the folder to start the launcher from (default: its current one);
+        PROGRAM: the build's program installed under NAME."""
         self.scratch = scratch
         launcher = os.path.join(launcher_dir or scratch.dir, name)
-        shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch"), launcher)
+        shutil.copyfile(os.path.join(BIN_DIR, program), launcher)
         os.chmod(launcher, 0o755)
         environment = dict(os.environ)
         environment["ZYN_LAUNCH_TRACE"] = scratch.trace

@@ -196,33 +196,32 @@ TEST_F(LaunchSequence, StageTwoModeRemovesTheCopyThenLaunchesNormally) {
 TEST_F(LaunchSequence, AComponentStillShortAfterItsDownloadEndsTheLaunchOnceStageFiveIsDone) {
     PrepareLocalFiles();
     WriteSized("pssdk_dll.dll", 49999);
-    EXPECT_EQ(dlg.DoModal(), FakeDialogHost::kStalled);
+    // No download server is listed: the file fails at once.
+    EXPECT_EQ(dlg.DoModal(), 0);
     EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100");
-    EXPECT_EQ(Statuses().back(), "downloading zynNetworkServices package..");
     EXPECT_EQ(dlg.m_strDownloadQueue, "");
-    dlg.OnDownloadFinished(nullptr); // the download ends without a complete file
-    EXPECT_EQ(Messages(), Texts{kComponentsMissing});
+    EXPECT_EQ(Messages(), (Texts{"The download failed", kComponentsMissing}));
     EXPECT_EQ(dlg.m_bClosing, 0);
-    EXPECT_EQ(Statuses().back(), "scanning 2 deep resolution servers..");
+    const Texts statuses = Statuses();
+    EXPECT_EQ(Texts(statuses.end() - 2, statuses.end()),
+              (Texts{"downloading zynNetworkServices package..",
+                     "scanning 2 deep resolution servers.."}));
     EXPECT_TRUE(dlg.started.empty());
 }
 
-TEST_F(LaunchSequence, AnOutdatedLauncherIsFetchedFirstThenHandsOverEvenAfterAFailedCheck) {
+TEST_F(LaunchSequence, AnOutdatedLauncherIsFetchedFirstAndNotHandedOverWhenItDidNotArrive) {
     PrepareLocalFiles();
     WriteFile("zynSystemConfig.txt", ReadFile("zynSystemConfig.txt") + kListedLauncher);
     std::filesystem::remove("zynEngine.exe");
-    EXPECT_EQ(dlg.DoModal(), FakeDialogHost::kStalled);
+    EXPECT_EQ(dlg.DoModal(), 0);
     EXPECT_EQ(dlg.m_bUpdateLauncher, 1);
-    dlg.OnDownloadFinished(nullptr);
-    dlg.OnDownloadFinished(nullptr);
     const Texts statuses = Statuses();
     EXPECT_EQ(Texts(statuses.end() - 3, statuses.end()),
               (Texts{"downloading zynLaunch package..", "downloading zynEngine package..",
                      "scanning 2 deep resolution servers.."}));
-    EXPECT_EQ(Messages(), Texts{kComponentsMissing});
-    EXPECT_EQ(host.EventsOf(Event::End).size(), 2u);
-    EXPECT_EQ(dlg.started, Texts{"zynLaunchTemp.exe -stage1"});
-    EXPECT_EQ(dlg.m_bClosing, 1);
+    // One failure box for the two files.
+    EXPECT_EQ(Messages(), (Texts{"The download failed", kComponentsMissing}));
+    EXPECT_TRUE(dlg.started.empty());
 }
 
 TEST_F(LaunchSequence, NoOrbitalServersEndTheLaunchBeforeTheUserFileIsMade) {

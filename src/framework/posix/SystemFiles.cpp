@@ -1,7 +1,8 @@
 // Files by name for the Linux program.
 // Implements: whole-file reads with short reads and 64-bit sizes handled, only of regular files
 // and without ever waiting on one (a FIFO under a component's name); delete; the file writer
-// (fsync of the file before the rename and of the folder after it); copy through the writer.
+// (write-back started as the file grows, fsync of the file before the rename and of the folder
+// after it); copy through the writer.
 // Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
 // would only hold up other tools, so a file open elsewhere is read all the same.
 #include "System.h"
@@ -12,6 +13,9 @@
 #include <unistd.h>
 
 namespace {
+
+// How much of a file being written is handed to the disk at a time.
+constexpr off_t kWriteBackStep = 8 << 20;
 
 class Fd {
   public:
@@ -126,7 +130,15 @@ intptr_t FileWriter::CreateFresh(const std::string& name, Kind kind) {
 }
 
 bool FileWriter::WriteBlock(intptr_t file, const char* data, size_t size) {
-    return WriteAll(static_cast<int>(file), data, size);
+    const int fd = static_cast<int>(file);
+    if (!WriteAll(fd, data, size))
+        return false;
+    // The disk takes the bytes while more arrive, so that the flush before the rename finds
+    // little left to write: each step of the file is handed to write-back as it fills.
+    const off_t end = lseek(fd, 0, SEEK_CUR);
+    if (end > 0 && end / kWriteBackStep != (end - static_cast<off_t>(size)) / kWriteBackStep)
+        sync_file_range(fd, 0, end / kWriteBackStep * kWriteBackStep, SYNC_FILE_RANGE_WRITE);
+    return true;
 }
 
 bool FileWriter::FlushAndClose(intptr_t file) {

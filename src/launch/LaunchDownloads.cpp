@@ -1,0 +1,99 @@
+// Stage 5's downloads: one client per queued file, the mirrors tried in turn when one fails,
+// the failure reported once per run, and the stall ticks for every transfer under way.
+#include "launch/ZynLaunchDlg.h"
+
+#include "net/ComponentName.h"
+#include "net/DownloadSocket.h"
+#include "net/RandomRange.h"
+#include "net/StateSocket.h"
+
+namespace {
+bool Contains(const StringList& list, const std::string& text) {
+    for (int i = 0; i < list.GetCount(); ++i)
+        if (list.GetAt(i) == text)
+            return true;
+    return false;
+}
+} // namespace
+
+bool CZynLaunchDlg::StartDownload(const std::string& fileName) {
+    m_strDownloadFile = fileName;
+    m_nDownloadChoice = ChooseEntryIndex(m_downloadURLs.GetCount());
+    m_nDownloadOffset = 0;
+    return StartNextMirror();
+}
+
+// From the chosen mirror on, each once, leaving out those that failed earlier in this run.
+bool CZynLaunchDlg::StartNextMirror() {
+    // The name comes from the fetched system state: one that could leave the folder is never
+    // requested.
+    if (!zyn::IsSafeComponentName(m_strDownloadFile))
+        return false;
+    const int count = m_downloadURLs.GetCount();
+    for (; m_nDownloadOffset < count; ++m_nDownloadOffset) {
+        const std::string& mirror =
+            m_downloadURLs.GetAt((m_nDownloadChoice + m_nDownloadOffset) % count);
+        if (Contains(m_failedDownloadURLs, mirror))
+            continue;
+        auto* client = new CDownloadSocket();
+        client->SetProgressCtrl(&m_progress);
+        client->SetOwner(this);
+        client->SetUrl(mirror + m_strDownloadFile);
+        if (client->StartDownload()) {
+            m_pDownloadSocket = client;
+            SetTimer(kTransferTimer, CHttpTransfer::kTickMs);
+            return true;
+        }
+        delete client;
+        m_failedDownloadURLs.AddTail(mirror);
+    }
+    return false;
+}
+
+void CZynLaunchDlg::ReportDownloadFailure() {
+    if (m_bDownloadFailureShown == 1)
+        return;
+    m_bDownloadFailureShown = 1;
+    MessageBox("The download failed");
+}
+
+void CZynLaunchDlg::OnDownloadFinished(CDownloadSocket* client) {
+    if (client) {
+        if (client->GetFileName() == "zynLaunchTemp.exe")
+            m_bLauncherDownloaded = 1;
+        if (client == m_pDownloadSocket)
+            m_pDownloadSocket = nullptr;
+        delete client;
+    }
+    OnTimer(5);
+}
+
+void CZynLaunchDlg::OnDownloadFailed(CDownloadSocket* client) {
+    if (client == m_pDownloadSocket)
+        m_pDownloadSocket = nullptr;
+    delete client;
+    if (!IsLaunchActive())
+        return;
+    const int count = m_downloadURLs.GetCount();
+    if (count > 0) {
+        m_failedDownloadURLs.AddTail(
+            m_downloadURLs.GetAt((m_nDownloadChoice + m_nDownloadOffset) % count));
+        ++m_nDownloadOffset;
+    }
+    if (StartNextMirror())
+        return;
+    ReportDownloadFailure();
+    // The final check of stage 5 then tells what is missing.
+    OnTimer(5);
+}
+
+void CZynLaunchDlg::OnTransferTick() {
+    // A tick may end a download, whose report may start the next one.
+    if (m_pStateSocket)
+        m_pStateSocket->OnIdleTick();
+    if (m_pDownloadSocket)
+        m_pDownloadSocket->OnIdleTick();
+    const bool stateUnderWay = m_pStateSocket && m_pStateSocket->IsUnderWay();
+    if (!stateUnderWay && !m_pDownloadSocket)
+        KillTimer(kTransferTimer);
+}

@@ -1,0 +1,32 @@
+// Stage 2's fetch of a fresh system state from one of the update servers, and the rewrite of
+// "zynSystemConfig.txt" with a valid reply.
+#include "launch/ZynLaunchDlg.h"
+
+#include "System.h"
+#include "config/SystemStateFile.h"
+#include "net/RandomRange.h"
+#include "net/StateBody.h"
+#include "net/StateSocket.h"
+
+void CZynLaunchDlg::RequestSystemState() {
+    // Without an update server there is nothing to ask; the launch goes on with the file.
+    if (m_updateURLs.IsEmpty())
+        return;
+    m_pStateSocket = new CStateSocket(this, 1);
+    const int index = ChooseEntryIndex(m_updateURLs.GetCount());
+    m_pStateSocket->RequestUrl(m_updateURLs.GetAt(index) + "clientgetconfig.php");
+    if (m_pStateSocket->IsUnderWay())
+        SetTimer(kTransferTimer, CHttpTransfer::kTickMs);
+}
+
+void CZynLaunchDlg::OnSystemStateReceived(CStateSocket* socket, const std::string& body, int kind) {
+    delete socket;
+    m_pStateSocket = nullptr;
+    if (kind != 1)
+        return;
+    std::string text;
+    if (!zyn::RewriteStateBody(body, text))
+        return;
+    // Whole or not at all: a crash or a full disk leaves the previous state in place.
+    sys::WriteWholeFile(zyn::kSystemStateFileName, text);
+}

@@ -1,0 +1,79 @@
+// One HTTP GET over the event-driven socket, shared by the system state retrieval and the
+// component download: the connection (to the server, or to the proxy), the request, the reply
+// read through HttpReplyReader, redirections, the end of the reply and the stall limit. The
+// kinds of transfer supply only the request, what becomes of the body, and what their end
+// means to the launch.
+#pragma once
+
+#include "AsyncSocket.h"
+#include "net/HttpReplyReader.h"
+#include "net/HttpUrl.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CHttpTransfer : public CAsyncSocket {
+  public:
+    // Silence is measured in ticks of a coarse periodic window timer that the owner runs while
+    // a transfer is under way, on the one event loop like every other timer, rather than by a
+    // deadline re-armed on every block received: a tick only counts, and a byte only clears
+    // the count, so a fast transfer costs the loop nothing. A transfer that has seen no byte
+    // for more than kStallTicks ticks fails: the limit holds to within one tick.
+    static constexpr unsigned kTickMs = 1000;
+    static constexpr unsigned kStallTicks = 30;
+    static constexpr int kMaxRedirections = 5;
+
+    ~CHttpTransfer() override = default;
+
+    // One tick of the owner's timer. A transfer that fails here reports it as it would from a
+    // notification: it may be gone when this returns.
+    void OnIdleTick();
+    // From a successful start to its end: only then can a notification still report something.
+    bool IsUnderWay() const { return m_bUnderWay; }
+
+  protected:
+    explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
+
+    // Opens a connection for the GET of `url`, to `proxyHost`:`proxyPort` when a proxy is
+    // given. False when it fails at once (not an http:// URL, a name that does not resolve, no
+    // socket): nothing is reported then.
+    bool BeginTransfer(const std::string& url, const std::string& proxyHost, int proxyPort);
+
+    virtual std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const = 0;
+    // A 2xx reply's body is about to arrive; false refuses it (the transfer fails).
+    virtual bool OnBodyStart() { return true; }
+    // Body bytes with the framing undone, in order; false fails the transfer.
+    virtual bool OnBodyBytes(std::string_view bytes) = 0;
+    // The transfer's end, reported once and as the last thing it does: the whole body has
+    // arrived, or the transfer failed. The object may be destroyed in this call.
+    virtual void OnTransferEnd(bool complete) = 0;
+
+    const zyn::HttpReplyReader& Reply() const { return *m_reader; }
+
+    void OnConnect(int errorCode) override;
+    void OnSend(int errorCode) override;
+    void OnReceive(int errorCode) override;
+    void OnClose(int errorCode) override;
+
+  private:
+    void SendRequest();
+    // False once the transfer has ended (the object may be gone) or moved to a new connection.
+    bool TakeBlock(std::string_view block);
+    bool FollowRedirection();
+    bool EndTransfer(bool complete);
+
+    const uint64_t m_nBodyLimit;
+    std::string m_strProxyHost;
+    int m_nProxyPort = 0;
+    std::optional<zyn::HttpReplyReader> m_reader;
+    std::string m_strRequest;
+    size_t m_nSent = 0;
+    int m_nRedirections = 0;
+    bool m_bUnderWay = false;
+    bool m_bBodyStarted = false;
+    unsigned m_nIdleTicks = 0;
+    std::vector<char> m_buffer;
+};

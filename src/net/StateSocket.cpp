@@ -1,0 +1,32 @@
+// The system state retrieval's connection.
+#include "net/StateSocket.h"
+
+#include "launch/ZynLaunchDlg.h"
+#include "net/HttpRequest.h"
+#include "net/StateBody.h"
+
+CStateSocket::CStateSocket(CZynLaunchDlg* owner, int kind)
+    : CHttpTransfer(zyn::kStateBodyLimit), m_pOwner(owner), m_nKind(kind) {}
+
+void CStateSocket::RequestUrl(const std::string& url) {
+    m_strUrl = url;
+    BeginTransfer(url, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort);
+}
+
+std::string CStateSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const {
+    return zyn::BuildStateRequest(url, viaProxy);
+}
+
+bool CStateSocket::OnBodyBytes(std::string_view bytes) {
+    m_strReply.append(bytes);
+    return true;
+}
+
+void CStateSocket::OnTransferEnd(bool complete) {
+    if (!complete)
+        return;
+    // The owner destroys this object before it looks at the body.
+    const int kind = m_nKind;
+    const std::string body = std::move(m_strReply);
+    m_pOwner->OnSystemStateReceived(this, body, kind);
+}

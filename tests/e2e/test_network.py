@@ -1,0 +1,18 @@
+"""Launches of the Linux program over the local Zyn network: the system state fetched directly
+and through the proxy, outdated components replaced, mirrors that fail, a stall, and the
+self-update over three runs (the cases are in netcases)."""
+
+from netcases import NetworkCases
+from zyntest import LaunchTestCase, LinuxLaunch, main
+
+
+class LinuxNetwork(NetworkCases, LaunchTestCase):
+    @classmethod
+    def start(cls, scratch, name):
+        proxy = cls.proxy_for(name)
+        env = {"http_proxy": proxy.proxy_url if proxy else "", "HTTP_PROXY": ""}
+        return LinuxLaunch(scratch, env=env, program=cls.CASES[name][2] or "zynLaunch")
+
+
+if __name__ == "__main__":
+    main()

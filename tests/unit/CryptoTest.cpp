@@ -1,0 +1,95 @@
+// The platform's SHA-256 and P-256 verification, and the reading of public keys, checked
+// against what the openssl command line made.
+#include "Crypto.h"
+#include "PublicKeyPem.h"
+#include "TrustVectors.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Hex(const sys::Sha256Digest& digest) {
+    std::string text;
+    for (uint8_t byte : digest)
+        text += "0123456789abcdef"[byte >> 4], text += "0123456789abcdef"[byte & 15];
+    return text;
+}
+
+sys::P256PublicKey KeyOf(const char* pem) {
+    const sys::PublicKeyList list = sys::ParseP256PublicKeys(pem);
+    EXPECT_TRUE(list.ok && list.count == 1);
+    return list.keys[0];
+}
+
+} // namespace
+
+TEST(Crypto, Sha256OfOneBlockAndOfAMillionBytesInOddBlocks) {
+    sys::Sha256 abc;
+    abc.Update("abc");
+    sys::Sha256Digest digest;
+    ASSERT_TRUE(abc.Final(digest));
+    EXPECT_EQ(Hex(digest), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_FALSE(abc.Final(digest)) << "a spent hash must not answer again";
+
+    const std::string block(997, 'a');
+    sys::Sha256 million;
+    size_t fed = 0;
+    for (; fed + block.size() <= 1000000; fed += block.size())
+        million.Update(block);
+    million.Update(block.data(), 1000000 - fed);
+    ASSERT_TRUE(million.Final(digest));
+    EXPECT_EQ(Hex(digest), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
+    // The vector's text up to its signature line is what key A signed.
+    const std::string text = kSigned_full;
+    const size_t line = text.rfind("ZynSignature=");
+    const std::string message = text.substr(0, line);
+    const std::string base64 = text.substr(line + 13, 88);
+    sys::P256Signature signature;
+    size_t size = 0;
+    ASSERT_TRUE(sys::DecodeBase64(base64, signature, size) && size == 64);
+    const sys::P256PublicKey key = KeyOf(kPublicKeyA);
+
+    EXPECT_TRUE(sys::VerifyP256Sha256(key, message, signature));
+    std::string alteredMessage = message;
+    alteredMessage[5] ^= 1;
+    EXPECT_FALSE(sys::VerifyP256Sha256(key, alteredMessage, signature));
+    sys::P256Signature altered = signature;
+    altered[40] ^= 0x80;
+    EXPECT_FALSE(sys::VerifyP256Sha256(key, message, altered));
+    EXPECT_FALSE(sys::VerifyP256Sha256(KeyOf(kPublicKeyB), message, signature));
+}
+
+TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
+    const std::string a = kPublicKeyA, b = kPublicKeyB;
+    const sys::PublicKeyList both = sys::ParseP256PublicKeys("\n" + a + "\r\n" + b);
+    ASSERT_TRUE(both.ok);
+    ASSERT_EQ(both.count, 2u);
+    EXPECT_EQ(both.keys[1], KeyOf(kPublicKeyB));
+    EXPECT_TRUE(sys::ParseP256PublicKeys("").ok) << "no key at all is a valid list";
+
+    const std::string begin = "-----BEGIN PUBLIC KEY-----\n", end = "\n-----END PUBLIC KEY-----\n";
+    const char* refused[] = {
+        // compressed point, Ed25519, P-384 (each as openssl writes it)
+        "MDkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDIgADNw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4k=",
+        "MCowBQYDK2VwAyEAf0+G4nAWpvqotrnrPsQp6i1Em9Rl0jRBrawtXCVRNpk=",
+        "MHYwEAYHKoZIzj0CAQYFK4EEACIDYgAE7kg5eZ6gl4JzoQKFVU49viDAc4rCKpn1wwm/zuKLTZ/CwkAsytEDY1+v"
+        "7kklSKeLJ/V8K30yqrqbB9ZP2JrMmPzAVZJEw8rPvhVoXDzoK60/OVDdYarPcvaztoYuOkZn",
+        // key A cut short by one group, with a character outside the alphabet, and with bits
+        // that the padding leaves over set
+        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4nFoSJLn4f5"
+        "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjp",
+        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4nFoSJLn4f5"
+        "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjp-Q==",
+        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4nFoSJLn4f5"
+        "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjpqR==",
+    };
+    for (const char* body : refused)
+        EXPECT_FALSE(sys::ParseP256PublicKeys(begin + body + end).ok) << body;
+    EXPECT_FALSE(sys::ParseP256PublicKeys(a + "# a comment\n").ok);
+    EXPECT_FALSE(sys::ParseP256PublicKeys(a.substr(0, a.size() - 10)).ok) << "no end line";
+}

@@ -1,0 +1,32 @@
+// What the operator's signing needs from libcrypto: P-256 keys made and read, and signatures
+// made in the raw r||s form that the launcher checks.
+#pragma once
+
+#include "Crypto.h"
+#include "posix/LibCrypto.h"
+
+#include <string>
+#include <string_view>
+
+namespace zynsign {
+
+// A P-256 private key, with its public point.
+struct PrivateKey {
+    sys::libcrypto::Key key;
+    sys::P256PublicKey point{};
+};
+
+// Makes a new key in memory.
+bool MakeKey(PrivateKey& key);
+// Makes a P-256 key pair: the private key goes to `privateFile` (readable by its owner only,
+// never over an existing file), the public key to `publicFile`, as "openssl ec -pubout" would
+// write it. On failure `error` says why.
+bool GenerateKey(const std::string& privateFile, const std::string& publicFile, std::string& error);
+
+// Reads a P-256 private key from its PEM file.
+bool LoadPrivateKey(const std::string& file, PrivateKey& key, std::string& error);
+
+// An ECDSA signature with SHA-256 over `message`, as r||s.
+bool Sign(const PrivateKey& key, std::string_view message, sys::P256Signature& signature);
+
+} // namespace zynsign
