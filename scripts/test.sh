@@ -69,12 +69,13 @@ for preset in native native-asan mingw fuzz; do
     log=$(mktemp)
     ctest --preset "$preset" 2>&1 | tee "$log"
     summary=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n1)
-    if [[ "$summary" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    # A preset without tests, or a run that did not finish, is a failure, never a pass.
+    if [[ "$summary" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([1-9][0-9]*) ]]; then
         failed=$((failed + BASH_REMATCH[1]))
         passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
-    elif ! grep -q 'No tests were found' "$log"; then
+    else
         failed=$((failed + 1))
-        echo "test: ctest for $preset did not finish" >&2
+        echo "test: ctest for $preset ran no tests or did not finish" >&2
     fi
     rm -f "$log"
 done

@@ -1,24 +1,19 @@
 """Harness for the end-to-end tests: runs the built launcher in a scratch directory and reads
 what it left behind.
 
-Conventions the tests rely on:
-
-* CTest runs every tests/e2e/test_*.py file in its own network namespace (scripts/netns-run.sh),
-  so fixed ports never collide between files. Files whose name matches test_*_win*.py drive the
-  Windows program under Wine and belong to the MinGW build (run one at a time); all others drive
-  the Linux program and belong to the native builds.
-* Environment from CTest: ZYN_BIN_DIR (the build's bin directory: zynLaunch[.exe], zynStub[.exe],
-  probe.exe), ZYN_PLATFORM ("posix" or "win32"). The Windows tests also need WINEPREFIX and
-  DISPLAY, which scripts/test.sh sets up.
-* The stub component appends one line per start to "zynStub.log" in its current directory:
-  name TAB command line TAB current directory. The name is the file name of the running
-  program. The command line is, on Windows, the raw GetCommandLineA() text; on Linux, the argv
-  words joined with the byte 0x1f. StubStart.words gives the words on both (on Windows split as
-  the C runtime would, which is all the tests need from it).
+* CTest runs each tests/e2e/test_*.py in its own network namespace (scripts/netns-run.sh), so
+  fixed ports never collide. test_*_win*.py files drive the Windows program under Wine (MinGW
+  build, one at a time; scripts/test.sh sets WINEPREFIX and DISPLAY); the others drive the Linux
+  program. From CTest: ZYN_BIN_DIR (zynLaunch[.exe], zynStub[.exe], probe.exe), ZYN_PLATFORM.
+* The stub component appends "name TAB command line TAB current directory" to zynStub.log in
+  its current directory. The command line is, on Windows, the raw GetCommandLineA() text,
+  followed after the directory by TAB and the words the C runtime made of it; on Linux, the
+  argv words. Words are joined with the byte 0x1f (StubStart.words).
 * The launcher's window reports in lines: "status TEXT", "progress N", "picture N",
-  "message TEXT" (Linux: on standard output when it is not a terminal; both programs: appended to
-  the file named by ZYN_LAUNCH_TRACE). Exit status 0 normal end, 1 ended through an error
+  "message TEXT" (Linux: on standard output when it is not a terminal; both programs: appended
+  to the file named by ZYN_LAUNCH_TRACE). Exit status 0 normal end, 1 ended through an error
   message, 2 dismissed by the user.
+* Waits are generous and end at the awaited event, so a loaded machine only makes them slower.
 """
 
 import contextlib
@@ -37,12 +32,6 @@ EXE = ".exe" if PLATFORM == "win32" else ""
 NETNS_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
                          "netns-run.sh")
 
-# The user configuration file the launcher writes when there is none (181 bytes).
-DEFAULT_USER_CONFIG = (b"[ZynUserConfig]\r\nzynUsername=!\r\nzynPassword=!\r\nzynPort=0\r\n"
-                       b"zynDeepPort=0\r\nzynAccept=LOCAL\r\nzynTimeout=NOUI\r\nzynNIC=0\r\n"
-                       b"zynLaunch=BOTH\r\nzynHomeBrew=OFF\r\nzynWireless=\r\n"
-                       b"zynUI=Default\r\n\r\n")
-
 # Components a launch needs present and complete before it starts anything.
 COMPONENTS = ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll")
 
@@ -54,6 +43,20 @@ DOWNLOAD_FAILED = ("Zyn failed to download one or more components - please resta
                    "download these components.")
 NO_STATE_FILE_PREFIX = "Zyn could not locate its system state file - please visit "
 NO_STATE_FILE_SUFFIX = " for help."
+
+# The engine's words and the trace of a whole launch from local files (system_state()'s
+# defaults) with the default user configuration.
+ENGINE_WORDS = ["-mode", "engine", "-orbitals", "orb1.example.net:4000Oorb2.example.net:4000O",
+                "-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
+                "-timeout", "NOUI", "-nic", "0"]
+WHOLE_LAUNCH = [
+    "status " + INITIAL_STATUS, "progress 10", "status evaluating local ip conditions..",
+    "progress 20", "status downloading system state..", "progress 40",
+    "status processing system directives..", "progress 60", "status evaluating zyn dependencies",
+    "progress 80", "status scanning 1 deep resolution servers..", "progress 90",
+    "status starting zynEngine..", "progress 100", "status starting zynUI",
+    "status closing zynLaunch..",
+]
 
 
 def system_state(orbitals=("orb1.example.net:4000", "orb2.example.net:4000"),
@@ -79,54 +82,13 @@ DEFAULT_OPTIONS = ["-username", "!", "-password", "!", "-port", "0", "-accept", 
                    "-timeout", "NOUI", "-nic", "0"]
 
 
-def split_windows_command_line(text):
-    """Splits a command line into words as the Microsoft C runtime does."""
-    words, word, in_word, quoted, i = [], "", False, False, 0
-    while i < len(text):
-        c = text[i]
-        if c == "\\":
-            n = 0
-            while i < len(text) and text[i] == "\\":
-                n += 1
-                i += 1
-            if i < len(text) and text[i] == '"':
-                word += "\\" * (n // 2)
-                if n % 2:
-                    word += '"'
-                    i += 1
-            else:
-                word += "\\" * n
-            in_word = True
-            continue
-        if c == '"':
-            if quoted and i + 1 < len(text) and text[i + 1] == '"':
-                word += '"'
-                i += 2
-                continue
-            quoted = not quoted
-            in_word = True
-        elif c in " \t" and not quoted:
-            if in_word:
-                words.append(word)
-                word, in_word = "", False
-        else:
-            word += c
-            in_word = True
-        i += 1
-    if in_word:
-        words.append(word)
-    return words
-
-
 class StubStart:
     """One line of zynStub.log."""
 
     def __init__(self, line):
-        self.name, self.command_line, self.cwd = line.split("\t")
-        if PLATFORM == "win32":
-            self.words = split_windows_command_line(self.command_line)
-        else:
-            self.words = self.command_line.split("\x1f")
+        fields = line.split("\t")
+        self.name, self.command_line, self.cwd = fields[:3]
+        self.words = fields[-1 if len(fields) > 3 else 1].split("\x1f")
 
     @property
     def args(self):
@@ -162,6 +124,7 @@ class Scratch:
         self.dir = os.path.join(self.root, "run")
         os.mkdir(self.dir)
         self.trace = os.path.join(self.root, "trace.txt")
+        self.ended = None  # when the last launch in it ended (time.monotonic())
         if test is not None:
             test.addCleanup(self.remove)
 
@@ -216,8 +179,10 @@ class Scratch:
 
     def stub_starts(self, expected=0, timeout=10.0):
         """The stub log's entries; waits up to TIMEOUT for at least EXPECTED of them (children
-        run detached, so their line may come a moment after the launcher has ended)."""
-        deadline = time.monotonic() + timeout
+        run detached, so their line may come a moment after the launcher has ended). With none
+        expected it waits the whole TIMEOUT, from the launch's end when known, so that a start
+        made by mistake shows."""
+        deadline = (self.ended or time.monotonic()) + timeout
         while True:
             try:
                 with open(self.path("zynStub.log"), "rb") as f:
@@ -225,7 +190,7 @@ class Scratch:
             except FileNotFoundError:
                 text = ""
             starts = [StubStart(l) for l in text.splitlines() if l]
-            if len(starts) >= expected or time.monotonic() > deadline:
+            if (expected and len(starts) >= expected) or time.monotonic() > deadline:
                 return starts
             time.sleep(0.05)
 
@@ -277,7 +242,7 @@ class LinuxLaunch:
         with self._cond:
             self._cond.notify_all()
 
-    def wait_for_line(self, line, timeout=15.0):
+    def wait_for_line(self, line, timeout=30.0):
         """Blocks until the launcher printed LINE; false when it did not within TIMEOUT."""
         deadline = time.monotonic() + timeout
         with self._cond:
@@ -301,7 +266,8 @@ class LinuxLaunch:
             rc = "timeout"
         self._reader.join(5)
         self.proc.stdout.close()
-        duration = time.monotonic() - self.started
+        self.scratch.ended = time.monotonic()
+        duration = self.scratch.ended - self.started
         return Result(rc, self.scratch.trace_lines(), list(self.stdout_lines), list(self.times),
                       duration)
 
@@ -333,8 +299,9 @@ def wineserver_restart():
                    stderr=subprocess.DEVNULL)
 
 
-def probe(*args, timeout=20.0):
-    """Runs the UI probe (tools/probe) under Wine; returns (exit status, output text)."""
+def probe(*args, timeout=60.0):
+    """Runs the UI probe (tools/probe) under Wine; returns (exit status, output text). A Wine
+    start takes seconds on a loaded machine: give the probe's own wait time on top."""
     proc = subprocess.run(["wine", os.path.join(BIN_DIR, "probe.exe")] + list(args),
                           env=wine_environment(), stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, timeout=timeout)
@@ -342,11 +309,6 @@ def probe(*args, timeout=20.0):
 
 
 WINDOW_CAPTION = "Tarvo Zyn Vantor VII"
-
-
-def probe_escape(caption=WINDOW_CAPTION):
-    """Presses Escape in the launcher's window."""
-    return probe("escape", caption)[0] == 0
 
 
 class WindowsLaunch:
@@ -363,7 +325,7 @@ class WindowsLaunch:
                                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
 
-    def wait_for_line(self, line, timeout=20.0):
+    def wait_for_line(self, line, timeout=60.0):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if line in self.scratch.trace_lines():
@@ -373,15 +335,17 @@ class WindowsLaunch:
             time.sleep(0.05)
         return False
 
-    def wait(self, timeout=40.0, answer_messages=True, caption="zynLaunch"):
+    def wait(self, timeout=60.0, answer_messages=True, caption="zynLaunch"):
         """Waits for the end; every message box the trace reports is answered with OK by the
-        probe, which also reads the box's own text (Result.box_texts)."""
+        probe, which also reads the box's own text (Result.box_texts). The trace line comes
+        just before the box opens, so the probe's wait starts from there, not from the start
+        of Wine."""
         deadline = time.monotonic() + timeout
         box_texts = []
         while self.proc.poll() is None and time.monotonic() < deadline:
             messages = [l for l in self.scratch.trace_lines() if l.startswith("message ")]
             if answer_messages and len(messages) > len(box_texts):
-                status, text = probe("answer", caption, "10000")
+                status, text = probe("answer", caption, "20000")
                 if status == 0:
                     box_texts.append(text.rstrip("\n"))
                     continue
@@ -392,7 +356,8 @@ class WindowsLaunch:
             rc = "timeout"
         else:
             rc = self.proc.returncode
-        result = Result(rc, self.scratch.trace_lines(), [], [], time.monotonic() - self.started)
+        self.scratch.ended = time.monotonic()
+        result = Result(rc, self.scratch.trace_lines(), [], [], self.scratch.ended - self.started)
         result.box_texts = box_texts
         return result
 
@@ -419,8 +384,10 @@ class LaunchTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        if not BIN_DIR or not os.path.isdir(BIN_DIR):
-            raise unittest.SkipTest("ZYN_BIN_DIR does not name the build's bin directory")
+        # A missing build is a failure, never a skip that would count as passed.
+        launcher = os.path.join(BIN_DIR, "zynLaunch" + EXE)
+        if not BIN_DIR or not os.path.isfile(launcher):
+            raise AssertionError("no built launcher at %r: set ZYN_BIN_DIR" % launcher)
         if PLATFORM == "win32":
             wineserver_restart()
 

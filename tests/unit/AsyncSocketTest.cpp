@@ -2,6 +2,7 @@
 // for every backend. Each wait is bounded and fails instead of hanging.
 #include "AsyncSocket.h"
 #include "App.h"
+#include "SocketPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,34 +11,7 @@
 #include <string>
 #include <vector>
 
-// The peer's side needs what the class does not offer: a half-close, and a reset for a close.
-#ifdef _WIN32
-#include <winsock2.h>
-using NativeSocket = SOCKET;
-constexpr int kShutSending = SD_SEND;
-// Wine 8 reports a reset as a clean close (recv 0, FD_CLOSE without error); Windows does not.
-const bool kResetsReported = !GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
-#else
-#include <sys/socket.h>
-using NativeSocket = int;
-constexpr int kShutSending = SHUT_WR;
-const bool kResetsReported = true;
-#endif
-
 namespace {
-
-void ShutdownSending(CAsyncSocket& s) {
-    shutdown(static_cast<NativeSocket>(s.GetHandle()), kShutSending);
-}
-
-void CloseWithReset(CAsyncSocket& s) {
-    linger hard{};
-    hard.l_onoff = 1;
-    hard.l_linger = 0;
-    setsockopt(static_cast<NativeSocket>(s.GetHandle()), SOL_SOCKET, SO_LINGER,
-               reinterpret_cast<const char*>(&hard), sizeof hard);
-    s.Close();
-}
 
 // About five seconds of waiting at most.
 bool PumpUntil(const std::function<bool()>& done, int rounds = 500) {
@@ -105,16 +79,19 @@ class AsyncSocketTest : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(AfxSocketInit()); }
 };
 
-// A connected pair: `client` connected to `server` through a listener on a free port.
+// A connected pair: `client` connected to `server` (or to `accepted`, when set) through a
+// listener on a free port.
 struct Connection {
     Recorder listener, client, server;
+    Recorder* accepted = &server;
     bool Open(const std::string& host = "127.0.0.1") {
-        listener.onAccept = [this](Recorder& l) { l.Accept(server); };
+        listener.onAccept = [this](Recorder& l) { l.Accept(*accepted); };
         if (!listener.Create(0, SOCK_STREAM_TYPE) || !listener.Listen() ||
             !client.Create(0, SOCK_STREAM_TYPE) || !client.Connect(host, listener.GetLocalPort()))
             return false;
-        return PumpUntil(
-            [this] { return server.GetHandle() != INVALID_SOCKET_HANDLE && client.Saw("send"); });
+        return PumpUntil([this] {
+            return accepted->GetHandle() != INVALID_SOCKET_HANDLE && client.Saw("send");
+        });
     }
 };
 
@@ -172,7 +149,7 @@ TEST_F(AsyncSocketTest, AResetEndsTheStreamWithItsErrorForDrainingAndNonDraining
         };
         std::string data(1000, 'd');
         ASSERT_EQ(c.server.Send(data.data(), 1000), 1000);
-        CloseWithReset(c.server);
+        peer::CloseWithReset(c.server);
         ASSERT_TRUE(PumpUntil([&] { return c.client.Saw("close"); }));
         PumpFor(5);
 
@@ -181,7 +158,7 @@ TEST_F(AsyncSocketTest, AResetEndsTheStreamWithItsErrorForDrainingAndNonDraining
         EXPECT_EQ(c.client.unreadAtClose, 0u);
         EXPECT_EQ(c.client.Count("close") + c.client.Count("close 10054"), 1);
         EXPECT_TRUE(c.client.events.back().rfind("close", 0) == 0);
-        if (kResetsReported) {
+        if (peer::ResetsReported()) {
             EXPECT_EQ(c.client.events.back(), "close 10054");
             // Even after the reader took the reset, the stream never reads as complete.
             char byte;
@@ -203,7 +180,7 @@ TEST_F(AsyncSocketTest, ASendThatWouldBlockGetsExactlyOneOnSendAlsoAfterTheHalfC
         Connection c;
         ASSERT_TRUE(c.Open());
         if (halfClosed) {
-            ShutdownSending(c.server);
+            peer::ShutdownSending(c.server);
             ASSERT_TRUE(PumpUntil([&] { return c.client.Saw("close"); }));
             EXPECT_EQ(c.client.events.back(), "close");
         }
@@ -298,20 +275,6 @@ TEST_F(AsyncSocketTest, EveryDatagramArrivesWithItsSenderEvenAfterAnEmptyOrOvers
     EXPECT_EQ(CAsyncSocket::GetLastError(), SOCK_ERR_WOULDBLOCK);
 }
 
-TEST_F(AsyncSocketTest, PortThatIsTakenMakesCreateFail) {
-    Recorder holder, second, tcpHolder, tcpSecond;
-    ASSERT_TRUE(holder.Create(0, SOCK_DGRAM_TYPE));
-    EXPECT_FALSE(second.Create(holder.GetLocalPort(), SOCK_DGRAM_TYPE));
-    EXPECT_EQ(CAsyncSocket::GetLastError(), SOCK_ERR_ADDRINUSE);
-    ASSERT_TRUE(tcpHolder.Create(0, SOCK_STREAM_TYPE));
-    ASSERT_TRUE(tcpHolder.Listen());
-    EXPECT_FALSE(tcpSecond.Create(tcpHolder.GetLocalPort(), SOCK_STREAM_TYPE));
-    // Once released, the port can be had again.
-    unsigned port = holder.GetLocalPort();
-    holder.Close();
-    EXPECT_TRUE(second.Create(port, SOCK_DGRAM_TYPE));
-}
-
 // ---- Handlers that destroy sockets ----
 
 TEST_F(AsyncSocketTest, NotificationForSocketDeletedByEarlierHandlerIsDropped) {
@@ -358,15 +321,10 @@ TEST_F(AsyncSocketTest, NotificationForSocketDeletedByEarlierHandlerIsDropped) {
 }
 
 TEST_F(AsyncSocketTest, HandlerMayDeleteItsOwnSocket) {
-    Recorder listener, client;
+    Connection c;
     auto* server = new Recorder;
-    listener.onAccept = [&](Recorder& l) { l.Accept(*server); };
-    ASSERT_TRUE(listener.Create(0, SOCK_STREAM_TYPE));
-    ASSERT_TRUE(listener.Listen());
-    ASSERT_TRUE(client.Create(0, SOCK_STREAM_TYPE));
-    client.Connect("127.0.0.1", listener.GetLocalPort());
-    ASSERT_TRUE(PumpUntil(
-        [&] { return server->GetHandle() != INVALID_SOCKET_HANDLE && client.Saw("send"); }));
+    c.accepted = server;
+    ASSERT_TRUE(c.Open());
     SocketHandle handle = server->GetHandle();
     bool deleted = false;
     // Deletes itself while data and the end of the stream are both pending.
@@ -374,8 +332,8 @@ TEST_F(AsyncSocketTest, HandlerMayDeleteItsOwnSocket) {
         deleted = true;
         delete &self;
     };
-    client.Send("bye", 3);
-    client.Close();
+    c.client.Send("bye", 3);
+    c.client.Close();
     ASSERT_TRUE(PumpUntil([&] { return deleted; }));
     PumpFor(10);
     EXPECT_EQ(CAsyncSocket::FromHandle(handle), nullptr);

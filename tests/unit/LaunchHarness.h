@@ -13,6 +13,12 @@
 #include <string>
 #include <vector>
 
+// The user configuration file a launch writes when there is none.
+inline const std::string kDefaultUserConfig =
+    "[ZynUserConfig]\r\nzynUsername=!\r\nzynPassword=!\r\nzynPort=0\r\nzynDeepPort=0\r\n"
+    "zynAccept=LOCAL\r\nzynTimeout=NOUI\r\nzynNIC=0\r\nzynLaunch=BOTH\r\nzynHomeBrew=OFF\r\n"
+    "zynWireless=\r\nzynUI=Default\r\n\r\n";
+
 class RecordingLaunchDlg : public CZynLaunchDlg {
   public:
     bool StartProcess(const std::string& program, const std::string& commandLine,

@@ -16,10 +16,6 @@ TEST_F(LaunchWindow, InitialisationPreparesTheWindowAndArmsTheFirstStage) {
     EXPECT_EQ(dlg.m_bClosing, 0);
     ASSERT_EQ(host.EventsOf(Event::Icon).size(), 1u);
     EXPECT_EQ(host.EventsOf(Event::Icon)[0].a, IDR_MAINFRAME);
-    const auto ranges = host.EventsOf(Event::Range);
-    ASSERT_EQ(ranges.size(), 1u);
-    EXPECT_EQ(ranges[0].id, IDC_PROGRESS);
-    EXPECT_EQ(ranges[0].b, 100);
     const auto timers = host.EventsOf(Event::TimerSet);
     ASSERT_EQ(timers.size(), 1u);
     EXPECT_EQ(timers[0].id, 1);
@@ -56,19 +52,6 @@ TEST_F(LaunchWindow, CloseLauncherTwiceReleasesTheSocketOnceAndEndsWithZero) {
     ASSERT_EQ(ends.size(), 2u);
     EXPECT_EQ(ends[0].a, 0);
     EXPECT_EQ(ends[1].a, 0);
-}
-
-TEST_F(LaunchWindow, ANullFinishedDownloadRunsStageFiveOnly) {
-    PrepareLocalFiles();
-    dlg.InitDialog();
-    dlg.m_deepServers.AddTail("one");
-    dlg.OnDownloadFinished(nullptr);
-    EXPECT_EQ(Statuses(), std::vector<std::string>{"scanning 1 deep resolution servers.."});
-    EXPECT_EQ(Positions(), std::vector<int>{80});
-    const auto set = host.EventsOf(Event::TimerSet);
-    ASSERT_EQ(set.size(), 2u); // timer 1 of the initialisation, then stage 6
-    EXPECT_EQ(set[1].id, 6);
-    EXPECT_TRUE(dlg.started.empty());
 }
 
 TEST_F(LaunchWindow, EachDeepResolverAnswerReplacesTheLast) {

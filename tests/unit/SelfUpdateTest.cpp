@@ -26,15 +26,3 @@ TEST_F(SelfUpdate, AFailedCopyLeavesTheOldLauncherInPlace) {
     EXPECT_FALSE(Exists(sys::TemporaryFileName("zynLaunch.exe")));
     EXPECT_TRUE(host.HasEnded());
 }
-
-TEST_F(SelfUpdate, TheOtherTwoStepsRemoveTheCopyAndHandOverToIt) {
-    WriteFile("zynLaunchTemp.exe", "new launcher");
-    dlg.RemoveTemporaryLauncher();
-    EXPECT_FALSE(Exists("zynLaunchTemp.exe"));
-
-    dlg.HandOverToTemporaryLauncher();
-    EXPECT_EQ(dlg.programs, std::vector<std::string>{"zynLaunchTemp.exe"});
-    EXPECT_EQ(dlg.started, std::vector<std::string>{"zynLaunchTemp.exe -stage1"});
-    EXPECT_EQ(dlg.m_bClosing, 1);
-    EXPECT_TRUE(host.HasEnded());
-}

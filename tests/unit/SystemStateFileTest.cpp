@@ -124,12 +124,3 @@ TEST_F(SystemStateRead, StageThreeReReadReplacesTheListsButKeepsVersions) {
     EXPECT_EQ(dlg.m_strEngineVersion, "1");
     EXPECT_TRUE(Messages().empty());
 }
-
-TEST_F(SystemStateRead, AMissingFileEndsTheLaunchWithTheSupportAddress) {
-    dlg.ReadSystemState();
-    ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_EQ(Messages()[0], "Zyn could not locate its system state file - please visit "
-                             "https://support.zyn.example/launcher for help.");
-    EXPECT_EQ(dlg.m_bClosing, 1);
-    EXPECT_TRUE(host.HasEnded());
-}

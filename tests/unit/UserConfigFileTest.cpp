@@ -1,29 +1,14 @@
-// The user configuration file: its default text, the user interface choice, the two file tests
-// and when stage 6 creates the file.
+// The user configuration file: the user interface choice, and a file that is there but empty or
+// unreadable.
 #include "config/UserConfigFile.h"
 #include "LaunchHarness.h"
-#include "config/FileTests.h"
 
 #include <gtest/gtest.h>
 
 using UserConfigFile = LaunchTest;
 
-TEST_F(UserConfigFile, TheDefaultFileIsExactlyThe181Bytes) {
-    zyn::CreateDefaultUserConfig();
-    EXPECT_EQ(ReadFile("zynUserConfig.txt"),
-              "[ZynUserConfig]\r\nzynUsername=!\r\nzynPassword=!\r\nzynPort=0\r\n"
-              "zynDeepPort=0\r\nzynAccept=LOCAL\r\nzynTimeout=NOUI\r\nzynNIC=0\r\n"
-              "zynLaunch=BOTH\r\nzynHomeBrew=OFF\r\nzynWireless=\r\nzynUI=Default\r\n\r\n");
-    EXPECT_EQ(ReadFile("zynUserConfig.txt").size(), 181u);
-}
-
-TEST_F(UserConfigFile, StageSixCreatesOnlyAMissingFileAndThenReadsIt) {
+TEST_F(UserConfigFile, StageSixNeverRewritesAFileThatIsThereEvenEmpty) {
     dlg.m_orbitalServers.AddTail("A");
-    dlg.PrepareEngineLaunch();
-    EXPECT_EQ(ReadFile("zynUserConfig.txt").size(), 181u);
-    EXPECT_EQ(dlg.m_strEngineArgs, "-mode engine -orbitals AO -username ! -password ! -port 0 "
-                                   "-accept LOCAL -timeout NOUI -nic 0 ");
-
     WriteFile("zynUserConfig.txt", "");
     dlg.PrepareEngineLaunch();
     EXPECT_EQ(ReadFile("zynUserConfig.txt"), "");
@@ -52,16 +37,4 @@ TEST(UserConfigChoice, AChoiceWithoutCrLfIsEmptyAndNoMarkerKeepsTheDefault) {
     name = "Default";
     EXPECT_FALSE(zyn::FindUIChoice("ZynUI=Fancy\r\nzynui=Fancy\r\n", name));
     EXPECT_EQ(name, "Default");
-}
-
-using FileTests = ScratchDirTest;
-
-TEST_F(FileTests, ACompleteFileHasAtLeast50000Bytes) {
-    WriteSized("short", 49999);
-    WriteSized("complete", 50000);
-    EXPECT_TRUE(zyn::FileExists("short"));
-    EXPECT_FALSE(zyn::IsFileComplete("short"));
-    EXPECT_TRUE(zyn::IsFileComplete("complete"));
-    EXPECT_FALSE(zyn::FileExists("missing"));
-    EXPECT_FALSE(zyn::IsFileComplete("missing"));
 }

@@ -6,7 +6,8 @@
 //                                        prints the launch window's state, one "key value" a
 //                                        line: status (text of control 1001), low and high
 //                                        (progress range), pos (progress position), client
-//                                        (client area WxH) and picture (control 1002's WxH)
+//                                        (client area WxH), picture (control 1002's WxH) and
+//                                        picture_at (its top left corner on the screen: X Y)
 //   probe escape <caption>               presses Escape in that window
 //   probe enter <caption>                presses Enter in that window
 //   probe close <caption>                clicks the window's close box
@@ -126,6 +127,9 @@ int Read(HWND window) {
     std::printf("pos %ld\n", static_cast<long>(Ask(progress, PBM_GETPOS, 0, 0)));
     PrintLine("client", Size(window));
     PrintLine("picture", Size(GetDlgItem(window, kPictureId)));
+    POINT corner = {0, 0};
+    ClientToScreen(GetDlgItem(window, kPictureId), &corner);
+    std::printf("picture_at %ld %ld\n", static_cast<long>(corner.x), static_cast<long>(corner.y));
     return 0;
 }
 

@@ -1,5 +1,6 @@
-// Stub component: appends "name<TAB>command line<TAB>current directory" to zynStub.log and
-// exits at once, so tests can see which component was started, how and where.
+// Stub component: appends "name<TAB>command line<TAB>current directory" (on Windows then
+// "<TAB>words") to zynStub.log and exits at once, so tests can see which component was
+// started, how and where.
 #include "stub.h"
 
 #include <cstdio>
@@ -15,9 +16,20 @@ const unsigned char kPad[kPadSize] = {'z', 'y', 'n', 's', 't', 'u', 'b'};
 
 namespace stub {
 
+std::string JoinWords(int argc, char** argv) {
+    std::string words;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) {
+            words += '\x1f';
+        }
+        words += argv[i];
+    }
+    return words;
+}
+
 int Run(int argc, char** argv) {
-    std::string line = ProgramName() + '\t' + CommandLine(argc, argv) + '\t' + CurrentDirectory();
-    line += '\n';
+    std::string line = ProgramName() + '\t' + CommandLine(argc, argv) + '\t' + CurrentDirectory() +
+                       MoreFields(argc, argv) + '\n';
     std::FILE* log = std::fopen("zynStub.log", "ab");
     if (log == nullptr) {
         return 1;

@@ -1,5 +1,5 @@
-// Stub component, Linux side: the words of argv joined with \x1f (a byte no argument from the
-// launcher contains), so blanks and quotes inside a word stay visible to the tests.
+// Stub component, Linux side: the words of argv as the command line, so blanks and quotes inside
+// a word stay visible to the tests.
 #include "stub.h"
 
 #include <climits>
@@ -18,14 +18,11 @@ std::string ProgramName() {
 }
 
 std::string CommandLine(int argc, char** argv) {
-    std::string words;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0) {
-            words += '\x1f';
-        }
-        words += argv[i];
-    }
-    return words;
+    return JoinWords(argc, argv);
+}
+
+std::string MoreFields(int, char**) {
+    return {};
 }
 
 std::string CurrentDirectory() {

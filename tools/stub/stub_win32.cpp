@@ -1,8 +1,11 @@
 // Stub component, Windows side: the raw command line exactly as the parent passed it to
-// CreateProcessA, which is what the launch tests compare byte for byte.
+// CreateProcessA, which is what the launch tests compare byte for byte, and the words the C
+// runtime made of it.
 #include "stub.h"
 
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace stub {
 
@@ -17,6 +20,10 @@ std::string CommandLine(int, char**) {
     return GetCommandLineA();
 }
 
+std::string MoreFields(int argc, char** argv) {
+    return '\t' + JoinWords(argc, argv);
+}
+
 std::string CurrentDirectory() {
     char dir[MAX_PATH];
     const DWORD n = GetCurrentDirectoryA(MAX_PATH, dir);
@@ -26,5 +33,5 @@ std::string CurrentDirectory() {
 } // namespace stub
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return stub::Run(0, nullptr);
+    return stub::Run(__argc, __argv);
 }

@@ -23,15 +23,18 @@ class PosixSystemTest : public ScratchDirTest {
     }
 };
 
-TEST_F(PosixSystemTest, TheNamedFileRunsWithTheCommandLineWordsAndLeavesNoChildToReap) {
+TEST_F(PosixSystemTest, TheNamedFileRunsWithTheWordsInItsDirectoryAndLeavesNoChildToReap) {
     sys::WriteWholeFile("child.sh",
                         "#!/bin/sh\nprintf '%s;' \"$@\" > child.tmp\nmv child.tmp child.txt\n",
                         sys::FileWriter::Kind::Program);
+    std::filesystem::create_directory("work");
     std::string failure;
-    // The command line names a program that does not exist: only the named file can run.
-    ASSERT_TRUE(sys::StartProcess("child.sh", "zynEngine.exe -a \"b c\"", ".", failure)) << failure;
+    // The command line names a program that does not exist: only the named file can run. It
+    // is named from the launcher's current directory, not from the child's.
+    ASSERT_TRUE(sys::StartProcess("child.sh", "zynEngine.exe -a \"b c\"", "work", failure))
+        << failure;
     std::string words;
-    for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", words); ++i)
+    for (int i = 0; i < 600 && !sys::ReadWholeFile("work/child.txt", words); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(words, "-a;b c;");
 

@@ -38,23 +38,26 @@ TEST_F(Win32SystemTest, ReadsShareTheFileWithReadersButNotWithAWriter) {
     CloseHandle(writer);
 }
 
-// Sets the current user's proxy values for one test and puts the old ones back afterwards.
+// Each test sees a current user's registry of its own, a throwaway key, so the real proxy
+// setting is neither read nor changed.
 class ProxyRegistryTest : public ::testing::Test {
   protected:
-    static constexpr const char* kKey =
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-
+    static constexpr const char* kUser = "Software\\ZynUnitTestUser";
     void SetUp() override {
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                  nullptr, &m_key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kUser, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &m_user, nullptr),
                   ERROR_SUCCESS);
-        Save("ProxyServer", m_server);
-        Save("ProxyEnable", m_enable);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, m_user), ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER,
+                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                                  0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &m_key, nullptr),
+                  ERROR_SUCCESS);
     }
     void TearDown() override {
-        Restore("ProxyServer", m_server);
-        Restore("ProxyEnable", m_enable);
         RegCloseKey(m_key);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegCloseKey(m_user);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kUser);
     }
     void SetServer(const std::string& text) {
         RegSetValueExA(m_key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -67,30 +70,7 @@ class ProxyRegistryTest : public ::testing::Test {
     void Remove(const char* name) { RegDeleteValueA(m_key, name); }
 
   private:
-    struct Saved {
-        bool present = false;
-        DWORD type = 0;
-        std::string data;
-    };
-    void Save(const char* name, Saved& saved) {
-        DWORD size = 0;
-        saved.present =
-            RegQueryValueExA(m_key, name, nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS;
-        saved.data.assign(size, '\0');
-        if (saved.present)
-            RegQueryValueExA(m_key, name, nullptr, &saved.type,
-                             reinterpret_cast<BYTE*>(saved.data.data()), &size);
-    }
-    void Restore(const char* name, const Saved& saved) {
-        if (!saved.present) {
-            RegDeleteValueA(m_key, name);
-            return;
-        }
-        RegSetValueExA(m_key, name, 0, saved.type, reinterpret_cast<const BYTE*>(saved.data.data()),
-                       static_cast<DWORD>(saved.data.size()));
-    }
-    HKEY m_key = nullptr;
-    Saved m_server, m_enable;
+    HKEY m_user = nullptr, m_key = nullptr;
 };
 
 TEST_F(ProxyRegistryTest, ValuesAreReadAsStoredAndMissingOnesStayZero) {
@@ -121,17 +101,18 @@ TEST_F(ProxyRegistryTest, ServerTextLongerThanTheBufferIsNotReadAtAll) {
     EXPECT_EQ(sys::ReadProxySetting().server, "");
 }
 
-TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenAndDetached) {
+TEST_F(Win32SystemTest, TheNamedFileRunsWithTheCommandLineAsGivenInItsDirectory) {
     // cmd writes what it is told into its current directory; the launcher does not wait. The
     // command line's first word names no file: only the named program can run.
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
+    CreateDirectoryA("work", nullptr);
     std::string failure;
     ASSERT_TRUE(sys::StartProcess(std::string(system) + "\\cmd.exe",
-                                  "zynEngine.exe /c echo started> child.txt", ".", failure))
+                                  "zynEngine.exe /c echo started> child.txt", "work", failure))
         << failure;
     std::string contents;
-    for (int i = 0; i < 200 && !sys::ReadWholeFile("child.txt", contents); ++i)
+    for (int i = 0; i < 600 && !sys::ReadWholeFile("work\\child.txt", contents); ++i)
         Sleep(50);
     EXPECT_EQ(contents, "started\r\n");
 }
