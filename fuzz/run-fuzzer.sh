@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for SECONDS from its seed corpus (read only), collecting new inputs and
-# findings under WORK. Prints "NAME: N executions in S s, F findings"; fails on a finding.
+# findings under WORK. Prints "NAME: N executions in S s, coverage C, F findings" (C: the edges
+# covered at the end, libFuzzer's "cov"); fails on a finding.
 # Usage: run-fuzzer.sh BINARY SECONDS SEED_DIR WORK_DIR
 set -uo pipefail
 binary=$1 seconds=$2 seeds=$3 work=$4
@@ -22,8 +23,9 @@ started=$SECONDS
 rc=$?
 elapsed=$((SECONDS - started))
 executions=$(sed -n 's/^stat::number_of_executed_units: *\([0-9]*\).*/\1/p' "$log" | tail -n1)
+coverage=$(sed -n 's/^#[0-9]*.* cov: \([0-9]*\) .*/\1/p' "$log" | tail -n1)
 findings=$(find "$work/findings" -type f | wc -l)
-echo "$name: ${executions:-?} executions in $elapsed s, $findings findings"
+echo "$name: ${executions:-?} executions in $elapsed s, coverage ${coverage:-?}, $findings findings"
 if ((rc != 0 || findings > 0)); then
     tail -n 40 "$log"
     find "$work/findings" -type f

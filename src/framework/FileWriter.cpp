@@ -3,13 +3,6 @@
 
 namespace sys {
 
-std::string TemporaryFileName(const std::string& target) {
-    // Beside the target, so that the rename stays on one file system and is one step; with an
-    // ending that no component carries, so that a leftover is never taken for a component or
-    // started as a program.
-    return target + ".zynpart";
-}
-
 bool FileWriter::Open(const std::string& target, Kind kind) {
     Abandon();
     m_file = CreateFresh(TemporaryFileName(target), kind);

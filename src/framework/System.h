@@ -63,7 +63,12 @@ class FileWriter {
 
 // Where a FileWriter keeps the bytes for `target` until its commit: beside the target, the
 // same name for the same target every time, so that a later run can find a leftover.
-std::string TemporaryFileName(const std::string& target);
+inline std::string TemporaryFileName(const std::string& target) {
+    // Beside the target, so that the rename stays on one file system and is one step; with an
+    // ending that no component carries (component names with it are refused), so that a leftover
+    // is never taken for a component or started as a program.
+    return target + ".zynpart";
+}
 // Writes `contents` to `name` through a FileWriter.
 bool WriteWholeFile(const std::string& name, const std::string& contents,
                     FileWriter::Kind kind = FileWriter::Kind::Data);

@@ -9,8 +9,9 @@ namespace zyn {
 std::string UrlFileName(const std::string& url);
 
 // A queued name comes from a fetched system state. One that is empty or could reach outside
-// the launcher's folder or the request line ("/", "\\", ":", "..", a control byte) is never
-// requested nor written.
+// the launcher's folder or the request line ("/", "\\", ":", "..", a control byte), that names a
+// device or another file on Windows ("NUL", "CON.exe", a trailing dot or blank), or that is a
+// launch's temporary file, is never requested nor written.
 bool IsSafeComponentName(const std::string& name);
 
 } // namespace zyn

@@ -10,9 +10,11 @@ TEST(ComponentName, FileNameIsTheTextAfterTheLastSlash) {
 }
 
 TEST(ComponentName, NamesThatLeaveTheFolderOrTheRequestLineAreRefused) {
-    for (const char* name : {"zynEngine.exe", "pssdk_dll.dll", "zyn UI.exe", "a.b.c"})
+    for (const char* name :
+         {"zynEngine.exe", "pssdk_dll.dll", "zyn UI.exe", "a.b.c", "console.exe", "com10.exe"})
         EXPECT_TRUE(zyn::IsSafeComponentName(name)) << name;
     for (const char* name : {"", "..", "..\\zynLaunch.exe", "sub/zynUI.exe", "C:zyn.exe", "a..b",
-                             "zyn\r\nUI.exe", "zyn\x7f.exe", "\tzyn.exe"})
+                             "zyn\r\nUI.exe", "zyn\x7f.exe", "\tzyn.exe", ".", "zynUI.exe.",
+                             "zynUI.exe ", "nul", "CON.exe", "com1.dll", "zynEngine.exe.zynpart"})
         EXPECT_FALSE(zyn::IsSafeComponentName(name)) << name;
 }

@@ -1,0 +1,64 @@
+// Fuzzes the way from a listed URL and a queued name to the bytes of a request. The input is a
+// URL, optionally followed by a line feed and a component name that is appended to it once it
+// passes the name check, as a download appends it. Besides memory faults it checks that a
+// refused URL leaves the parts alone, that an accepted one keeps its promises, and that no
+// blank, CR, LF or other control byte of the input ever reaches the request line or a header.
+#include "FuzzCheck.h"
+#include "net/ComponentName.h"
+#include "net/HttpRequest.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7f;
+}
+
+// The request's lines, each ended by CR LF and free of other control bytes, the request line
+// of exactly three words, and the header's end after `headerLines` fields.
+void CheckRequest(const std::string& request, size_t headerLines) {
+    size_t lines = 0, at = 0;
+    for (size_t end; at < request.size(); at = end + 2, ++lines) {
+        end = request.find("\r\n", at);
+        Require(end != std::string::npos);
+        const std::string line = request.substr(at, end - at);
+        for (char c : line)
+            Require(!IsControl(static_cast<unsigned char>(c)));
+        if (lines == 0)
+            Require(std::count(line.begin(), line.end(), ' ') == 2);
+        Require(line.empty() == (lines == headerLines + 1));
+    }
+    Require(lines == headerLines + 2);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input = InputText(data, size);
+    const size_t lineEnd = input.find('\n');
+    std::string url = input.substr(0, lineEnd);
+    if (lineEnd != std::string::npos) {
+        const std::string name = input.substr(lineEnd + 1);
+        if (zyn::IsSafeComponentName(name)) {
+            // The name is the file a download writes, so it must be what the URL ends in.
+            if (!url.empty() && url.back() == '/')
+                Require(zyn::UrlFileName(url + name) == name);
+            url += name;
+        }
+    }
+
+    zyn::HttpUrl parts;
+    parts.host = "untouched";
+    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok) {
+        Require(parts.host == "untouched" && parts.port == 80 && parts.path.empty());
+        return 0;
+    }
+    Require(!parts.host.empty() && parts.port != 0 && parts.path[0] == '/' &&
+            parts.authority.rfind(parts.host, 0) == 0);
+    for (bool viaProxy : {false, true}) {
+        CheckRequest(zyn::BuildStateRequest(parts, viaProxy), 3);
+        CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy), 2);
+    }
+    return 0;
+}
