@@ -5,7 +5,7 @@
 #include "net/ComponentName.h"
 #include "net/HttpRequest.h"
 
-CDownloadSocket::CDownloadSocket() : CHttpTransfer(zyn::HttpReplyReader::kNoBodyLimit) {}
+CDownloadSocket::CDownloadSocket() : CHttpTransfer(kBodyLimit) {}
 
 void CDownloadSocket::SetUrl(const std::string& url) {
     m_strUrl = url;
@@ -16,6 +16,7 @@ void CDownloadSocket::SetExpectedDigest(const zyn::DigestEntry* expected) {
     m_expected.reset();
     if (expected)
         m_expected = *expected;
+    SetBodyLimit(expected ? expected->size : kBodyLimit);
 }
 
 bool CDownloadSocket::StartDownload() {

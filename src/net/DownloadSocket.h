@@ -16,6 +16,10 @@ class CZynLaunchDlg;
 
 class CDownloadSocket : public CHttpTransfer {
   public:
+    // However its body is framed, a component longer than this is refused, so that a server
+    // that never ends one cannot fill the disk; a listed digest bounds it at the listed size.
+    static constexpr uint64_t kBodyLimit = uint64_t(1) << 30;
+
     CDownloadSocket();
     ~CDownloadSocket() override = default; // a file not yet complete is abandoned
 
