@@ -133,7 +133,7 @@ class HostileServers(LaunchTestCase):
 
     def test_each_misdeed_ends_in_its_bound_with_nothing_partial_and_memory_bounded(self):
         base = min(self.peaks.values())
-        for name, (scenario, bound, whole) in self.cases.items():
+        for name, (_, bound, whole) in self.cases.items():
             with self.subTest(name):
                 scratch, result = self.s[name], self.results[name]
                 self.assertNotIn("message " + ENGINE_RUNNING, result.lines)
@@ -155,6 +155,7 @@ class HostileServers(LaunchTestCase):
         self.assertEqual(result.returncode, 0)
         # Stage 6 comes 1000 ms after the scan, flood or not.
         self.assertLess(self.ended_after(FLOOD), 1.5)
+        self.assertLessEqual(self.peaks[FLOOD], min(self.peaks.values()) + RSS_MARGIN_KIB)
         self.assertGreater(len(self.deep.probes()), 0)
         # The last answer taken before stage 6: the listed server's, or the stray whose fields
         # are sound (any sender counts); never an oversized or malformed one.
