@@ -76,6 +76,35 @@ TEST_F(SystemTest, AWriterChangesItsTargetOnlyByCommittingAllItWrote) {
     EXPECT_FALSE(Exists(sys::TemporaryFileName("folder")));
 }
 
+TEST_F(SystemTest, AKeptTemporaryFileIsTakenUpAtItsEndAndItsBytesReadOnce) {
+    const std::string temporary = sys::TemporaryFileName("engine.exe");
+    uint64_t kept = 7;
+    sys::FileWriter writer;
+    EXPECT_FALSE(writer.Resume("engine.exe", kept));
+    EXPECT_FALSE(writer.IsOpen());
+    ASSERT_TRUE(writer.Open("engine.exe"));
+    ASSERT_TRUE(writer.Write(kAwkwardBytes));
+    writer.Keep();
+    EXPECT_EQ(ReadFile(temporary), kAwkwardBytes);
+
+    std::string read;
+    ASSERT_TRUE(writer.Resume("engine.exe", kept, sys::FileWriter::Kind::Data,
+                              [&read](std::string_view b) { read += b; }));
+    EXPECT_EQ(read, kAwkwardBytes);
+    EXPECT_EQ(kept, kAwkwardBytes.size());
+    ASSERT_TRUE(writer.Write("rest"));
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ReadFile("engine.exe"), kAwkwardBytes + "rest");
+    EXPECT_FALSE(Exists(temporary));
+
+    // Taken up without reading, and abandoned: gone like any other.
+    WriteFile(temporary, "kept");
+    ASSERT_TRUE(writer.Resume("engine.exe", kept));
+    EXPECT_EQ(kept, 4u);
+    writer.Abandon();
+    EXPECT_FALSE(Exists(temporary));
+}
+
 TEST_F(SystemTest, CopyReplacesAnExistingTargetButNeverTheSourceItself) {
     WriteFile("new.exe", "new contents");
     WriteFile("old.exe", "old contents that are longer");
