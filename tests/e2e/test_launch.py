@@ -5,11 +5,10 @@ nothing: through an error message, with exit status 1, or dismissed by a close s
 close box, with exit status 2. Which messages come when is for the unit tests."""
 
 import os
-import shutil
 import signal
 
-from zyntest import (BIN_DIR, COMPONENTS, ENGINE_WORDS, WHOLE_LAUNCH, LaunchTestCase, LinuxLaunch,
-                     Scratch, main)
+from zyntest import (COMPONENTS, ENGINE_WORDS, WHOLE_LAUNCH, LaunchTestCase, LinuxLaunch, Scratch,
+                     main)
 
 # Delay before each stage's first line, from the line before it.
 STAGE_DELAYS = [("progress 20", "progress 10", 0.5), ("progress 40", "progress 20", 3.0),
@@ -49,7 +48,7 @@ class Launches(LaunchTestCase):
                         f.write("#!/bin/sh\n")
                     os.chmod(os.path.join(more["launcher_dir"], component), 0o755)
                 # The installed launcher stays here, where its own version is checked.
-                shutil.copy(os.path.join(BIN_DIR, "zynLaunch"), scratch.path("zynLaunch.exe"))
+                scratch.install_program("zynLaunch.exe", "zynLaunch")
             if name == "not_executable":  # passes every check but cannot be run
                 os.chmod(scratch.path("zynEngine.exe"), 0o644)
             launches[name] = LinuxLaunch(scratch, CASES.get(name, ([],))[0], isolated=True,
