@@ -7,11 +7,11 @@ import contextlib
 import os
 import struct
 import subprocess
+import time
 
 from zyntest import (BIN_DIR, ENGINE_RUNNING, INITIAL_STATUS, NO_STATE_FILE_PREFIX,
                      NO_STATE_FILE_SUFFIX, WINDOW_CAPTION, LaunchTestCase, WindowsLaunch,
-                     hold_udp_port, main, probe, wait_until, wine_environment,
-                     wineserver_restart)
+                     hold_udp_port, main, probe, wine_environment, wineserver_restart)
 
 SCREENSHOT = os.path.join(BIN_DIR, "..", "screenshots", "window_win.ppm")
 ART = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "res", "art")
@@ -122,7 +122,9 @@ class LaunchWindow(LaunchTestCase):
             self.assertIn("status " + window["status"], scratch.trace_lines())
             self.assertIn("progress " + window["pos"], scratch.trace_lines())
         # Painting may lag behind the window's creation on a loaded machine.
-        wait_until(lambda: not picture_mismatches(window)[0], 20)
+        deadline = time.monotonic() + 20
+        while picture_mismatches(window)[0] and time.monotonic() < deadline:
+            time.sleep(0.5)
         mismatches, telling = picture_mismatches(window)
         self.assertEqual(mismatches, [])
         self.assertGreater(telling, 10)  # places where the other picture differs
