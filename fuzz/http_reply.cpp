@@ -3,8 +3,10 @@
 // in; the second drives where the blocks are cut; the rest is the reply. Besides memory
 // faults it checks the reader's promises: the body comes out the same however the reply is
 // cut, never beyond its announced length or the limit, only from a 2xx reply, and a reply
-// that has ended takes nothing more.
+// that has ended takes nothing more. A Content-Range field goes through the reader of a
+// continued file's range, which must give a total beyond the bytes already there.
 #include "FuzzCheck.h"
+#include "net/ContentRange.h"
 #include "net/HttpReplyReader.h"
 
 #include <algorithm>
@@ -80,6 +82,11 @@ Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut) 
         Require(reader.GetState() == fed);
     // A peer that goes on talking after the end changes nothing.
     FeedChecked(reader, "HTTP/1.1 200 OK\r\n\r\nmore", limit, body);
+    std::string range;
+    uint64_t total = 0;
+    for (uint64_t from : {uint64_t(0), uint64_t(1000)})
+        if (reader.FindHeader("Content-Range", range) && zyn::ReadResumedRange(range, from, total))
+            Require(total > from);
     const State state = reader.GetState();
     if (state == State::Complete)
         Require(reader.GetStatus() >= 200 && reader.GetStatus() <= 299);

@@ -1,6 +1,7 @@
 // The component checks of stages 3 to 5: outdated components are deleted (the launcher marks
 // itself for self-update instead), missing or short ones, and those whose size is not the one
-// the state lists, are queued for download, and the final check before anything is started.
+// the state lists, are queued for download (the kept bytes of any other go), and the final
+// check before anything is started.
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
@@ -86,6 +87,16 @@ void CZynLaunchDlg::CheckDependencies() {
                                     std::string(kConfigTool), m_strUIExecutable}) {
         if (!IsInPlace(name) || DiffersFromListedSize(name))
             QueueDownload(name);
+    }
+    // Bytes kept from a download cut short are continued only by the next download of that
+    // file: one not fetched in this run could be continued some day with another version's
+    // rest.
+    const std::string queued = ";" + m_strDownloadQueue;
+    for (const std::string& name :
+         {std::string(kTemporaryLauncher), std::string(kNetworkServices), std::string(kEngine),
+          std::string(kConfigTool), m_strUIExecutable}) {
+        if (zyn::IsSafeComponentName(name) && queued.find(";" + name + ";") == std::string::npos)
+            sys::DeleteFile(sys::TemporaryFileName(name));
     }
 }
 

@@ -1,6 +1,8 @@
 // The file writer's course, alike on every system; each backend supplies the file calls.
 #include "System.h"
 
+#include <vector>
+
 namespace sys {
 
 bool FileWriter::Open(const std::string& target, Kind kind) {
@@ -9,6 +11,32 @@ bool FileWriter::Open(const std::string& target, Kind kind) {
     m_target = target;
     m_failed = false;
     return IsOpen();
+}
+
+bool FileWriter::Resume(const std::string& target, uint64_t& kept, Kind kind,
+                        const std::function<void(std::string_view)>& read) {
+    Abandon();
+    m_file = OpenExisting(TemporaryFileName(target), kind);
+    m_target = target;
+    m_failed = false;
+    if (!IsOpen())
+        return false;
+    bool whole = true;
+    uint64_t total = 0;
+    if (read) {
+        std::vector<char> block(64 * 1024);
+        size_t got = 0;
+        while ((whole = ReadBlock(m_file, block.data(), block.size(), got)) && got > 0) {
+            read(std::string_view(block.data(), got));
+            total += got;
+        }
+    }
+    // The length is where writing goes on; what was read must be all of it.
+    if (whole && SeekToEnd(m_file, kept) && (!read || kept == total))
+        return true;
+    Close(m_file);
+    m_file = kNoFile;
+    return false;
 }
 
 bool FileWriter::Write(const char* data, size_t size) {
@@ -42,6 +70,21 @@ void FileWriter::Abandon() {
     Close(m_file);
     m_file = kNoFile;
     DeleteFile(TemporaryFileName(m_target));
+}
+
+void FileWriter::Keep() {
+    if (!IsOpen())
+        return;
+    const intptr_t file = m_file;
+    m_file = kNoFile;
+    // Flushed, so that a later writer takes up the bytes that were written, even after a crash.
+    bool whole = false;
+    if (m_failed)
+        Close(file);
+    else
+        whole = FlushAndClose(file);
+    if (!whole)
+        DeleteFile(TemporaryFileName(m_target));
 }
 
 bool WriteWholeFile(const std::string& name, const std::string& contents, FileWriter::Kind kind) {

@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace sys {
 
@@ -35,6 +37,12 @@ class FileWriter {
     // Creates the temporary file for `target` (TemporaryFileName), replacing a leftover of an
     // earlier attempt. A writer still open is abandoned first.
     bool Open(const std::string& target, Kind kind = Kind::Data);
+    // Takes up the temporary file that an earlier writer for `target` kept, to write on at its
+    // end; `kept` gets its length. With `read`, the kept bytes are handed to it first, in order
+    // and once. False when there is no such file or it cannot be read: nothing is open then and
+    // the file is as it was. A writer still open is abandoned first.
+    bool Resume(const std::string& target, uint64_t& kept, Kind kind = Kind::Data,
+                const std::function<void(std::string_view)>& read = {});
     // Appends a block. After a failed write the writer stays open, but Commit fails.
     bool Write(const char* data, size_t size);
     bool Write(const std::string& data) { return Write(data.data(), data.size()); }
@@ -43,15 +51,25 @@ class FileWriter {
     bool Commit();
     // Closes and removes the temporary file; the target is not touched.
     void Abandon();
+    // Flushes and closes the temporary file and leaves it for a later Resume; the target is not
+    // touched. A writer whose write failed, or whose flush fails, removes the file instead: only
+    // bytes that were written whole are kept.
+    void Keep();
     bool IsOpen() const { return m_file != kNoFile; }
 
   private:
     friend bool CopyFile(const std::string& from, const std::string& to);
     static constexpr intptr_t kNoFile = -1; // a descriptor or a handle, by backend
     // What each backend supplies: a fresh file in place of any old one (kNoFile when it cannot
-    // be made), a whole block written, the bytes flushed to disk and the file closed (closed
-    // even when the flush fails), a close alone, and a rename over the target that lasts.
+    // be made), an existing regular file opened to read and write, made a program if asked
+    // (kNoFile when there is none),
+    // a block read from the current position (`got` 0 at the end), the position moved to the
+    // end, a whole block written, the bytes flushed to disk and the file closed (closed even
+    // when the flush fails), a close alone, and a rename over the target that lasts.
     static intptr_t CreateFresh(const std::string& name, Kind kind);
+    static intptr_t OpenExisting(const std::string& name, Kind kind);
+    static bool ReadBlock(intptr_t file, char* data, size_t size, size_t& got);
+    static bool SeekToEnd(intptr_t file, uint64_t& size);
     static bool WriteBlock(intptr_t file, const char* data, size_t size);
     static bool FlushAndClose(intptr_t file);
     static void Close(intptr_t file);

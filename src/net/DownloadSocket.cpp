@@ -3,9 +3,15 @@
 
 #include "launch/ZynLaunchDlg.h"
 #include "net/ComponentName.h"
+#include "net/ContentRange.h"
 #include "net/HttpRequest.h"
 
 CDownloadSocket::CDownloadSocket() : CHttpTransfer(kBodyLimit) {}
+
+CDownloadSocket::~CDownloadSocket() {
+    if (m_bKeepable)
+        m_file.Keep();
+}
 
 void CDownloadSocket::SetUrl(const std::string& url) {
     m_strUrl = url;
@@ -24,39 +30,105 @@ bool CDownloadSocket::StartDownload() {
     m_pProgress->SetPos(0);
     m_pProgress->RedrawNow();
     m_nLastPercent = 0;
-    return zyn::IsSafeComponentName(m_strFileName) &&
-           BeginTransfer(m_strUrl, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort);
+    if (!zyn::IsSafeComponentName(m_strFileName))
+        return false;
+    const std::string kept = sys::TemporaryFileName(m_strFileName);
+    m_nResumeFrom = 0;
+    // As many bytes as the listed size or more cannot be the beginning of the file.
+    if (sys::GetOpenableFileSize(kept, m_nResumeFrom) && m_expected &&
+        m_nResumeFrom >= m_expected->size) {
+        sys::DeleteFile(kept);
+        m_nResumeFrom = 0;
+    }
+    return BeginDownload();
+}
+
+bool CDownloadSocket::BeginDownload() {
+    m_bKeepable = false;
+    m_bStartOver = false;
+    return BeginTransfer(m_strUrl, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort);
 }
 
 std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const {
-    return zyn::BuildDownloadRequest(url, viaProxy);
+    return zyn::BuildDownloadRequest(url, viaProxy, m_nResumeFrom);
 }
 
 bool CDownloadSocket::OnBodyStart() {
-    if (m_expected) {
-        // A length other than the listed size cannot give the file: the next mirror may.
-        if (Reply().HasLength() && Reply().GetLength() != m_expected->size)
-            return false;
+    const int status = Reply().GetStatus();
+    m_nReceived = 0;
+    m_nFullLength.reset();
+    if (m_expected)
         m_hash.emplace();
-    }
-    return m_file.Open(m_strFileName, sys::FileWriter::Kind::Program);
+    if (status == 206 && m_nResumeFrom > 0)
+        return ContinueKeptBytes();
+    // Any other reply is the whole file (or a part that was not asked for): once it is taken,
+    // it replaces what was kept.
+    m_nResumeFrom = 0;
+    if (status == 206)
+        return false;
+    if (Reply().HasLength())
+        m_nFullLength = Reply().GetLength();
+    // A length other than the listed size cannot give the file: the next mirror may.
+    if (m_expected && m_nFullLength && *m_nFullLength != m_expected->size)
+        return false;
+    if (!m_file.Open(m_strFileName, sys::FileWriter::Kind::Program))
+        return false;
+    m_bKeepable = status == 200 && HasAnnouncedEnd();
+    return true;
+}
+
+// A body whose end is announced, by its length or its last chunk (the only coding read), shows
+// when it is cut short; one that runs up to the close does not.
+bool CDownloadSocket::HasAnnouncedEnd() const {
+    std::string coding;
+    return Reply().HasLength() || Reply().FindHeader("Transfer-Encoding", coding);
+}
+
+// A 206 reply to the request for the rest: its part must continue the kept bytes up to the
+// end of a file of the listed size, and those bytes are hashed before the new ones.
+bool CDownloadSocket::ContinueKeptBytes() {
+    std::string value;
+    uint64_t total = 0;
+    uint64_t kept = 0;
+    m_bStartOver = !Reply().FindHeader("Content-Range", value) ||
+                   !zyn::ReadResumedRange(value, m_nResumeFrom, total) ||
+                   (Reply().HasLength() && Reply().GetLength() != total - m_nResumeFrom) ||
+                   (m_expected && total != m_expected->size) ||
+                   !m_file.Resume(m_strFileName, kept, sys::FileWriter::Kind::Program,
+                                  [this](std::string_view bytes) {
+                                      if (m_hash)
+                                          m_hash->Update(bytes);
+                                  }) ||
+                   kept != m_nResumeFrom;
+    if (m_bStartOver)
+        return false;
+    m_nFullLength = total;
+    m_nReceived = kept;
+    m_bKeepable = HasAnnouncedEnd();
+    ShowProgress();
+    return true;
 }
 
 bool CDownloadSocket::OnBodyBytes(std::string_view bytes) {
-    if (m_expected) {
-        if (bytes.size() > m_expected->size - m_nReceived)
-            return false;
-        m_hash->Update(bytes);
-    }
-    if (!m_file.Write(bytes.data(), bytes.size()))
+    // Bytes beyond the file's length would make it another file.
+    const uint64_t allowed = m_expected ? m_expected->size : m_nFullLength.value_or(UINT64_MAX);
+    if (bytes.size() > allowed - m_nReceived || !m_file.Write(bytes.data(), bytes.size())) {
+        m_bKeepable = false;
         return false;
+    }
+    if (m_hash)
+        m_hash->Update(bytes);
     m_nReceived += bytes.size();
-    // A body framed by chunks or by the close has no known length: its bar stays at 0 until
-    // the end.
-    if (Reply().HasLength() && Reply().GetLength() > 0)
-        ShowPercent(static_cast<int>(static_cast<double>(m_nReceived) /
-                                     static_cast<double>(Reply().GetLength()) * 100.0));
+    ShowProgress();
     return true;
+}
+
+// The whole file's percentage. A body framed by chunks or by the close has no known length:
+// its bar stays at 0 until the end.
+void CDownloadSocket::ShowProgress() {
+    if (m_nFullLength && *m_nFullLength > 0)
+        ShowPercent(static_cast<int>(static_cast<double>(m_nReceived) /
+                                     static_cast<double>(*m_nFullLength) * 100.0));
 }
 
 void CDownloadSocket::ShowPercent(int percent) {
@@ -67,7 +139,9 @@ void CDownloadSocket::ShowPercent(int percent) {
     m_nLastPercent = percent;
 }
 
-bool CDownloadSocket::MatchesExpectedDigest() {
+bool CDownloadSocket::IsWholeFile() {
+    if (m_nFullLength && m_nReceived != *m_nFullLength)
+        return false;
     if (!m_expected)
         return true;
     sys::Sha256Digest digest;
@@ -77,11 +151,24 @@ bool CDownloadSocket::MatchesExpectedDigest() {
 
 void CDownloadSocket::OnTransferEnd(bool complete) {
     CZynLaunchDlg* const owner = m_pOwner;
-    if (complete && MatchesExpectedDigest() && m_file.Commit()) {
+    if (complete && IsWholeFile() && m_file.Commit()) {
         ShowPercent(100);
         owner->OnDownloadFinished(this);
-    } else {
-        m_file.Abandon();
-        owner->OnDownloadFailed(this);
+        return;
     }
+    // Kept bytes that the server refused to continue, or that did not make the file: they go,
+    // and this mirror is asked once more, for the whole file.
+    if (m_nResumeFrom > 0 && (m_bStartOver || complete || Reply().GetStatus() == 416)) {
+        m_file.Abandon();
+        sys::DeleteFile(sys::TemporaryFileName(m_strFileName));
+        m_nResumeFrom = 0;
+        ShowPercent(0);
+        if (BeginDownload())
+            return;
+    } else if (!complete && m_bKeepable) {
+        m_file.Keep();
+    }
+    m_bKeepable = false;
+    m_file.Abandon();
+    owner->OnDownloadFailed(this);
 }

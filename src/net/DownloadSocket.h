@@ -1,5 +1,6 @@
 // The client that fetches one queued component into the launcher's folder, showing its
 // progress on the launch window's bar. The launch window destroys it once it reports its end.
+// A transfer cut short keeps the bytes that arrived, and the next attempt asks for the rest.
 #pragma once
 
 #include "Controls.h"
@@ -21,7 +22,9 @@ class CDownloadSocket : public CHttpTransfer {
     static constexpr uint64_t kBodyLimit = uint64_t(1) << 30;
 
     CDownloadSocket();
-    ~CDownloadSocket() override = default; // a file not yet complete is abandoned
+    // A transfer still under way is cut short: what arrived of it is kept or abandoned as when
+    // the connection breaks.
+    ~CDownloadSocket() override;
 
     void SetProgressCtrl(CProgressCtrl* progress) { m_pProgress = progress; }
     void SetOwner(CZynLaunchDlg* owner) { m_pOwner = owner; }
@@ -29,10 +32,11 @@ class CDownloadSocket : public CHttpTransfer {
     void SetUrl(const std::string& url);
     // The size and SHA-256 the file must have to be put in place; null: any body will do.
     void SetExpectedDigest(const zyn::DigestEntry* expected);
-    // Shows the bar at 0 and opens the connection. False when the download fails at once (a
-    // name that could leave the folder, a URL that is not http://, a name that does not
-    // resolve); nothing is reported then. Otherwise the owner hears of its end, once: through
-    // OnDownloadFinished when the file is in place, OnDownloadFailed when it is not.
+    // Shows the bar at 0 and opens the connection; with bytes kept from an earlier attempt,
+    // asks for the rest. False when the download fails at once (a name that could leave the
+    // folder, a URL that is not http://, a name that does not resolve); nothing is reported
+    // then. Otherwise the owner hears of its end, once: through OnDownloadFinished when the file
+    // is in place, OnDownloadFailed when it is not.
     bool StartDownload();
     const std::string& GetFileName() const { return m_strFileName; }
 
@@ -41,10 +45,20 @@ class CDownloadSocket : public CHttpTransfer {
     CProgressCtrl* m_pProgress = nullptr; // not owned
     std::string m_strFileName;
     std::string m_strUrl;
-    uint64_t m_nReceived = 0; // body bytes written so far
+    uint64_t m_nReceived = 0; // bytes of the file so far, those kept from earlier included
     // The file being written, under a temporary name until the whole body is there: a transfer
     // cut short never leaves a file that could pass for the component.
     sys::FileWriter m_file;
+    // The length of the bytes kept from an earlier attempt that this one continues; 0: the
+    // whole file is asked for.
+    uint64_t m_nResumeFrom = 0;
+    // The whole file's length as the reply announces it, when it does.
+    std::optional<uint64_t> m_nFullLength;
+    // The file so far is a true beginning of the component's bytes: a 200 or a fitting 206
+    // whose end is announced (by its length or its last chunk), every byte written whole.
+    bool m_bKeepable = false;
+    // The kept bytes could not be continued: they go, and the whole file is asked for.
+    bool m_bStartOver = false;
     std::optional<zyn::DigestEntry> m_expected;
     // Fed as the body arrives, so that a file is never read back to be checked.
     std::optional<sys::Sha256> m_hash;
@@ -56,6 +70,10 @@ class CDownloadSocket : public CHttpTransfer {
     void OnTransferEnd(bool complete) override;
 
   private:
+    bool BeginDownload();
+    bool ContinueKeptBytes();
+    bool HasAnnouncedEnd() const;
+    void ShowProgress();
     void ShowPercent(int percent);
-    bool MatchesExpectedDigest();
+    bool IsWholeFile();
 };

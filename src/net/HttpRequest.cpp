@@ -5,7 +5,7 @@ namespace zyn {
 
 namespace {
 
-std::string BuildGet(const HttpUrl& url, bool viaProxy, const char* extraHeaders) {
+std::string BuildGet(const HttpUrl& url, bool viaProxy, const std::string& extraHeaders) {
     const std::string target = viaProxy ? "http://" + url.authority + url.path : url.path;
     return "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\n" + extraHeaders +
            "Connection: close\r\n\r\n";
@@ -17,8 +17,9 @@ std::string BuildStateRequest(const HttpUrl& url, bool viaProxy) {
     return BuildGet(url, viaProxy, "Accept: text/xml\r\n");
 }
 
-std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy) {
-    return BuildGet(url, viaProxy, "");
+std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy, uint64_t resumeFrom) {
+    return BuildGet(url, viaProxy,
+                    resumeFrom ? "Range: bytes=" + std::to_string(resumeFrom) + "-\r\n" : "");
 }
 
 } // namespace zyn

@@ -3,6 +3,7 @@
 
 #include "net/HttpUrl.h"
 
+#include <cstdint>
 #include <string>
 
 namespace zyn {
@@ -11,6 +12,7 @@ namespace zyn {
 // expect the path alone; "Connection: close" keeps an HTTP/1.1 peer from holding the
 // connection open after its reply.
 std::string BuildStateRequest(const HttpUrl& url, bool viaProxy);
-std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy);
+// From `resumeFrom` on, when it is not 0: the bytes before it are already there.
+std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy, uint64_t resumeFrom = 0);
 
 } // namespace zyn

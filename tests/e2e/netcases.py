@@ -1,6 +1,7 @@
 """Launches over the local Zyn network, the same for the Linux and the Windows program: nginx
-serves each case its own system state and the components, squid is the proxy, and the hostile
-server plays the mirrors that fail. A test file supplies only how its program is started.
+serves each case its own system state and the components, squid is the proxy (through which
+the kept beginning of a file is continued), and the hostile server plays the mirrors that fail.
+A test file supplies only how its program is started.
 
 Cases run side by side; each starts once the one before has passed its engine guard (stage 1),
 so that no two guards ever meet on their port."""
@@ -107,6 +108,8 @@ class NetworkCases:
             if launcher:
                 shutil.copyfile(os.path.join(BIN_DIR, launcher), scratch.path("zynLaunch.exe"))
                 os.chmod(scratch.path("zynLaunch.exe"), 0o755)
+            if name == "proxy":  # what an earlier transfer of the engine kept
+                scratch.write("zynEngine.exe.zynpart", read(os.path.join(BIN_DIR, STUB_NEW))[:999])
 
         launches = start_in_turn(cls.CASES, lambda name: cls.start(cls.s[name], name))
         # In the order started, the stall first: its run's length is its own.
@@ -164,19 +167,26 @@ class NetworkCases:
             log = f.read()
         for path in ("proxy/clientgetconfig.php", "zyn/zynEngine.exe"):
             self.assertIn(self.nginx.url(path), log)
+        # Only the rest of the engine was asked for: squid passed the range on, and the part back.
+        self.assertIn((206, len(served) - 999, "bytes=999-"),
+                      [r[1:] for r in self.nginx.requests() if "/zyn/zynEngine.exe" in r[0]])
+        self.assertIn("/206 ", "".join(l for l in log.splitlines() if "zynEngine.exe" in l))
         # Whichever mirror was chosen first, the failing one is asked once at most.
         asked = [r for r in self.hostile.requests() if "/notfound/failover/" in r["request"]]
         self.assertLessEqual(len(asked), 1)
 
-    def test_a_missing_or_stalled_file_fails_once_and_leaves_nothing_behind(self):
+    def test_a_missing_or_stalled_file_fails_once_and_keeps_only_what_arrived(self):
         for name in ("notfound", "stall"):
             with self.subTest(name):
                 result = self.results[name]
                 self.assertEqual(result.returncode, 1)
                 self.assertEqual(result.messages(), [FETCH_FAILED, DOWNLOAD_FAILED])
                 self.assertFalse(self.s[name].exists("zynEngine.exe"))
-                self.assert_no_partial_file(name)
                 self.assertEqual(self.started(name, expected=0), [])
+        # The stalled half is kept for the next attempt to continue.
+        self.assert_no_partial_file("notfound")
+        served = read(os.path.join(BIN_DIR, STUB_NEW))
+        self.assertEqual(self.s["stall"].read("zynEngine.exe.zynpart"), served[:len(served) // 2])
         # The stall limit: from the file's start to its failure (whole run on Windows, whose
         # lines carry no times).
         stall = self.results["stall"]

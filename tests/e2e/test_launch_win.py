@@ -4,10 +4,9 @@ self-update hand-over from "-stage1" to "-stage2"; each starts exactly its comma
 given, in the launch directory."""
 
 import os
-import time
 
 from zyntest import (BIN_DIR, ENGINE_WORDS, INITIAL_STATUS, WHOLE_LAUNCH, LaunchTestCase, Scratch,
-                     WindowsLaunch, main, system_state)
+                     WindowsLaunch, main, system_state, wait_until)
 
 ENGINE_ONLY = ["[ZynUserConfig]", "zynUsername=two words", "zynLaunch=ENGINE"]
 
@@ -39,7 +38,7 @@ class QuietLaunches(LaunchTestCase):
             scratch.prepare_launch(state=system_state(extra=["ZynUI=My UI;MyUI;my ui.exe;",
                                                              "ZynVersion=MyUI;7.0.2.5;"]),
                                    user_config=config)
-            scratch.install_stub("my ui.exe")
+            scratch.install_program("my ui.exe")
             launcher = "zynLaunch.exe"
             if name == "stage1":
                 scratch.write("zynLaunch.exe", b"old launcher")
@@ -47,10 +46,8 @@ class QuietLaunches(LaunchTestCase):
             cls.results[name] = WindowsLaunch(scratch, args, name=launcher).wait()
             cls.starts[name] = scratch.stub_starts(expected=len(command_lines), timeout=30)
         # The -stage2 run ends on its own; it must have come to its end before the checks.
-        deadline = time.monotonic() + 30
-        while (cls.s["stage1"].trace_lines()[-1:] != ["status closing zynLaunch.."] and
-               time.monotonic() < deadline):
-            time.sleep(0.1)
+        wait_until(lambda: cls.s["stage1"].trace_lines()[-1:] == ["status closing zynLaunch.."],
+                   30)
 
     def test_each_launch_ends_normally_and_starts_exactly_its_command_lines(self):
         for name, (_, _, command_lines) in CASES.items():

@@ -4,35 +4,23 @@ a server serves it and in the form a launcher installs it."""
 import hashlib
 import os
 import subprocess
-import tempfile
 import unittest
 
-from zyntest import BIN_DIR, main
+from zyntest import BIN_DIR, Scratch, main
 
 MARKER = b"ZYN_XSERVER_CONFIG;\n"
 
 
 class SignTool(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="zynsign-")
-        self.addCleanup(subprocess.run, ["rm", "-rf", self.dir])
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
+        self.s = Scratch(self)
+        self.path, self.write, self.read = self.s.path, self.s.write, self.s.read
 
     def run_tool(self, *args, ok=True):
-        proc = subprocess.run([os.path.join(BIN_DIR, "zynSign"), *args], cwd=self.dir,
+        proc = subprocess.run([os.path.join(BIN_DIR, "zynSign"), *args], cwd=self.s.dir,
                               capture_output=True, timeout=30)
         self.assertEqual(proc.returncode == 0, ok, proc.stderr)
         return proc.stdout.decode()
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
     def test_keygen_digest_sign_and_verify(self):
         self.run_tool("keygen", "op.key")

@@ -3,11 +3,10 @@ nothing else, and an event loop that waits instead of spinning."""
 
 import os
 import resource
-import shutil
 import subprocess
 import time
 
-from zyntest import BIN_DIR, INITIAL_STATUS, LaunchTestCase, Scratch, main
+from zyntest import INITIAL_STATUS, LaunchTestCase, Scratch, main
 
 LINE_KINDS = ("status ", "progress ", "picture ", "message ")
 
@@ -16,8 +15,7 @@ class PipeMode(LaunchTestCase):
     def test_whole_launch_prints_only_trace_lines_and_mostly_sleeps(self):
         scratch = Scratch(self)
         scratch.prepare_launch()
-        shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch"), scratch.path("zynLaunch.exe"))
-        os.chmod(scratch.path("zynLaunch.exe"), 0o755)
+        scratch.install_program("zynLaunch.exe", "zynLaunch")
         before = resource.getrusage(resource.RUSAGE_CHILDREN)
         started = time.monotonic()
         proc = subprocess.run(["./zynLaunch.exe"], cwd=scratch.dir, stdin=subprocess.DEVNULL,

@@ -6,26 +6,17 @@ out, with a last line that says how the launch ended."""
 import fcntl
 import os
 import re
-import shutil
 import signal
 import subprocess
 import termios
 import time
 
-from zyntest import (BIN_DIR, INITIAL_STATUS, NO_STATE_FILE_PREFIX, LaunchTestCase, Scratch,
-                     main)
+from zyntest import INITIAL_STATUS, NO_STATE_FILE_PREFIX, LaunchTestCase, Scratch, main, wait_until
 
 CAPTION = "Tarvo Zyn Vantor VII"
 BLOCK = "\u2580"  # a cell of the picture: its upper pixel on its lower one
 CANCELLED = "cancelled by the user"
 FAILED = "ended: " + NO_STATE_FILE_PREFIX.strip()
-
-
-def wait_until(condition, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while not condition() and time.monotonic() < deadline:
-        time.sleep(0.05)
-    return condition()
 
 
 class Terminal:
@@ -39,8 +30,7 @@ class Terminal:
                  interactive=False, size=(100, 20), program="zynLaunch"):
         self.scratch, self.name = scratch, name
         self.socket = os.path.join(scratch.root, "tmux")
-        shutil.copyfile(os.path.join(BIN_DIR, program), scratch.path(name))
-        os.chmod(scratch.path(name), 0o755)
+        scratch.install_program(name, program)
         script = ("until [ -e go ]; do sleep 0.02; done; unset NO_COLOR COLORTERM; "
                   "stty -g > before.txt; export ZYN_LAUNCH_TRACE='%s'; %s; echo $? > rc; "
                   "stty -g > after.txt; mv rc rc.txt; exec sleep 600" % (scratch.trace, command))
@@ -130,35 +120,32 @@ class TerminalMode(LaunchTestCase):
 
     def test_picture_in_the_colours_the_terminal_announces_or_a_caption_without_colours(self):
         sgr = re.compile(rb"\x1b\[[0-9;]*m")
-        # environment, columns; the picture's rows and columns in cells and the colour kind
-        # (38;2 / 48;2: 24 bits, 38;5 / 48;5: the palette), or the caption alone
-        settings = {"24-bit": ("COLORTERM=truecolor", 80, (14, 68), {b"2"}),
-                    "24-bit by its other name": ("COLORTERM=24bit", 80, (14, 68), {b"2"}),
-                    "256 colours": ("TERM=xterm-256color", 80, (14, 68), {b"5"}),
-                    "NO_COLOR": ("NO_COLOR=1 COLORTERM=truecolor", 80, None, None),
-                    "dumb terminal": ("TERM=dumb COLORTERM=truecolor", 80, None, None),
-                    "30 columns": ("COLORTERM=truecolor", 30, None, None)}
-        for name, (env, columns, cells, colours) in settings.items():
-            with self.subTest(name):
+        # environment: the picture's colour kind (38;2 / 48;2: 24 bits, 38;5 / 48;5: the
+        # palette), or None for the caption alone
+        settings = {"COLORTERM=truecolor": b"2", "COLORTERM=24bit": b"2",
+                    "TERM=xterm-256color": b"5", "NO_COLOR=1 COLORTERM=truecolor": None,
+                    "TERM=dumb COLORTERM=truecolor": None}
+        for env, colours in settings.items():
+            with self.subTest(env):
                 scratch = Scratch(self)
                 scratch.prepare_launch()
                 term = Terminal(self, scratch, command="env %s ./zynLaunch.exe" % env,
-                                size=(columns, 24))
+                                size=(80, 24))
                 lines = term.wait_for(CAPTION, INITIAL_STATUS).split("\n")
                 self.assertEqual(lines[0], CAPTION)
                 self.assertRegex(lines[-2], r"^\[[#.]+\] \d+%$")
-                if cells:
+                if colours:
                     # 14 rows leave a 24-line terminal room for a message box and the shell.
-                    self.assertEqual(term.picture(), cells)
+                    self.assertEqual(term.picture(), (14, 68))
                 else:
                     self.assertEqual(lines[1], "ZYN VANTOR VII")
                 term.keys("Escape")
                 self.assertEqual(term.exit_status(), 2)
                 sent = term.sent()
-                if cells:
-                    self.assertEqual(set(re.findall(rb"\x1b\[[34]8;([0-9]+);", sent)), colours)
+                if colours:
+                    self.assertEqual(set(re.findall(rb"\x1b\[[34]8;([0-9]+);", sent)), {colours})
                     # Every line of the picture gives the terminal its colours back.
-                    self.assertEqual(sent.count(b"\x1b[0m"), cells[0])
+                    self.assertEqual(sent.count(b"\x1b[0m"), 14)
                 else:
                     self.assertEqual(sgr.findall(sent), [])
                     self.assertNotIn(BLOCK.encode(), sent)
@@ -218,11 +205,11 @@ class TerminalMode(LaunchTestCase):
         self.assertEqual(term.sent().decode().count(BLOCK), 14 * 68 * 2 + 10 * 48)
 
     def test_keys_and_signals_that_end_the_program_give_the_terminal_back(self):
-        kill = lambda signum: lambda term: os.kill(term.pid(), signum)
         ends = {"Escape": (lambda term: term.keys("Escape"), 2),
                 "Ctrl-C": (lambda term: term.keys("C-c"), 2),
-                "SIGUSR1": (kill(signal.SIGUSR1), 128 + signal.SIGUSR1),
-                "SIGALRM": (kill(signal.SIGALRM), 128 + signal.SIGALRM)}
+                # Any other signal that ends a program: the terminal is given back first.
+                "SIGUSR1": (lambda term: os.kill(term.pid(), signal.SIGUSR1),
+                            128 + signal.SIGUSR1)}
         for how, (end, status) in ends.items():
             with self.subTest(how):
                 scratch = Scratch(self)

@@ -137,7 +137,8 @@ class Server:
 
 
 class Nginx(Server):
-    """nginx with its own defaults (HTTP/1.1, keep-alive) serving the files of ROOT."""
+    """nginx with its own defaults (HTTP/1.1, keep-alive, ranges) serving the files of ROOT; its
+    access log is the combined format with the Range header added."""
 
     name = "nginx"
 
@@ -154,7 +155,9 @@ class Nginx(Server):
             f.write("""daemon off; worker_processes 1; %s pid %s; error_log %s;
 events { worker_connections 64; }
 http {
-    access_log %s; default_type application/octet-stream;
+    log_format zyn '$remote_addr - $remote_user [$time_local] "$request" $status '
+                   '$body_bytes_sent "$http_referer" "$http_user_agent" "$http_range"';
+    access_log %s zyn; default_type application/octet-stream;
     client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s;
     uwsgi_temp_path %s; scgi_temp_path %s;
     server { listen %s:%d; root %s; }
@@ -167,6 +170,13 @@ http {
     def output(self):
         with open(self.path("error.log"), "rb") as f:
             return super().output() + f.read().decode("latin-1")
+
+    def requests(self):
+        """Each request answered so far: (request line, status, body bytes sent, Range header
+        or "-")."""
+        with open(self.path("access.log"), encoding="latin-1") as f:
+            fields = [l.split('"') for l in f]
+        return [(f[1], int(f[2].split()[0]), int(f[2].split()[1]), f[7]) for f in fields]
 
 
 _GUARD = """import os, signal, sys

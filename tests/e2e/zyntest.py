@@ -38,17 +38,17 @@ COMPONENTS = ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll")
 INITIAL_STATUS = "zyn is initialising.."
 ENGINE_RUNNING = ("A running zynEngine was detected on this computer already. Please close the "
                   "existing zyn engine by right clicking it on the taskbar.")
-NO_ORBITALS = "No orbital servers are available - please close Zyn and try again later."
 DOWNLOAD_FAILED = ("Zyn failed to download one or more components - please restart Zyn to "
                    "download these components.")
 NO_STATE_FILE_PREFIX = "Zyn could not locate its system state file - please visit "
 NO_STATE_FILE_SUFFIX = " for help."
 
-# The engine's words and the trace of a whole launch from local files (system_state()'s
-# defaults) with the default user configuration.
-ENGINE_WORDS = ["-mode", "engine", "-orbitals", "orb1.example.net:4000Oorb2.example.net:4000O",
-                "-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
-                "-timeout", "NOUI", "-nic", "0"]
+# The engine's options from the default user configuration, its words and the trace of a whole
+# launch from local files (system_state()'s defaults).
+DEFAULT_OPTIONS = ["-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
+                   "-timeout", "NOUI", "-nic", "0"]
+ENGINE_WORDS = ["-mode", "engine", "-orbitals", "orb1.example.net:4000Oorb2.example.net:4000O"
+                ] + DEFAULT_OPTIONS
 WHOLE_LAUNCH = [
     "status " + INITIAL_STATUS, "progress 10", "status evaluating local ip conditions..",
     "progress 20", "status downloading system state..", "progress 40",
@@ -73,13 +73,17 @@ def system_state(orbitals=("orb1.example.net:4000", "orb2.example.net:4000"),
     return lines + list(extra)
 
 
+def wait_until(condition, timeout=10.0):
+    """Polls CONDITION until it holds or TIMEOUT passes; its last answer."""
+    deadline = time.monotonic() + timeout
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return condition()
+
+
 def expected_engine_words(orbitals, options):
     """The engine's argument words for the given orbital servers and user options."""
     return ["-mode", "engine", "-orbitals", "".join(o + "O" for o in orbitals)] + options
-
-
-DEFAULT_OPTIONS = ["-username", "!", "-password", "!", "-port", "0", "-accept", "LOCAL",
-                   "-timeout", "NOUI", "-nic", "0"]
 
 
 class StubStart:
@@ -93,9 +97,6 @@ class StubStart:
     @property
     def args(self):
         return self.words[1:]
-
-    def __repr__(self):
-        return "StubStart(%r, %r, %r)" % (self.name, self.command_line, self.cwd)
 
 
 class Result:
@@ -134,14 +135,10 @@ class Scratch:
     def path(self, name):
         return os.path.join(self.dir, name)
 
-    def write(self, name, lines_or_bytes, crlf=True, last_line_end=True):
-        """Writes bytes as given, or lines joined with CR LF (or LF)."""
-        if isinstance(lines_or_bytes, bytes):
-            data = lines_or_bytes
-        else:
-            end = "\r\n" if crlf else "\n"
-            data = end.join(lines_or_bytes) + (end if last_line_end else "")
-            data = data.encode("latin-1")
+    def write(self, name, data):
+        """Writes bytes as given, or lines each ended by CR LF."""
+        if not isinstance(data, bytes):
+            data = "".join(line + "\r\n" for line in data).encode("latin-1")
         with open(self.path(name), "wb") as f:
             f.write(data)
 
@@ -152,20 +149,19 @@ class Scratch:
     def exists(self, name):
         return os.path.exists(self.path(name))
 
-    def install_stub(self, name, size=None):
-        """Copies the stub component in under NAME; SIZE truncates it (to make a short file)."""
-        shutil.copyfile(os.path.join(BIN_DIR, "zynStub" + EXE), self.path(name))
-        os.chmod(self.path(name), 0o755)
-        if size is not None:
-            os.truncate(self.path(name), size)
+    def install_program(self, name, program="zynStub" + EXE, folder=None):
+        """Copies the build's PROGRAM in under NAME (into FOLDER, by default the run folder)."""
+        path = os.path.join(folder or self.dir, name)
+        shutil.copyfile(os.path.join(BIN_DIR, program), path)
+        os.chmod(path, 0o755)
 
     def install_components(self, names=COMPONENTS):
         for name in names:
-            self.install_stub(name)
+            self.install_program(name)
 
-    def prepare_launch(self, state=None, user_config=None, components=COMPONENTS):
+    def prepare_launch(self, state=None, user_config=None):
         """The usual set-up: stubs, a system state file, optionally a user configuration."""
-        self.install_components(components)
+        self.install_components()
         self.write("zynSystemConfig.txt", state if state is not None else system_state())
         if user_config is not None:
             self.write("zynUserConfig.txt", user_config)
@@ -214,14 +210,12 @@ class LinuxLaunch:
         """LAUNCHER_DIR: the folder to start the launcher from (default: its current one);
         PROGRAM: the build's program installed under NAME."""
         self.scratch = scratch
-        launcher = os.path.join(launcher_dir or scratch.dir, name)
-        shutil.copyfile(os.path.join(BIN_DIR, program), launcher)
-        os.chmod(launcher, 0o755)
+        scratch.install_program(name, program, launcher_dir)
         environment = dict(os.environ)
         environment["ZYN_LAUNCH_TRACE"] = scratch.trace
         environment.pop("ZYN_IN_NETNS", None)
         environment.update(env or {})
-        command = [launcher if launcher_dir else "./" + name] + list(args)
+        command = [os.path.join(launcher_dir or ".", name)] + list(args)
         if isolated:
             # A namespace of its own, so launches of one test can run side by side.
             command = [NETNS_RUN] + command
@@ -272,14 +266,6 @@ class LinuxLaunch:
                       duration)
 
 
-def run_linux_parallel(jobs, timeout=30.0):
-    """Runs several launches at once, each in a network namespace of its own: JOBS is a list of
-    (scratch, args) or (scratch, args, LinuxLaunch keywords); returns their results in order."""
-    launches = [LinuxLaunch(scratch, args, isolated=True, **(more[0] if more else {}))
-                for scratch, args, *more in jobs]
-    return [launch.wait(timeout) for launch in launches]
-
-
 # ---- the Windows program -------------------------------------------------------------------
 
 
@@ -317,7 +303,7 @@ class WindowsLaunch:
     def __init__(self, scratch, args=(), name="zynLaunch.exe"):
         self.scratch = scratch
         if not scratch.exists(name):
-            shutil.copyfile(os.path.join(BIN_DIR, "zynLaunch.exe"), scratch.path(name))
+            scratch.install_program(name, "zynLaunch.exe")
         env = wine_environment()
         env["ZYN_LAUNCH_TRACE"] = scratch.windows_path(scratch.trace)
         self.started = time.monotonic()
@@ -366,10 +352,10 @@ class WindowsLaunch:
 
 
 @contextlib.contextmanager
-def hold_udp_port(port, address="0.0.0.0"):
+def hold_udp_port(port):
     """Holds a UDP port the way a running engine would."""
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.bind((address, port))
+    s.bind(("0.0.0.0", port))
     try:
         yield s
     finally:

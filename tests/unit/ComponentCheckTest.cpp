@@ -1,6 +1,7 @@
 // The component checks: versions compared and outdated files deleted, the launcher marked
 // instead, missing or short files queued, and the final check.
 #include "LaunchHarness.h"
+#include "System.h"
 
 #include <gtest/gtest.h>
 
@@ -62,12 +63,18 @@ TEST_F(ComponentCheck, DependenciesRemoveCaptureFilesAndQueueWhatIsMissingOrShor
     WriteSized("pssdk_dll.dll", 49999);
     WriteSized("zynConfig.exe", 50000);
     WriteSized("zynUI.exe", 50000);
+    // Kept bytes of earlier downloads: only those of a file fetched now stay.
+    for (const char* name : {"zynEngine.exe", "zynConfig.exe", "zynUI.exe", "zynLaunch.exe"})
+        WriteFile(sys::TemporaryFileName(name), "kept");
     dlg.m_bUpdateLauncher = 1;
     dlg.CheckDependencies();
     EXPECT_FALSE(Exists("winpcap.exe"));
     EXPECT_FALSE(Exists("packetx.dll"));
     EXPECT_EQ(dlg.m_strDownloadQueue, "zynLaunchTemp.exe;pssdk_dll.dll;zynEngine.exe;");
     EXPECT_FALSE(dlg.VerifyComponents());
+    EXPECT_TRUE(Exists("zynEngine.exe.zynpart"));
+    EXPECT_FALSE(Exists("zynConfig.exe.zynpart") || Exists("zynUI.exe.zynpart"));
+    EXPECT_TRUE(Exists("zynLaunch.exe.zynpart")); // the self-update's copy is no download
 
     // Queued names are appended without a test for ones already there; an empty user
     // interface name queues a lone ";" and never verifies.

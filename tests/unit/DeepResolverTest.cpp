@@ -89,13 +89,10 @@ TEST_F(DeepResolver, AnswersFromAnySenderAreTakenOrIgnoredWholeAndTheLastTakenCo
         const char* ip; // the window's result after this datagram
         int port;
     } cases[] = {
+        // Which answers the parser takes is its own test's: here one of each, and the sizes.
         {marker + "10.1.2.3;4000;", true, "10.1.2.3", 4000},
-        {"zyn_deep_resolver_discover;10.0.0.1;1;", false, "10.1.2.3", 4000},
-        {marker.substr(0, marker.size() - 1), false, "10.1.2.3", 4000},
         {marker + "10.0.0.1 -mode x;1;", false, "10.1.2.3", 4000},
-        {marker + "10.0.0.1;65536;", false, "10.1.2.3", 4000},
         {marker, true, "", 0},
-        {marker + "10.0.0.2;4000", true, "10.0.0.2", 0},
         {padded + std::string(8192 - padded.size(), 'x'), true, "10.0.0.8", 8},
         {marker + "10.0.0.9;9;" + std::string(8193 - padded.size(), 'x'), false, "10.0.0.8", 8},
     };
@@ -113,6 +110,7 @@ TEST_F(DeepResolver, AnswersFromAnySenderAreTakenOrIgnoredWholeAndTheLastTakenCo
         // Every answer taken shows the found picture again, and only those.
         const auto pictures = host.EventsOf(Event::Bitmap);
         ASSERT_EQ(static_cast<int>(pictures.size()), taken);
+        EXPECT_EQ(pictures.back().id, IDC_PICTURE);
         EXPECT_EQ(pictures.back().a, IDB_PICTURE_FOUND);
     }
 }

@@ -1,6 +1,6 @@
 // Stage 5's downloads in virtual time against a loopback server: mirrors tried in turn, the
 // stall limit, the target kept until a whole body that matches its digest is there, names that
-// leave the folder.
+// leave the folder, the bytes of a transfer cut short continued by the next attempt.
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
 #include "System.h"
@@ -17,6 +17,18 @@ using Texts = std::vector<std::string>;
 namespace {
 const char* const kComponentsMissing = "Zyn failed to download one or more components - please "
                                        "restart Zyn to download these components.";
+
+// 60000 bytes in which a piece put at the wrong place shows.
+std::string Engine() {
+    std::string engine(60000, '\0');
+    for (size_t i = 0; i < engine.size(); ++i)
+        engine[i] = static_cast<char>('a' + i % 23);
+    return engine;
+}
+
+bool AsksFrom(const std::string& request, const std::string& from) {
+    return request.find("\r\nRange: bytes=" + from + "-\r\n") != std::string::npos;
+}
 } // namespace
 
 class Downloads : public LaunchTest {
@@ -59,6 +71,7 @@ TEST_F(Downloads, AFailedMirrorGivesWayToTheNextAndIsNotAskedAgainInTheRun) {
     const std::string dead = "http://127.0.0.1:" + std::to_string(closed.GetLocalPort()) + "/";
     closed.Close();
     Prepare({dead, server.Url("notfound"), server.Url("cut"), server.Url("redirect")});
+    server.files["zynEngine.exe"] = Engine();
     std::filesystem::remove("zynEngine.exe");
     std::filesystem::remove("zynConfig.exe");
     ASSERT_EQ(dlg.DoModal(), 0);
@@ -66,12 +79,15 @@ TEST_F(Downloads, AFailedMirrorGivesWayToTheNextAndIsNotAskedAgainInTheRun) {
     EXPECT_EQ(server.Targets(), (Texts{"GET /notfound/zynEngine.exe", "GET /cut/zynEngine.exe",
                                        "GET /redirect/zynEngine.exe", "GET /ok/zynEngine.exe",
                                        "GET /redirect/zynConfig.exe", "GET /ok/zynConfig.exe"}));
-    EXPECT_EQ(ReadFile("zynEngine.exe").size(), 60000u);
+    // The half that the cut mirror sent is kept; the next is asked for the rest only, through
+    // its redirection too.
+    EXPECT_TRUE(AsksFrom(server.requests[2], "30000") && AsksFrom(server.requests[3], "30000"));
+    EXPECT_EQ(ReadFile("zynEngine.exe"), Engine());
     EXPECT_FALSE(AnyTemporaryFile());
     EXPECT_EQ(dlg.started.size(), 2u);
 }
 
-TEST_F(Downloads, AStalledDownloadFailsAfterThirtySecondsOnceForTheRunAndKeepsTheTarget) {
+TEST_F(Downloads, AStalledDownloadFailsAfterThirtySecondsOnceAndKeepsTheTargetAndWhatArrived) {
     Prepare({server.Url("stall")});
     WriteSized("pssdk_dll.dll", 49999);
     std::filesystem::remove("zynEngine.exe");
@@ -84,22 +100,68 @@ TEST_F(Downloads, AStalledDownloadFailsAfterThirtySecondsOnceForTheRunAndKeepsTh
     // The mirror that failed is not asked for the next file.
     EXPECT_EQ(server.Targets(), Texts{"GET /stall/pssdk_dll.dll"});
     EXPECT_EQ(ReadFile("pssdk_dll.dll"), std::string(49999, 'z'));
-    EXPECT_FALSE(AnyTemporaryFile());
+    EXPECT_EQ(ReadFile("pssdk_dll.dll.zynpart"), std::string(30000, 'p'));
     EXPECT_TRUE(dlg.started.empty());
 }
 
-TEST_F(Downloads, AWindowDismissedInMidDownloadLeavesNoPartialFile) {
+TEST_F(Downloads, AWindowDismissedInMidDownloadKeepsWhatArrivedForTheNextLaunch) {
     Prepare({server.Url("stall")});
+    server.files["zynEngine.exe"] = Engine();
     std::filesystem::remove("zynEngine.exe");
     host.EscapeAt(8000);
     {
         RecordingLaunchDlg window;
         EXPECT_EQ(window.DoModal(), IDCANCEL);
-        EXPECT_EQ(server.requests.size(), 1u);
-        EXPECT_TRUE(AnyTemporaryFile());
     }
-    EXPECT_FALSE(AnyTemporaryFile());
+    EXPECT_EQ(ReadFile("zynEngine.exe.zynpart"), Engine().substr(0, 30000));
     EXPECT_FALSE(Exists("zynEngine.exe"));
+
+    // The next launch asks for the rest, and its bar goes on from the half.
+    Prepare({server.Url("ok")});
+    std::filesystem::remove("zynEngine.exe");
+    const size_t before = Positions().size();
+    RecordingLaunchDlg window;
+    ASSERT_EQ(window.DoModal(), 0);
+    EXPECT_TRUE(AsksFrom(server.requests.at(1), "30000"));
+    EXPECT_EQ(ReadFile("zynEngine.exe"), Engine());
+    EXPECT_FALSE(AnyTemporaryFile());
+    const std::vector<int> bar = Positions();
+    EXPECT_EQ(std::vector<int>(bar.begin() + static_cast<long>(before) + 3,
+                               bar.begin() + static_cast<long>(before) + 7),
+              (std::vector<int>{60, 0, 50, 100}));
+}
+
+TEST_F(Downloads, KeptBytesThatCannotBeContinuedGoAndTheSameMirrorSendsTheWholeFile) {
+    zyn::DigestEntry listed{"zynEngine.exe", Engine().size(), {}};
+    sys::Sha256 hash;
+    hash.Update(Engine());
+    ASSERT_TRUE(hash.Final(listed.sha256));
+    const struct {
+        const char* name;
+        const char* scenario;
+        std::string kept;
+        bool digest;
+    } cases[] = {
+        {"as long as the file: nothing left to send", "ok", Engine(), false},
+        {"a part that does not begin where the kept bytes end", "badrange", "abc", false},
+        {"the kept bytes of another file", "ok", std::string(1000, 'x'), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.requests.clear();
+        Prepare({server.Url(c.scenario)}, c.digest ? zyn::DigestLine(listed) + "\r\n" : "");
+        server.files["zynEngine.exe"] = Engine();
+        std::filesystem::remove("zynEngine.exe");
+        WriteFile("zynEngine.exe.zynpart", c.kept);
+        RecordingLaunchDlg window;
+        ASSERT_EQ(window.DoModal(), 0);
+        ASSERT_EQ(server.requests.size(), 2u);
+        EXPECT_TRUE(AsksFrom(server.requests[0], std::to_string(c.kept.size())));
+        EXPECT_EQ(server.requests[1].find("Range"), std::string::npos);
+        EXPECT_EQ(ReadFile("zynEngine.exe"), Engine());
+        EXPECT_FALSE(AnyTemporaryFile());
+    }
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(Downloads, AUserInterfaceNameThatLeavesTheFolderIsNeitherDeletedNorRequested) {

@@ -27,4 +27,7 @@ TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrl) {
     EXPECT_EQ(zyn::BuildDownloadRequest(component, true),
               "GET http://download.zyn.example/zyn/zynEngine.exe HTTP/1.1\r\n"
               "Host: download.zyn.example\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 30000),
+              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: download.zyn.example\r\n"
+              "Range: bytes=30000-\r\nConnection: close\r\n\r\n");
 }

@@ -2,9 +2,11 @@
 // the moment the client looks and virtual time never overtakes it. The first path segment
 // picks what it does, the last names the file it serves (from `files`, else 60000 pattern
 // bytes); connections stay open after a reply, as a keep-alive server's do.
-//   ok        200 with Content-Length          redirect  302 to /ok/ and the same name
+//   ok        200 with Content-Length; for "Range: bytes=N-" 206 with the rest from N, or 416
+//             when nothing is left
+//   badrange  as ok, but its 206 carries the whole body, as if it were the rest
+//   redirect  302 to /ok/ and the same name    notfound  404 with a page
 //   cut       half the body, then the close    stall     half the body, then nothing
-//   notfound  404 with a page
 #pragma once
 
 #include "AsyncSocket.h"
@@ -37,7 +39,7 @@ class LoopbackHttpServer {
 
   private:
     // The bytes that answer `target`, and whether the connection closes after them.
-    std::string Reply(const std::string& target, bool& close) {
+    std::string Reply(const std::string& request, const std::string& target, bool& close) {
         const std::string path = target.substr(1);
         const std::string scenario = path.substr(0, path.find('/'));
         const std::string name = path.substr(path.rfind('/') + 1);
@@ -45,7 +47,21 @@ class LoopbackHttpServer {
         const std::string body = file != files.end() ? file->second : std::string(60000, 'p');
         const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         close = scenario == "cut";
-        if (scenario == "ok")
+        const std::string asking = "\r\nRange: bytes=";
+        const size_t range = request.find(asking);
+        if ((scenario == "ok" || scenario == "badrange") && range != std::string::npos) {
+            const size_t asked = std::stoul(request.substr(range + asking.size()));
+            const std::string total = "/" + std::to_string(body.size()) + "\r\n";
+            if (asked >= body.size())
+                return "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes *" + total +
+                       "Content-Length: 0\r\n\r\n";
+            const size_t from = scenario == "ok" ? asked : 0;
+            return "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                   "-" + std::to_string(body.size() - 1) + total +
+                   "Content-Length: " + std::to_string(body.size() - from) + "\r\n\r\n" +
+                   body.substr(from);
+        }
+        if (scenario == "ok" || scenario == "badrange")
             return "HTTP/1.1 200 OK\r\n" + length + body;
         if (scenario == "cut" || scenario == "stall")
             return "HTTP/1.1 200 OK\r\n" + length + body.substr(0, body.size() / 2);
@@ -73,7 +89,7 @@ class LoopbackHttpServer {
             server->requests.push_back(request);
             const size_t targetStart = request.find(' ') + 1;
             out += server->Reply(
-                request.substr(targetStart, request.find(' ', targetStart) - targetStart),
+                request, request.substr(targetStart, request.find(' ', targetStart) - targetStart),
                 closeAfter);
             OnSend(0);
         }

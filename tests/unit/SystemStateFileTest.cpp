@@ -33,20 +33,13 @@ TEST(SystemStateFile, ListKeysAppendInFileOrderKeepingDuplicatesAndEmptyValues) 
     EXPECT_EQ(Join(s.deep), "<d1>");
     EXPECT_EQ(Join(s.download), "<http://dl/>");
     EXPECT_EQ(Join(s.update), "<><http://up/>");
-}
 
-TEST(SystemStateFile, TheValueEndsAtItsLastSemicolon) {
-    State s;
-    s.Parse("ZynOrbitalServer=host1; a comment\r\nZynOrbitalServer=host1;host2;\r\n"
-            "ZynOrbitalServer=no-semicolon\r\n");
-    EXPECT_EQ(Join(s.orbital), "<host1><host1;host2><>");
-}
-
-TEST(SystemStateFile, KeysMatchExactlyAndAnUnendedLastLineIsIgnored) {
-    State s;
-    s.Parse("zynorbitalserver=a;\r\nZynOrbitalServer =b;\r\nZynUI=Default;UI;zynUI.exe;\r\n"
-            "ZynOrbitalServer=c;");
-    EXPECT_EQ(s.orbital.GetCount(), 0);
+    // The value ends at its last ';'; keys match exactly; an unended last line is ignored.
+    State t;
+    t.Parse("ZynOrbitalServer=host1; a comment\r\nZynOrbitalServer=host1;host2;\r\n"
+            "ZynOrbitalServer=no-semicolon\r\nzynorbitalserver=a;\r\nZynOrbitalServer =b;\r\n"
+            "ZynUI=Default;UI;zynUI.exe;\r\nZynOrbitalServer=c;");
+    EXPECT_EQ(Join(t.orbital), "<host1><host1;host2><>");
 }
 
 TEST(SystemStateFile, VersionEntriesSetEveryFieldWhoseNameMatches) {
@@ -63,16 +56,13 @@ TEST(SystemStateFile, VersionEntriesSetEveryFieldWhoseNameMatches) {
     shared.Parse("ZynVersion=Engine;7.0.2.5;\r\n", "Engine");
     EXPECT_EQ(shared.ui, "7.0.2.5");
     EXPECT_EQ(shared.engine, "7.0.2.5");
-}
 
-TEST(SystemStateFile, AVersionEntryWithoutItsInnerSemicolonHasAnEmptyName) {
-    State s;
-    s.Parse("ZynVersion=Engine7;\r\n");
-    EXPECT_EQ(s.engine, "");
-    EXPECT_EQ(s.ui, "");
-    State emptyUI;
-    emptyUI.Parse("ZynVersion=Engine7;\r\n", "");
-    EXPECT_EQ(emptyUI.ui, "Engine7");
+    // Without its inner ';' an entry's name is empty: only an empty component name matches.
+    State unnamed;
+    unnamed.Parse("ZynVersion=Engine7;\r\n");
+    EXPECT_EQ(unnamed.engine + unnamed.ui, "");
+    unnamed.Parse("ZynVersion=Engine7;\r\n", "");
+    EXPECT_EQ(unnamed.ui, "Engine7");
 }
 
 TEST(SystemStateFile, UIEntryIsFoundByPrefixAndItsFieldsRunOverTheRestOfTheFile) {
@@ -100,14 +90,12 @@ TEST(SystemStateFile, UIEntryIsFoundByPrefixAndItsFieldsRunOverTheRestOfTheFile)
     ASSERT_TRUE(zyn::FindUIEntry("ZynUI=X", "X", component, executable));
     EXPECT_EQ(component, "");
     EXPECT_EQ(executable, "");
-}
 
-TEST(SystemStateFile, AnAbsentUIEntryChangesNothing) {
-    std::string component = "UI", executable = "zynUI.exe";
+    // An absent entry changes nothing.
+    component = "UI", executable = "zynUI.exe";
     EXPECT_FALSE(zyn::FindUIEntry("ZynUI=Default;A;a.exe;\r\n", "Other", component, executable));
     EXPECT_FALSE(zyn::FindUIEntry("zynUI=Other;A;a.exe;\r\n", "Other", component, executable));
-    EXPECT_EQ(component, "UI");
-    EXPECT_EQ(executable, "zynUI.exe");
+    EXPECT_EQ(component + executable, "UIzynUI.exe");
 }
 
 using SystemStateRead = LaunchTest;

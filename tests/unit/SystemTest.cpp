@@ -76,6 +76,22 @@ TEST_F(SystemTest, AWriterChangesItsTargetOnlyByCommittingAllItWrote) {
     EXPECT_FALSE(Exists(sys::TemporaryFileName("folder")));
 }
 
+TEST_F(SystemTest, AKeptTemporaryFileIsTakenUpAtItsEndAndItsBytesReadOnce) {
+    sys::FileWriter writer;
+    uint64_t kept = 7;
+    EXPECT_FALSE(writer.Resume("engine.exe", kept));
+    ASSERT_TRUE(writer.Open("engine.exe") && writer.Write(kAwkwardBytes));
+    writer.Keep();
+    std::string read;
+    ASSERT_TRUE(writer.Resume("engine.exe", kept, sys::FileWriter::Kind::Data,
+                              [&read](std::string_view bytes) { read += bytes; }));
+    EXPECT_EQ(read, kAwkwardBytes);
+    EXPECT_EQ(kept, kAwkwardBytes.size());
+    ASSERT_TRUE(writer.Write("rest") && writer.Commit());
+    EXPECT_EQ(ReadFile("engine.exe"), kAwkwardBytes + "rest");
+    EXPECT_FALSE(Exists(sys::TemporaryFileName("engine.exe")));
+}
+
 TEST_F(SystemTest, CopyReplacesAnExistingTargetButNeverTheSourceItself) {
     WriteFile("new.exe", "new contents");
     WriteFile("old.exe", "old contents that are longer");

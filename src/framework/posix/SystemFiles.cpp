@@ -2,7 +2,8 @@
 // Implements: whole-file reads with short reads and 64-bit sizes handled, only of regular files
 // and without ever waiting on one (a FIFO under a component's name); delete; the file writer
 // (write-back started as the file grows, fsync of the file before the rename and of the folder
-// after it); copy through the writer.
+// after it, a kept temporary file taken up again only as a regular file and not through a
+// link); copy through the writer.
 // Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
 // would only hold up other tools, so a file open elsewhere is read all the same.
 #include "System.h"
@@ -127,6 +128,38 @@ intptr_t FileWriter::CreateFresh(const std::string& name, Kind kind) {
     unlink(name.c_str());
     return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                 kind == Kind::Program ? 0777 : 0666);
+}
+
+intptr_t FileWriter::OpenExisting(const std::string& name, Kind kind) {
+    // Never through a link planted under the name.
+    const int fd = open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat st {};
+    if (fd < 0)
+        return kNoFile;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return kNoFile;
+    }
+    // Whoever may read a program may run it, as with a fresh one.
+    if (kind == Kind::Program)
+        fchmod(fd, (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2));
+    return fd;
+}
+
+bool FileWriter::ReadBlock(intptr_t file, char* data, size_t size, size_t& got) {
+    for (;;) {
+        const ssize_t n = read(static_cast<int>(file), data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        got = n < 0 ? 0 : static_cast<size_t>(n);
+        return n >= 0;
+    }
+}
+
+bool FileWriter::SeekToEnd(intptr_t file, uint64_t& size) {
+    const off_t end = lseek(static_cast<int>(file), 0, SEEK_END);
+    size = end < 0 ? 0 : static_cast<uint64_t>(end);
+    return end >= 0;
 }
 
 bool FileWriter::WriteBlock(intptr_t file, const char* data, size_t size) {

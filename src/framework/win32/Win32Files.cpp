@@ -1,7 +1,8 @@
 // Files by name on Windows.
 // Implements: whole-file reads and the two file tests (64-bit sizes), sharing the file with
 // other readers only; delete; the file writer (FlushFileBuffers before the rename, MoveFileExA
-// with write-through); copy through the writer.
+// with write-through, a kept temporary file taken up again only as a file on disk); copy
+// through the writer.
 // Leaves out: permissions, as Windows knows a program by its extension.
 #include "System.h"
 
@@ -101,6 +102,35 @@ intptr_t FileWriter::CreateFresh(const std::string& name, Kind) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<intptr_t>(file);
+}
+
+intptr_t FileWriter::OpenExisting(const std::string& name, Kind) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    // A device answers to some names; only a file on disk is taken up.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return kNoFile;
+    }
+    return reinterpret_cast<intptr_t>(file);
+}
+
+bool FileWriter::ReadBlock(intptr_t file, char* data, size_t size, size_t& got) {
+    DWORD read = 0;
+    const bool ok = ReadFile(AsHandle(file), data, Piece(size), &read, nullptr) != 0;
+    got = ok ? read : 0;
+    return ok;
+}
+
+bool FileWriter::SeekToEnd(intptr_t file, uint64_t& size) {
+    LARGE_INTEGER end;
+    end.QuadPart = 0;
+    if (!SetFilePointerEx(AsHandle(file), end, &end, FILE_END))
+        return false;
+    size = static_cast<uint64_t>(end.QuadPart);
+    return true;
 }
 
 bool FileWriter::WriteBlock(intptr_t file, const char* data, size_t size) {

@@ -55,13 +55,22 @@ TEST_F(PosixSystemTest, FileTestsNeitherWaitOnAFifoNorTakeItForAFile) {
     EXPECT_FALSE(sys::ReadWholeFile("zynEngine.exe", contents));
 }
 
-TEST_F(PosixSystemTest, WrittenProgramsAreExecutableAndCopiesKeepTheSourceMode) {
+TEST_F(PosixSystemTest, WrittenAndTakenUpProgramsAreExecutableAndCopiesKeepTheSourceMode) {
     ASSERT_TRUE(sys::WriteWholeFile("program", "x", sys::FileWriter::Kind::Program));
     EXPECT_NE(ModeOf("program") & S_IXUSR, 0u);
 
     chmod("program", 0750);
     ASSERT_TRUE(sys::CopyFile("program", "copy"));
     EXPECT_EQ(ModeOf("copy"), 0750u);
+
+    // Kept bytes taken up for a program: it runs for whoever may read it.
+    ASSERT_TRUE(sys::WriteWholeFile(sys::TemporaryFileName("kept"), "x"));
+    chmod(sys::TemporaryFileName("kept").c_str(), 0640);
+    sys::FileWriter writer;
+    uint64_t kept = 0;
+    ASSERT_TRUE(writer.Resume("kept", kept, sys::FileWriter::Kind::Program));
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ModeOf("kept"), 0750u);
 }
 
 } // namespace

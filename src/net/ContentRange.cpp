@@ -1,0 +1,53 @@
+// The Content-Range of a reply that continues a file.
+#include "net/ContentRange.h"
+
+namespace zyn {
+
+namespace {
+
+// Leading decimal digits, few enough that the value stays far below 2^63; false for none.
+bool TakeNumber(std::string_view& text, uint64_t& value) {
+    size_t digits = 0;
+    value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        if (++digits > 18)
+            return false;
+        value = value * 10 + static_cast<uint64_t>(text[digits - 1] - '0');
+    }
+    text.remove_prefix(digits);
+    return digits > 0;
+}
+
+bool TakeChar(std::string_view& text, char c) {
+    if (text.empty() || text.front() != c)
+        return false;
+    text.remove_prefix(1);
+    return true;
+}
+
+bool TakeUnit(std::string_view& text) {
+    const std::string_view unit = "bytes ";
+    if (text.size() < unit.size())
+        return false;
+    for (size_t i = 0; i < unit.size(); ++i)
+        if ((text[i] | (text[i] >= 'A' && text[i] <= 'Z' ? 0x20 : 0)) != unit[i])
+            return false;
+    text.remove_prefix(unit.size());
+    return true;
+}
+
+} // namespace
+
+bool ReadResumedRange(std::string_view value, uint64_t from, uint64_t& total) {
+    uint64_t first = 0, last = 0, length = 0;
+    if (!TakeUnit(value) || !TakeNumber(value, first) || !TakeChar(value, '-') ||
+        !TakeNumber(value, last) || !TakeChar(value, '/') || !TakeNumber(value, length) ||
+        !value.empty())
+        return false;
+    if (first != from || last < first || last + 1 != length)
+        return false;
+    total = length;
+    return true;
+}
+
+} // namespace zyn
