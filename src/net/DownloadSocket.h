@@ -73,6 +73,8 @@ class CDownloadSocket : public CHttpTransfer {
     bool BeginDownload();
     bool ContinueKeptBytes();
     bool HasAnnouncedEnd() const;
+    // The file's length as a reply announces it: the listed size, else at most kBodyLimit.
+    bool IsPossibleLength(uint64_t length) const;
     void ShowProgress();
     void ShowPercent(int percent);
     bool IsWholeFile();

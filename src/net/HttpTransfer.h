@@ -56,8 +56,6 @@ class CHttpTransfer : public CAsyncSocket {
     virtual void OnTransferEnd(bool complete) = 0;
 
     const zyn::HttpReplyReader& Reply() const { return *m_reader; }
-    // For the transfers that begin after it: a longer body fails the transfer.
-    void SetBodyLimit(uint64_t bodyLimit) { m_nBodyLimit = bodyLimit; }
 
     void OnConnect(int errorCode) override;
     void OnSend(int errorCode) override;
@@ -72,7 +70,7 @@ class CHttpTransfer : public CAsyncSocket {
     bool EndTransfer(bool complete);
     void RestartWindow();
 
-    uint64_t m_nBodyLimit;
+    const uint64_t m_nBodyLimit;
     std::string m_strProxyHost;
     int m_nProxyPort = 0;
     std::optional<zyn::HttpReplyReader> m_reader;
