@@ -212,11 +212,12 @@ class LinuxLaunch:
     def __init__(self, scratch, args=(), isolated=False, env=None, name="zynLaunch.exe",
                  launcher_dir=None, program="zynLaunch"):
         """LAUNCHER_DIR: the folder to start the launcher from (default: its current one);
-        PROGRAM: the build's program installed under NAME."""
+        PROGRAM: the build's program installed under NAME (None: the one installed there)."""
         self.scratch = scratch
         launcher = os.path.join(launcher_dir or scratch.dir, name)
-        shutil.copyfile(os.path.join(BIN_DIR, program), launcher)
-        os.chmod(launcher, 0o755)
+        if program:
+            shutil.copyfile(os.path.join(BIN_DIR, program), launcher)
+            os.chmod(launcher, 0o755)
         environment = dict(os.environ)
         environment["ZYN_LAUNCH_TRACE"] = scratch.trace
         environment.pop("ZYN_IN_NETNS", None)
