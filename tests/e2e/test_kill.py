@@ -36,19 +36,17 @@ ENGINE_SIZE = 64 << 20
 TRANSFER_SECONDS = 2.0  # what each rate-limited download takes
 STATE_SIZE = 1000000  # just under the limit of a state reply
 
-# phase: (launcher installed, state served, run killed, anchor file or None for the run's first
-# line, delay range in seconds from the anchor)
+# phase: (launcher installed, state served, run killed, the file written whose temporary file
+# anchors the kill (None: the run's first line anchors it), delay range in seconds)
 PHASES = {
-    "state": (NEW_LAUNCHER, "state", 1, "zynSystemConfig.txt.zynpart", (0, 0.01)),
-    "download": (NEW_LAUNCHER, "download", 1, "zynEngine.exe.zynpart", (0, TRANSFER_SECONDS)),
-    "run1": (OLD_LAUNCHER, "selfupdate", 1, "zynLaunchTemp.exe.zynpart", (0, TRANSFER_SECONDS)),
-    "run2": (OLD_LAUNCHER, "selfupdate", 2, "zynLaunch.exe.zynpart", (0, 0.05)),
+    "state": (NEW_LAUNCHER, "state", 1, "zynSystemConfig.txt", (0, 0.01)),
+    "download": (NEW_LAUNCHER, "download", 1, "zynEngine.exe", (0, TRANSFER_SECONDS)),
+    "run1": (OLD_LAUNCHER, "selfupdate", 1, "zynLaunchTemp.exe", (0, TRANSFER_SECONDS)),
+    "run2": (OLD_LAUNCHER, "selfupdate", 2, "zynLaunch.exe", (0, 0.05)),
     "run3": (OLD_LAUNCHER, "selfupdate", 3, None, (0, 5.0)),
 }
 RUN_ARGUMENT = {2: "-stage1", 3: "-stage2"}
-# What a round's kill may have been writing, by phase.
-WRITTEN = {"state": "zynSystemConfig.txt", "download": "zynEngine.exe",
-           "run1": "zynLaunchTemp.exe", "run2": "zynLaunch.exe"}
+SERVED = {"zynEngine.exe": "fast", "zynLaunchTemp.exe": "slow"}  # folder, rate-limited
 
 IN_MODIFY, IN_MOVED_TO, IN_CREATE = 0x2, 0x80, 0x100
 LIBC = ctypes.CDLL(None, use_errno=True)
@@ -99,12 +97,14 @@ def launchers(folder):
     return found
 
 
-def wait_quiet(folder, timeout):
+def wait_quiet(scratch, timeout):
+    """Waits for the end of every launcher running in the scratch folder."""
     deadline = time.monotonic() + timeout
-    while launchers(folder):
+    while launchers(scratch.dir):
         if time.monotonic() > deadline:
             return False
         time.sleep(0.1)
+    scratch.ended = time.monotonic()
     return True
 
 
@@ -124,25 +124,25 @@ def served_state(nginx, served):
     return lines
 
 
-def landing(phase, scratch, files, ended):
+def landing(written, scratch, files, killed):
     """Where the kill landed, from what it left on disk."""
-    if ended:
+    if not killed:
         return "after the run's end"
-    if phase == "run3":
+    if not written:
         return ("before" if scratch.exists("zynLaunchTemp.exe") else "after") + " removing the copy"
-    part = scratch.path(WRITTEN[phase] + ".zynpart")
-    if os.path.exists(part) and phase in ("download", "run1"):
-        total = os.path.getsize(os.path.join(files, "fast" if phase == "download" else "slow",
-                                             WRITTEN[phase]))
+    part = scratch.path(written + ".zynpart")
+    if os.path.exists(part) and written in SERVED:
+        total = os.path.getsize(os.path.join(files, SERVED[written], written))
         return "transfer at %d%%" % (os.path.getsize(part) * 4 // total * 25)
     if os.path.exists(part):
         return "in the write"
-    later = [w for words in launchers(scratch.dir).values() for w in words[1:]]
+    # The killed run itself may not have gone yet.
+    later = len(launchers(scratch.dir)) > (killed in launchers(scratch.dir))
     return "after the rename" + ("; next run started" if later else "")
 
 
 def run_round(phase, seed, files):
-    installed, served, run, anchor, (low, high) = PHASES[phase]
+    installed, served, run, written, (low, high) = PHASES[phase]
     delay = random.Random(seed).uniform(low, high)
     net, scratch = Network(), Scratch()
     try:
@@ -150,7 +150,7 @@ def run_round(phase, seed, files):
         os.makedirs(os.path.join(www, served))
         rates = "".join("location /%s/ { root %s; limit_rate %d; }" % (
             folder, files, os.path.getsize(os.path.join(files, folder, name)) / TRANSFER_SECONDS)
-            for folder, name in (("fast", "zynEngine.exe"), ("slow", "zynLaunchTemp.exe")))
+            for name, folder in SERVED.items())
         nginx = net.start(Nginx, www, locations=rates)
         lines = served_state(nginx, served)
         with open(os.path.join(www, served, "clientgetconfig.php"), "wb") as f:
@@ -164,26 +164,29 @@ def run_round(phase, seed, files):
             return ["run %d never started" % run]
         pid = first.proc.pid if run == 1 else next(
             p for p, words in launchers(scratch.dir).items() if RUN_ARGUMENT[run] in words)
-        if not watch.until(lambda: anchor is None or anchor in watch.seen, 60):
-            return ["%s never appeared" % anchor]
+        if not watch.until(lambda: not written or written + ".zynpart" in watch.seen, 60):
+            return ["%s was never written" % written]
         watch.close()
         time.sleep(delay)
         try:
             os.kill(pid, signal.SIGKILL)
-            ended = False
         except ProcessLookupError:
-            ended = True
-        landed = landing(phase, scratch, files, ended)
+            pid = None
+        landed = landing(written, scratch, files, pid)
         first.wait(60)
-        if not wait_quiet(scratch.dir, 60):
+        if not wait_quiet(scratch, 60):
             return ["the runs after the kill did not end"]
+        # What a run that outlived the kill started logs itself a moment after that run's end.
+        starts = sum(l.startswith("status starting zyn") for l in scratch.trace_lines())
+        if starts:
+            scratch.stub_starts(expected=starts)
 
         # The plain launch, from the launcher as the kill left it.
         for leftover in (scratch.trace, scratch.path("zynStub.log")):
             if os.path.exists(leftover):
                 os.remove(leftover)
         result = LinuxLaunch(scratch, program=None).wait(90)
-        problems = [] if wait_quiet(scratch.dir, 90) else ["its runs did not end"]
+        problems = [] if wait_quiet(scratch, 90) else ["its runs did not end"]
         if result.returncode != 0 or result.messages():
             problems.append("ended with %s %s" % (result.returncode, result.messages()))
         started = sorted(s.name for s in scratch.stub_starts(expected=2))
@@ -224,6 +227,7 @@ class KillMatrix(LaunchTestCase):
                         os.path.join(cls.files, "slow", "zynLaunchTemp.exe"))
 
     def play(self, phase, seed):
+        """One round in a network namespace of its own."""
         env = dict(os.environ)
         env.pop("ZYN_IN_NETNS", None)
         proc = subprocess.run([NETNS_RUN, sys.executable, os.path.abspath(__file__), "--round",
@@ -233,7 +237,9 @@ class KillMatrix(LaunchTestCase):
             result = json.loads(proc.stdout.decode().splitlines()[-1])
         except (IndexError, ValueError):
             result = dict(landed="?", problems=["round failed: %s" % proc.stderr.decode()[-2000:]])
-        return dict(result, phase=phase, seed=seed)
+        print("  %-8s seed %d: kill %s -> %s" % (phase, seed, result["landed"],
+                                                 "; ".join(result["problems"]) or "ok"), flush=True)
+        return dict(result, phase=phase)
 
     def test_a_launch_killed_at_any_instant_is_mended_by_the_next_plain_launch(self):
         seed = int(os.environ.get("ZYN_KILL_SEED") or random.SystemRandom().randrange(1 << 30))
@@ -242,9 +248,6 @@ class KillMatrix(LaunchTestCase):
         rounds = [(list(PHASES)[i % len(PHASES)], seed + i) for i in range(ROUNDS)]
         with ThreadPoolExecutor(JOBS) as pool:
             results = list(pool.map(lambda r: self.play(*r), rounds))
-        for r in results:
-            print("  %-8s seed %d: kill %s -> %s" % (r["phase"], r["seed"], r["landed"],
-                                                     "; ".join(r["problems"]) or "ok"))
         landed = collections.Counter("%s, %s" % (r["phase"], r["landed"]) for r in results)
         for where, count in sorted(landed.items()):
             print("  %3d  %s" % (count, where))
