@@ -113,6 +113,10 @@ def digest(path):
         return hashlib.file_digest(f, "sha256").hexdigest()
 
 
+def crlf(lines):
+    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+
+
 def served_state(nginx, served):
     lines = [l for l in installed_state(nginx, served) if not l.startswith("ZynDownloadURL=")]
     lines.append("ZynDownloadURL=%s;" % nginx.url("slow/" if served == "selfupdate" else "fast/"))
@@ -156,6 +160,14 @@ def run_round(phase, seed, files):
         with open(os.path.join(www, served, "clientgetconfig.php"), "wb") as f:
             f.write(("ZYN_XSERVER_CONFIG;\n" + "\n".join(lines) + "\n").encode("latin-1"))
         scratch.prepare_launch(state=installed_state(nginx, served))
+        # What each file may be at any instant: as installed or as served, never cut.
+        stub, engine = digest(os.path.join(BIN_DIR, "zynStub")), digest(
+            os.path.join(files, "fast", "zynEngine.exe"))
+        whole = {"zynSystemConfig.txt": {digest(scratch.path("zynSystemConfig.txt")),
+                                         hashlib.sha256(crlf(lines)).hexdigest()},
+                 "zynLaunch.exe": {digest(os.path.join(BIN_DIR, p)) for p in (installed,
+                                                                            NEW_LAUNCHER)},
+                 "zynEngine.exe": {stub, engine} if served == "download" else {stub}}
 
         watch = Watch(scratch.dir, scratch.root)
         first = LinuxLaunch(scratch, program=installed)
@@ -173,6 +185,9 @@ def run_round(phase, seed, files):
         except ProcessLookupError:
             pid = None
         landed = landing(written, scratch, files, pid)
+        cut = ["%s cut by the kill" % name for name, allowed in whole.items()
+               if (scratch.exists(name) or name != "zynEngine.exe") and
+               (not scratch.exists(name) or digest(scratch.path(name)) not in allowed)]
         first.wait(60)
         if not wait_quiet(scratch, 60):
             return ["the runs after the kill did not end"]
@@ -186,7 +201,7 @@ def run_round(phase, seed, files):
             if os.path.exists(leftover):
                 os.remove(leftover)
         result = LinuxLaunch(scratch, program=None).wait(90)
-        problems = [] if wait_quiet(scratch, 90) else ["its runs did not end"]
+        problems = cut + ([] if wait_quiet(scratch, 90) else ["its runs did not end"])
         if result.returncode != 0 or result.messages():
             problems.append("ended with %s %s" % (result.returncode, result.messages()))
         started = sorted(s.name for s in scratch.stub_starts(expected=2))
@@ -196,13 +211,13 @@ def run_round(phase, seed, files):
                                         "zynUserConfig.txt"))
         if scratch.files() != expected:
             problems.append("files %s" % scratch.files())
-        whole = {name: os.path.join(BIN_DIR, "zynStub") for name in COMPONENTS}
-        whole["zynLaunch.exe"] = os.path.join(BIN_DIR, NEW_LAUNCHER)
-        if served == "download":
-            whole["zynEngine.exe"] = os.path.join(files, "fast", "zynEngine.exe")
-        problems += ["%s differs from the one served" % name for name, path in whole.items()
-                     if scratch.exists(name) and digest(scratch.path(name)) != digest(path)]
-        if scratch.read("zynSystemConfig.txt") != ("\r\n".join(lines) + "\r\n").encode("latin-1"):
+        served_files = dict({name: stub for name in COMPONENTS},
+                            **{"zynLaunch.exe": digest(os.path.join(BIN_DIR, NEW_LAUNCHER)),
+                               "zynEngine.exe": engine if served == "download" else stub})
+        problems += ["%s differs from the one served" % name
+                     for name, wanted in served_files.items()
+                     if scratch.exists(name) and digest(scratch.path(name)) != wanted]
+        if scratch.read("zynSystemConfig.txt") != crlf(lines):
             problems.append("the state file is not the one served")
         return dict(landed=landed, problems=problems, delay=round(delay, 4))
     finally:
