@@ -5,6 +5,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/common.sh
 started=$(date +%s)
 
 scripts/setup.sh || exit 1
@@ -33,12 +34,7 @@ phase() { # prints how long the previous phase took, then names the next one
 
 for preset in native native-asan mingw fuzz; do
     phase "build $preset"
-    cmake --preset "$preset" >"build/$preset.log" 2>&1 || { cat "build/$preset.log"; exit 1; }
-    cmake --build --preset "$preset" >>"build/$preset.log" 2>&1 || {
-        cat "build/$preset.log"
-        exit 1
-    }
-    rm -f "build/$preset.log"
+    build_preset "$preset" || exit 1
 done
 
 # Wine: one prefix per checkout, created once (the first start takes about ten seconds).
@@ -66,18 +62,7 @@ passed=0
 failed=0
 for preset in native native-asan mingw fuzz; do
     phase "test $preset"
-    log=$(mktemp)
-    ctest --preset "$preset" 2>&1 | tee "$log"
-    summary=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n1)
-    # A preset without tests, or a run that did not finish, is a failure, never a pass.
-    if [[ "$summary" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([1-9][0-9]*) ]]; then
-        failed=$((failed + BASH_REMATCH[1]))
-        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
-    else
-        failed=$((failed + 1))
-        echo "test: ctest for $preset ran no tests or did not finish" >&2
-    fi
-    rm -f "$log"
+    run_ctest --preset "$preset"
 done
 
 phase "done"

@@ -92,6 +92,8 @@ void CZynLaunchDlg::RunStage3() {
         ReplaceLauncher();
     if (m_bStage2 == 1)
         RemoveTemporaryLauncher();
+    // No file of this launch is being written now: the retrieval has ended.
+    RemoveLeftovers();
     SetProgress(40);
     SetStatusText("processing system directives..");
     ClearServerLists();

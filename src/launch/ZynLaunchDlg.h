@@ -57,6 +57,8 @@ class CZynLaunchDlg : public CDialog {
     void ReplaceLauncher();
     void RemoveTemporaryLauncher();
     void HandOverToTemporaryLauncher();
+    // What a launch cut short (a killed process, a power loss) left behind.
+    void RemoveLeftovers();
     bool GetFileVersionString(const std::string& fileName, char* buffer, size_t size);
     static std::string NormaliseVersion(const std::string& version);
     void CheckComponentVersions();

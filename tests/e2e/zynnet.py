@@ -142,10 +142,11 @@ class Nginx(Server):
 
     name = "nginx"
 
-    def __init__(self, folder, root, address=None, port=None):
+    def __init__(self, folder, root, address=None, port=None, locations=""):
+        """LOCATIONS: nginx directives added to the server (such as a location's rate limit)."""
         address = address or ("127.0.0.2" if isolated() else "127.0.0.1")
         super().__init__(folder, address, port or (80 if isolated() else free_port(address)))
-        self.root = root
+        self.root, self.locations = root, locations
 
     def command(self):
         temp = self.path("temp")
@@ -160,10 +161,10 @@ http {
     access_log %s zyn; default_type application/octet-stream;
     client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s;
     uwsgi_temp_path %s; scgi_temp_path %s;
-    server { listen %s:%d; root %s; }
+    server { listen %s:%d; root %s; %s }
 }
 """ % (user, self.path("nginx.pid"), self.path("error.log"), self.path("access.log"),
-            temp, temp, temp, temp, temp, self.address, self.port, self.root))
+            temp, temp, temp, temp, temp, self.address, self.port, self.root, self.locations))
         return ["nginx", "-p", self.folder, "-c", self.path("nginx.conf"), "-e",
                 self.path("error.log")]
 

@@ -208,9 +208,10 @@ class LinuxLaunch:
     def __init__(self, scratch, args=(), isolated=False, env=None, name="zynLaunch.exe",
                  launcher_dir=None, program="zynLaunch"):
         """LAUNCHER_DIR: the folder to start the launcher from (default: its current one);
-        PROGRAM: the build's program installed under NAME."""
+        PROGRAM: the build's program installed under NAME (None: the one installed there)."""
         self.scratch = scratch
-        scratch.install_program(name, program, launcher_dir)
+        if program:
+            scratch.install_program(name, program, launcher_dir)
         environment = dict(os.environ)
         environment["ZYN_LAUNCH_TRACE"] = scratch.trace
         environment.pop("ZYN_IN_NETNS", None)

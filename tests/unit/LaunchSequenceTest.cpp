@@ -169,11 +169,14 @@ TEST_F(LaunchSequence, StageOneModeReplacesTheLauncherAndFinishesStageThree) {
     PrepareLocalFiles();
     WriteFile("zynLaunch.exe", "old");
     WriteFile("zynLaunchTemp.exe", "new");
+    WriteFile("zynSystemConfig.txt.zynpart", "cut");
     dlg.m_bStage1 = 1;
     EXPECT_EQ(dlg.DoModal(), 0);
     EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500");
     EXPECT_EQ(ReadFile("zynLaunch.exe"), "new");
-    EXPECT_TRUE(Exists("zynLaunchTemp.exe")); // the running copy: the -stage2 run removes it
+    // The run of the temporary launcher keeps it, but not what a killed run left.
+    EXPECT_TRUE(Exists("zynLaunchTemp.exe"));
+    EXPECT_FALSE(Exists("zynSystemConfig.txt.zynpart"));
     EXPECT_EQ(dlg.started, Texts{"zynLaunch.exe -stage2"});
     EXPECT_EQ(dlg.programs, Texts{"zynLaunch.exe"});
     EXPECT_EQ(Statuses().back(), "processing system directives..");
@@ -189,6 +192,18 @@ TEST_F(LaunchSequence, StageTwoModeRemovesTheCopyThenLaunchesNormally) {
     EXPECT_EQ(dlg.DoModal(), 0);
     EXPECT_FALSE(Exists("zynLaunchTemp.exe"));
     EXPECT_EQ(host.FiredTimers(), kAllStages);
+    EXPECT_EQ(dlg.started.size(), 2u);
+}
+
+TEST_F(LaunchSequence, ANormalLaunchRemovesWhatAKilledLaunchOrSelfUpdateLeft) {
+    PrepareLocalFiles();
+    const Texts leftovers = {"zynLaunchTemp.exe", "zynLaunch.exe.zynpart",
+                             "zynSystemConfig.txt.zynpart", "zynUserConfig.txt.zynpart"};
+    for (const auto& name : leftovers)
+        WriteFile(name, "cut");
+    EXPECT_EQ(dlg.DoModal(), 0);
+    for (const auto& name : leftovers)
+        EXPECT_FALSE(Exists(name)) << name;
     EXPECT_EQ(dlg.started.size(), 2u);
 }
 
