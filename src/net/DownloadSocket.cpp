@@ -6,6 +6,8 @@
 #include "net/ContentRange.h"
 #include "net/HttpRequest.h"
 
+// The client holds the body to its limit itself, before a byte too many reaches the file, so
+// that what it keeps of a transfer cut short is never more than the file can be.
 CDownloadSocket::CDownloadSocket() : CHttpTransfer(zyn::HttpReplyReader::kNoBodyLimit) {}
 
 CDownloadSocket::~CDownloadSocket() {
@@ -67,13 +69,18 @@ bool CDownloadSocket::OnBodyStart() {
         return false;
     if (Reply().HasLength())
         m_nFullLength = Reply().GetLength();
-    // A length other than the listed size cannot give the file: the next mirror may.
-    if (m_expected && m_nFullLength && *m_nFullLength != m_expected->size)
+    // A length other than the listed size, or over the limit, cannot give the file: the next
+    // mirror may.
+    if (m_nFullLength && !IsPossibleLength(*m_nFullLength))
         return false;
     if (!m_file.Open(m_strFileName, sys::FileWriter::Kind::Program))
         return false;
     m_bKeepable = status == 200 && HasAnnouncedEnd();
     return true;
+}
+
+bool CDownloadSocket::IsPossibleLength(uint64_t length) const {
+    return m_expected ? length == m_expected->size : length <= kBodyLimit;
 }
 
 // A body whose end is announced, by its length or its last chunk (the only coding read), shows
@@ -92,7 +99,7 @@ bool CDownloadSocket::ContinueKeptBytes() {
     m_bStartOver = !Reply().FindHeader("Content-Range", value) ||
                    !zyn::ReadResumedRange(value, m_nResumeFrom, total) ||
                    (Reply().HasLength() && Reply().GetLength() != total - m_nResumeFrom) ||
-                   (m_expected && total != m_expected->size) ||
+                   !IsPossibleLength(total) ||
                    !m_file.Resume(m_strFileName, kept, sys::FileWriter::Kind::Program,
                                   [this](std::string_view bytes) {
                                       if (m_hash)
@@ -110,7 +117,7 @@ bool CDownloadSocket::ContinueKeptBytes() {
 
 bool CDownloadSocket::OnBodyBytes(std::string_view bytes) {
     // Bytes beyond the file's length would make it another file.
-    const uint64_t allowed = m_expected ? m_expected->size : m_nFullLength.value_or(UINT64_MAX);
+    const uint64_t allowed = m_expected ? m_expected->size : m_nFullLength.value_or(kBodyLimit);
     if (bytes.size() > allowed - m_nReceived || !m_file.Write(bytes.data(), bytes.size())) {
         m_bKeepable = false;
         return false;

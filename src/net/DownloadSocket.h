@@ -17,6 +17,10 @@ class CZynLaunchDlg;
 
 class CDownloadSocket : public CHttpTransfer {
   public:
+    // However its body is framed, a component longer than this is refused, so that a server
+    // that never ends one cannot fill the disk; a listed digest bounds it at the listed size.
+    static constexpr uint64_t kBodyLimit = uint64_t(1) << 30;
+
     CDownloadSocket();
     // A transfer still under way is cut short: what arrived of it is kept or abandoned as when
     // the connection breaks.
@@ -69,6 +73,8 @@ class CDownloadSocket : public CHttpTransfer {
     bool BeginDownload();
     bool ContinueKeptBytes();
     bool HasAnnouncedEnd() const;
+    // The file's length as a reply announces it: the listed size, else at most kBodyLimit.
+    bool IsPossibleLength(uint64_t length) const;
     void ShowProgress();
     void ShowPercent(int percent);
     bool IsWholeFile();

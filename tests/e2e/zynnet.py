@@ -266,14 +266,16 @@ class _ToolServer(Server):
 
 
 class DeepResolver(_ToolServer):
-    """The deep resolution server: answers each probe with ANSWERS, or never."""
+    """The deep resolution server: answers each probe with ANSWERS, or never; with FLOOD
+    (answers a second, seconds), with a flood of them, STRAYS among them from an address that
+    nobody lists."""
 
     name = "deep"
 
-    def __init__(self, folder, answers=(), address=None, port=DEEP_PORT):
+    def __init__(self, folder, answers=(), address=None, port=DEEP_PORT, flood=(0, 0), strays=()):
         address = address or ("127.0.0.5" if isolated() else "127.0.0.1")
         super().__init__(folder, address, port)
-        self.answers = list(answers)
+        self.answers, self.flood, self.strays = list(answers), flood, list(strays)
 
     def command(self):
         command = [sys.executable, os.path.join(TOOLS, "deepresolver", "deep_resolver.py"),
@@ -281,7 +283,9 @@ class DeepResolver(_ToolServer):
                    self.path("probes.log")]
         for answer in self.answers:
             command += ["--answer", answer]
-        return command
+        for answer in self.strays:
+            command += ["--stray", answer]
+        return command + ["--flood", str(self.flood[0]), "--flood-seconds", str(self.flood[1])]
 
     def probes(self):
         """The probes received so far, as (sender address, sender port) pairs."""

@@ -16,6 +16,17 @@ request on the same connection, as a keep-alive server does, unless the scenario
   endless     200 without a length and a body that never ends
   reset       Content-Length announced, half the body sent, then a reset
   firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
+  trickleS    the header and half the body at once, then one byte every S seconds (on average)
+  dripS       the whole reply one byte every S seconds, header included
+  lengthTEXT  Content-Length: TEXT (a negative, huge or non-numeric one) and a body that
+              never ends
+  overrun     the file's Content-Length, the file, then as much again of other bytes
+  bigheader   a header of 10 MB in one field
+  badchunkS   chunked, a chunk size line S and then a body that never ends: a size that is no
+              hex number, too long, or smaller or larger than the data that follows
+  loop        302 to itself
+  schemeX     302 to the same path on an X:// URL (https, ftp)
+  statusN     status N with a body that never ends
 
 Prints "ready PORT" on standard output once it listens (port 0 takes any free one). With --log,
 appends each request as one JSON line: {"scenario": ..., "request": <the header, latin-1>}.
@@ -124,10 +135,78 @@ def serve(conn, args):
         block = b"x" * 65536
         while True:
             conn.sendall(block)
+    elif any(scenario.startswith(prefix) for prefix in MISDEEDS):
+        prefix = next(p for p in MISDEEDS if scenario.startswith(p))
+        return MISDEEDS[prefix](conn, scenario[len(prefix):], body, "http://%s/%s" % (host, path))
     else:
         conn.sendall(header("400 Bad Request", [("Content-Length", "0")]))
     # Open for the next request, as a keep-alive server is, whatever the client asked.
     return True
+
+
+def send_endless(conn):
+    block = b"z" * 65536
+    while True:
+        conn.sendall(block)
+
+
+def trickle(conn, seconds, body, _):
+    conn.sendall(header("200 OK", [("Content-Length", str(len(body)))]) + body[:len(body) // 2])
+    return drip(conn, seconds, body[len(body) // 2:], None, sent_header=True)
+
+
+def drip(conn, seconds, body, _, sent_header=False):
+    reply = body if sent_header else header("200 OK", [("Content-Length", str(len(body)))]) + body
+    # Fast rates go in groups ten times a second: a sleep of a few milliseconds oversleeps.
+    group = max(1, int(0.1 / float(seconds)))
+    for at in range(0, len(reply), group):
+        conn.sendall(reply[at:at + group])
+        time.sleep(float(seconds) * group)
+    return True
+
+
+def bad_length(conn, text, body, _):
+    conn.sendall(header("200 OK", [("Content-Length", text)]) + body)
+    send_endless(conn)
+
+
+def overrun(conn, _, body, __):
+    conn.sendall(header("200 OK", [("Content-Length", str(len(body)))]) + body + b"x" * len(body))
+    return True
+
+
+def big_header(conn, _, body, __):
+    conn.sendall(b"HTTP/1.1 200 OK\r\nX-Big: " + b"h" * (10 << 20) + b"\r\n" +
+                 header("200 OK", [("Content-Length", str(len(body)))])[17:] + body)
+    return True
+
+
+def bad_chunk(conn, size, _, __):
+    conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + size.encode() + b"\r\n")
+    send_endless(conn)
+
+
+def loop(conn, _, __, url):
+    conn.sendall(header("302 Found", [("Location", url), ("Content-Length", "0")]))
+    return True
+
+
+def other_scheme(conn, scheme, _, url):
+    conn.sendall(header("302 Found", [("Location", scheme + url[len("http"):]),
+                                      ("Content-Length", "0")]))
+    return True
+
+
+def status(conn, code, _, __):
+    conn.sendall(header("%s Hostile" % code, []))
+    send_endless(conn)
+
+
+# Scenarios named by a prefix and an argument: (connection, argument, body, the request's URL)
+# -> whether the connection stays open for the next request.
+MISDEEDS = {"trickle": trickle, "drip": drip, "length": bad_length, "overrun": overrun,
+            "bigheader": big_header, "badchunk": bad_chunk, "loop": loop, "scheme": other_scheme,
+            "status": status}
 
 
 def handle(conn, args):
