@@ -49,6 +49,13 @@ def installed_state(nginx, name):
             for l in system_state()]
 
 
+def serve_state(folder, lines):
+    """Serves LINES as the system state in FOLDER; returns the state file made of them."""
+    with open(os.path.join(folder, "clientgetconfig.php"), "wb") as f:
+        f.write(("ZYN_XSERVER_CONFIG;\n" + "\n".join(lines) + "\n").encode("latin-1"))
+    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+
+
 def start_in_turn(names, start):
     """Starts each case's launch once the one before has passed its engine guard."""
     launches = {}

@@ -1,15 +1,9 @@
-"""Kill at any instant: the Linux program is killed (SIGKILL) at random instants of a system state
-rewrite, of a large component's download and of each of the three runs of a self-update. After
-each kill one plain launch with the servers up must start the engine and the user interface and
-leave the served components whole, one launcher and no temporary file.
+"""The Linux program killed (SIGKILL) at random instants of a state rewrite, a large download and
+each run of a self-update; one plain launch after each kill must start the engine and the user
+interface and leave the served components whole, one launcher and no temporary file. Each round
+(own namespace and nginx) waits for its phase's anchor, then a delay drawn from its seed. 8
+rounds, 50 with ZYN_SOAK=1; ZYN_KILL_SEED=N replays a printed seed."""
 
-Each round runs in a network namespace of its own, with its own nginx, so that rounds run side by
-side without their engine guards meeting. A round waits for its phase's anchor (a file appearing,
-seen through inotify, or the first line of the run to kill), then for a delay drawn from its seed,
-and reports where the kill landed, judged from what was on disk. 8 rounds, or 50 with
-ZYN_SOAK=1; ZYN_KILL_SEED=N replays the rounds of a printed seed."""
-
-import collections
 import ctypes
 import hashlib
 import json
@@ -18,26 +12,22 @@ import random
 import select
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 
-from netcases import NEW_LAUNCHER, OLD_LAUNCHER, STUB_NEW, installed_state
+from netcases import NEW_LAUNCHER, OLD_LAUNCHER, STUB_NEW, installed_state, read, serve_state
 from zynnet import Network, Nginx
 from zyntest import (BIN_DIR, COMPONENTS, INITIAL_STATUS, NETNS_RUN, LaunchTestCase,
-                     LinuxLaunch, Scratch, main)
+                     LinuxLaunch, Scratch, main, wait_until)
 
 ROUNDS = 50 if os.environ.get("ZYN_SOAK") == "1" else 8
-JOBS = 4
-ENGINE_SIZE = 64 << 20
 TRANSFER_SECONDS = 2.0  # what each rate-limited download takes
-STATE_SIZE = 1000000  # just under the limit of a state reply
 
-# phase: (launcher installed, state served, run killed, the file written whose temporary file
-# anchors the kill (None: the run's first line anchors it), delay range in seconds)
+# phase: (launcher installed, state served, run killed, the file whose temporary file anchors
+# the kill (None: the run's first line), delay range in seconds)
 PHASES = {
     "state": (NEW_LAUNCHER, "state", 1, "zynSystemConfig.txt", (0, 0.01)),
     "download": (NEW_LAUNCHER, "download", 1, "zynEngine.exe", (0, TRANSFER_SECONDS)),
@@ -46,9 +36,9 @@ PHASES = {
     "run3": (OLD_LAUNCHER, "selfupdate", 3, None, (0, 5.0)),
 }
 RUN_ARGUMENT = {2: "-stage1", 3: "-stage2"}
-SERVED = {"zynEngine.exe": "fast", "zynLaunchTemp.exe": "slow"}  # folder, rate-limited
-
-IN_MODIFY, IN_MOVED_TO, IN_CREATE = 0x2, 0x80, 0x100
+SERVED = {"zynEngine.exe": ("fast", STUB_NEW), "zynLaunchTemp.exe": ("slow", NEW_LAUNCHER)}
+AFTER = sorted(COMPONENTS + ("zynLaunch.exe", "zynStub.log", "zynSystemConfig.txt",
+                             "zynUserConfig.txt"))
 LIBC = ctypes.CDLL(None, use_errno=True)
 
 
@@ -57,12 +47,11 @@ class Watch:
     millisecond is seen all the same."""
 
     def __init__(self, *folders):
-        self.fd = LIBC.inotify_init1(os.O_CLOEXEC)
+        self.fd, self.seen = LIBC.inotify_init1(os.O_CLOEXEC), set()
         if self.fd < 0:
             raise OSError(ctypes.get_errno(), "inotify_init1")
-        for folder in folders:
-            LIBC.inotify_add_watch(self.fd, folder.encode(), IN_CREATE | IN_MOVED_TO | IN_MODIFY)
-        self.seen = set()
+        for folder in folders:  # IN_CREATE | IN_MOVED_TO | IN_MODIFY
+            LIBC.inotify_add_watch(self.fd, folder.encode(), 0x100 | 0x80 | 0x2)
 
     def until(self, condition, timeout):
         deadline = time.monotonic() + timeout
@@ -72,49 +61,37 @@ class Watch:
                 return False
             data = os.read(self.fd, 65536)
             while data:
-                length = struct.unpack_from("iIII", data)[3]
+                length = int.from_bytes(data[12:16], sys.byteorder)
                 self.seen.add(data[16:16 + length].rstrip(b"\0").decode())
                 data = data[16 + length:]
         return True
-
-    def close(self):
-        os.close(self.fd)
 
 
 def launchers(folder):
     """{pid: argument words} of the launchers running in FOLDER."""
     found = {}
-    for entry in filter(str.isdigit, os.listdir("/proc")):
+    for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
-            if os.readlink("/proc/%s/cwd" % entry) != folder:
-                continue
-            with open("/proc/%s/cmdline" % entry, "rb") as f:
-                words = f.read().decode("latin-1").split("\0")[:-1]
+            if os.readlink("/proc/%s/cwd" % pid) == folder:
+                words = read("/proc/%s/cmdline" % pid).decode("latin-1").split("\0")[:-1]
+                if words and os.path.basename(words[0]).startswith("zynLaunch"):
+                    found[int(pid)] = words
         except OSError:  # ended meanwhile
-            continue
-        if words and os.path.basename(words[0]).startswith("zynLaunch"):
-            found[int(entry)] = words
+            pass
     return found
 
 
 def wait_quiet(scratch, timeout):
-    """Waits for the end of every launcher running in the scratch folder."""
-    deadline = time.monotonic() + timeout
-    while launchers(scratch.dir):
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.1)
+    quiet = wait_until(lambda: not launchers(scratch.dir), timeout)
     scratch.ended = time.monotonic()
-    return True
+    return quiet
 
 
 def digest(path):
-    with open(path, "rb") as f:
-        return hashlib.file_digest(f, "sha256").hexdigest()
-
-
-def crlf(lines):
-    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+    """The file's SHA-256, None when there is no file."""
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            return hashlib.file_digest(f, "sha256").hexdigest()
 
 
 def served_state(nginx, served):
@@ -122,9 +99,9 @@ def served_state(nginx, served):
     lines.append("ZynDownloadURL=%s;" % nginx.url("slow/" if served == "selfupdate" else "fast/"))
     if served == "download":
         lines = [l.replace("Engine;7.0.2.5", "Engine;7.0.2.6") for l in lines]
-    if served == "state":  # lines that the reader skips, for a rewrite that takes a while
+    if served == "state":  # lines the reader skips, up to just under the limit of a reply
         pad = "[pad %s]" % ("z" * 90)
-        lines += [pad] * ((STATE_SIZE - len("\n".join(lines))) // (len(pad) + 1))
+        lines += [pad] * ((1000000 - len("\n".join(lines))) // (len(pad) + 1))
     return lines
 
 
@@ -136,11 +113,10 @@ def landing(written, scratch, files, killed):
         return ("before" if scratch.exists("zynLaunchTemp.exe") else "after") + " removing the copy"
     part = scratch.path(written + ".zynpart")
     if os.path.exists(part) and written in SERVED:
-        total = os.path.getsize(os.path.join(files, SERVED[written], written))
+        total = os.path.getsize(os.path.join(files, SERVED[written][0], written))
         return "transfer at %d%%" % (os.path.getsize(part) * 4 // total * 25)
     if os.path.exists(part):
         return "in the write"
-    # The killed run itself may not have gone yet.
     later = len(launchers(scratch.dir)) > (killed in launchers(scratch.dir))
     return "after the rename" + ("; next run started" if later else "")
 
@@ -154,43 +130,40 @@ def run_round(phase, seed, files):
         os.makedirs(os.path.join(www, served))
         rates = "".join("location /%s/ { root %s; limit_rate %d; }" % (
             folder, files, os.path.getsize(os.path.join(files, folder, name)) / TRANSFER_SECONDS)
-            for name, folder in SERVED.items())
+            for name, (folder, _) in SERVED.items())
         nginx = net.start(Nginx, www, locations=rates)
-        lines = served_state(nginx, served)
-        with open(os.path.join(www, served, "clientgetconfig.php"), "wb") as f:
-            f.write(("ZYN_XSERVER_CONFIG;\n" + "\n".join(lines) + "\n").encode("latin-1"))
+        state = hashlib.sha256(serve_state(os.path.join(www, served), served_state(nginx, served)))
         scratch.prepare_launch(state=installed_state(nginx, served))
+        stub, launcher = (digest(os.path.join(BIN_DIR, p)) for p in ("zynStub", NEW_LAUNCHER))
+        engine = (digest(os.path.join(files, "fast", "zynEngine.exe")) if served == "download"
+                  else stub)
         # What each file may be at any instant: as installed or as served, never cut.
-        stub, engine = digest(os.path.join(BIN_DIR, "zynStub")), digest(
-            os.path.join(files, "fast", "zynEngine.exe"))
         whole = {"zynSystemConfig.txt": {digest(scratch.path("zynSystemConfig.txt")),
-                                         hashlib.sha256(crlf(lines)).hexdigest()},
-                 "zynLaunch.exe": {digest(os.path.join(BIN_DIR, p)) for p in (installed,
-                                                                            NEW_LAUNCHER)},
-                 "zynEngine.exe": {stub, engine} if served == "download" else {stub}}
+                                         state.hexdigest()},
+                 "zynLaunch.exe": {digest(os.path.join(BIN_DIR, installed)), launcher},
+                 "zynEngine.exe": {stub, engine, None}}
 
         watch = Watch(scratch.dir, scratch.root)
         first = LinuxLaunch(scratch, program=installed)
         runs = lambda: scratch.trace_lines().count("status " + INITIAL_STATUS)
         if not watch.until(lambda: runs() >= run, 60):
-            return ["run %d never started" % run]
+            sys.exit("run %d never started" % run)
         pid = first.proc.pid if run == 1 else next(
             p for p, words in launchers(scratch.dir).items() if RUN_ARGUMENT[run] in words)
         if not watch.until(lambda: not written or written + ".zynpart" in watch.seen, 60):
-            return ["%s was never written" % written]
-        watch.close()
+            sys.exit("%s was never written" % written)
+        os.close(watch.fd)
         time.sleep(delay)
         try:
             os.kill(pid, signal.SIGKILL)
         except ProcessLookupError:
             pid = None
         landed = landing(written, scratch, files, pid)
-        cut = ["%s cut by the kill" % name for name, allowed in whole.items()
-               if (scratch.exists(name) or name != "zynEngine.exe") and
-               (not scratch.exists(name) or digest(scratch.path(name)) not in allowed)]
+        cut = ["%s cut by the kill" % n for n, ok in whole.items()
+               if digest(scratch.path(n)) not in ok]
         first.wait(60)
         if not wait_quiet(scratch, 60):
-            return ["the runs after the kill did not end"]
+            sys.exit("the runs after the kill did not end")
         # What a run that outlived the kill started logs itself a moment after that run's end.
         starts = sum(l.startswith("status starting zyn") for l in scratch.trace_lines())
         if starts:
@@ -201,25 +174,20 @@ def run_round(phase, seed, files):
             if os.path.exists(leftover):
                 os.remove(leftover)
         result = LinuxLaunch(scratch, program=None).wait(90)
-        problems = cut + ([] if wait_quiet(scratch, 90) else ["its runs did not end"])
-        if result.returncode != 0 or result.messages():
-            problems.append("ended with %s %s" % (result.returncode, result.messages()))
+        quiet = wait_quiet(scratch, 90)
         started = sorted(s.name for s in scratch.stub_starts(expected=2))
-        if started != ["zynEngine.exe", "zynUI.exe"]:
-            problems.append("started %s" % started)
-        expected = sorted(COMPONENTS + ("zynLaunch.exe", "zynStub.log", "zynSystemConfig.txt",
-                                        "zynUserConfig.txt"))
-        if scratch.files() != expected:
-            problems.append("files %s" % scratch.files())
-        served_files = dict({name: stub for name in COMPONENTS},
-                            **{"zynLaunch.exe": digest(os.path.join(BIN_DIR, NEW_LAUNCHER)),
-                               "zynEngine.exe": engine if served == "download" else stub})
-        problems += ["%s differs from the one served" % name
-                     for name, wanted in served_files.items()
-                     if scratch.exists(name) and digest(scratch.path(name)) != wanted]
-        if scratch.read("zynSystemConfig.txt") != crlf(lines):
-            problems.append("the state file is not the one served")
-        return dict(landed=landed, problems=problems, delay=round(delay, 4))
+        served_files = dict({n: {stub} for n in COMPONENTS}, **{
+            "zynLaunch.exe": {launcher}, "zynEngine.exe": {engine},
+            "zynSystemConfig.txt": {state.hexdigest()}})
+        checks = {"its runs did not end": quiet,
+                  "ended with %s %s" % (result.returncode, result.messages()):
+                      (result.returncode, result.messages()) == (0, []),
+                  "started %s" % started: started == ["zynEngine.exe", "zynUI.exe"],
+                  "files %s" % scratch.files(): scratch.files() == AFTER}
+        problems = cut + [problem for problem, ok in checks.items() if not ok] + [
+            "%s differs from the one served" % n for n, ok in served_files.items()
+            if digest(scratch.path(n)) not in ok]
+        return dict(landed=landed, problems=problems)
     finally:
         net.stop()
         scratch.remove()
@@ -231,42 +199,32 @@ class KillMatrix(LaunchTestCase):
         super().setUpClass()
         cls.files = tempfile.mkdtemp(prefix="zyn-kill-")
         cls.addClassCleanup(shutil.rmtree, cls.files, True)
-        for folder in ("fast", "slow"):
+        for name, (folder, built) in SERVED.items():
             os.mkdir(os.path.join(cls.files, folder))
-        # The new engine, made large: the bytes after its end change nothing of the program.
-        with open(os.path.join(cls.files, "fast", "zynEngine.exe"), "wb") as f:
-            with open(os.path.join(BIN_DIR, STUB_NEW), "rb") as stub:
-                f.write(stub.read())
-            f.truncate(ENGINE_SIZE)
-        shutil.copyfile(os.path.join(BIN_DIR, NEW_LAUNCHER),
-                        os.path.join(cls.files, "slow", "zynLaunchTemp.exe"))
+            shutil.copyfile(os.path.join(BIN_DIR, built), os.path.join(cls.files, folder, name))
+        # The new engine made 64 MiB: the bytes after its end change nothing of the program.
+        os.truncate(os.path.join(cls.files, "fast", "zynEngine.exe"), 64 << 20)
 
     def play(self, phase, seed):
         """One round in a network namespace of its own."""
-        env = dict(os.environ)
-        env.pop("ZYN_IN_NETNS", None)
         proc = subprocess.run([NETNS_RUN, sys.executable, os.path.abspath(__file__), "--round",
-                               phase, str(seed), self.files], env=env, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=400)
+                               phase, str(seed), self.files], env=dict(os.environ, ZYN_IN_NETNS=""),
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=400)
         try:
             result = json.loads(proc.stdout.decode().splitlines()[-1])
-        except (IndexError, ValueError):
+        except (IndexError, ValueError):  # an early end's reason is the end of its stderr
             result = dict(landed="?", problems=["round failed: %s" % proc.stderr.decode()[-2000:]])
         print("  %-8s seed %d: kill %s -> %s" % (phase, seed, result["landed"],
                                                  "; ".join(result["problems"]) or "ok"), flush=True)
-        return dict(result, phase=phase)
+        return not result["problems"]
 
     def test_a_launch_killed_at_any_instant_is_mended_by_the_next_plain_launch(self):
         seed = int(os.environ.get("ZYN_KILL_SEED") or random.SystemRandom().randrange(1 << 30))
         print("kill matrix: %d rounds, seed %d" % (ROUNDS, seed), flush=True)
         started = time.monotonic()
-        rounds = [(list(PHASES)[i % len(PHASES)], seed + i) for i in range(ROUNDS)]
-        with ThreadPoolExecutor(JOBS) as pool:
-            results = list(pool.map(lambda r: self.play(*r), rounds))
-        landed = collections.Counter("%s, %s" % (r["phase"], r["landed"]) for r in results)
-        for where, count in sorted(landed.items()):
-            print("  %3d  %s" % (count, where))
-        passed = sum(not r["problems"] for r in results)
+        with ThreadPoolExecutor(4) as pool:
+            passed = sum(pool.map(lambda i: self.play(list(PHASES)[i % len(PHASES)], seed + i),
+                                  range(ROUNDS)))
         print("kill matrix: %d of %d rounds passed in %.0f s" % (
             passed, ROUNDS, time.monotonic() - started), flush=True)
         self.assertEqual(passed, ROUNDS)
@@ -274,9 +232,6 @@ class KillMatrix(LaunchTestCase):
 
 if __name__ == "__main__":
     if sys.argv[1:2] == ["--round"]:
-        outcome = run_round(sys.argv[2], int(sys.argv[3]), sys.argv[4])
-        if isinstance(outcome, list):
-            outcome = dict(landed="nowhere", problems=outcome)
-        print(json.dumps(outcome))
+        print(json.dumps(run_round(sys.argv[2], int(sys.argv[3]), sys.argv[4])))
     else:
         main()

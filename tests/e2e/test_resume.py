@@ -1,13 +1,12 @@
-"""Downloads of the Linux program that continue the bytes a transfer cut short kept: a launch
-after one whose mirror cut the transfer, with the engine's digest listed; kept bytes without a
-digest; a server that ignores the range (through squid, both programs: netcases). Each case
-has its own folder on nginx, whose log tells its requests apart. With ZYN_SOAK=1 the engine
-carries 64 MiB more, so that a large kept beginning is hashed and continued."""
+"""Downloads of the Linux program that continue kept bytes: after a mirror cut the transfer, with
+the engine's digest listed; without a digest; from a server that ignores the range. Each case has
+its own folder on nginx. With ZYN_SOAK=1 the engine carries 64 MiB more."""
 
 import hashlib
 import os
 
-from netcases import STUB_NEW, download_lines, installed_state, open_network, read, start_in_turn
+from netcases import (STUB_NEW, download_lines, installed_state, open_network, read, serve_state,
+                      start_in_turn)
 from zynnet import HostileServer, Nginx
 from zyntest import BIN_DIR, LaunchTestCase, LinuxLaunch, Scratch, main
 
@@ -26,9 +25,8 @@ class Resume(LaunchTestCase):
     def setUpClass(cls):
         super().setUpClass()
         cls.www = open_network(cls)
-        cls.engine = read(os.path.join(BIN_DIR, STUB_NEW))
-        if os.environ.get("ZYN_SOAK") == "1":
-            cls.engine += bytes(64 << 20)
+        cls.engine = read(os.path.join(BIN_DIR, STUB_NEW)) + bytes(
+            64 << 20 if os.environ.get("ZYN_SOAK") == "1" else 0)
         cls.nginx = cls.net.start(Nginx, cls.www)
         cls.hostile = cls.net.start(HostileServer, os.path.join(cls.www, "zyn"))
         cls.s = {}
@@ -46,8 +44,7 @@ class Resume(LaunchTestCase):
         launches = start_in_turn(cls.CASES, cls.start)
         cls.results = {name: launches[name].wait(90) for name in cls.CASES}
 
-        cut = cls.s["cut"]
-        cls.first_cut = cls.results["cut"]
+        cut, cls.first_cut = cls.s["cut"], cls.results["cut"]
         cls.cut_kept = cut.read(PART) if cut.exists(PART) else None
         cls.serve_state("cut", "own")
         os.remove(cut.trace)
@@ -61,8 +58,7 @@ class Resume(LaunchTestCase):
         if cls.CASES[name][1]:
             lines.append("ZynDigest=zynEngine.exe;%d;%s;" % (
                 len(cls.engine), hashlib.sha256(cls.engine).hexdigest()))
-        with open(os.path.join(cls.www, name, "clientgetconfig.php"), "wb") as f:
-            f.write(("ZYN_XSERVER_CONFIG;\n" + "\n".join(lines) + "\n").encode("latin-1"))
+        serve_state(os.path.join(cls.www, name), lines)
 
     @classmethod
     def start(cls, name):
@@ -80,16 +76,14 @@ class Resume(LaunchTestCase):
                 self.assertEqual([r[1:] for r in self.nginx.requests()
                                   if r[0].startswith("GET /%s/zynEngine.exe " % name)], asked)
         # The first launch kept the half its mirror sent, and the bar went on from there.
-        self.assertEqual(self.first_cut.returncode, 1)
-        self.assertEqual(self.cut_kept, self.engine[:half])
+        self.assertEqual((self.first_cut.returncode, self.cut_kept), (1, self.engine[:half]))
         lines = self.results["cut"].lines
         bar = [l for l in lines[lines.index("progress 60") + 1:lines.index("progress 80")]
                if l.startswith("progress ")]
         self.assertEqual(bar[:2], ["progress 0", "progress %d" % (half / len(self.engine) * 100)])
         # The server that sends the whole file for a range was asked for the rest all the same.
-        requests = [r["request"] for r in self.hostile.requests() if r["scenario"] == "ok"]
-        self.assertEqual(len(requests), 1)
-        self.assertIn("\r\nRange: bytes=%d-\r\n" % half, requests[0])
+        self.assertEqual(["\r\nRange: bytes=%d-\r\n" % half in r["request"]
+                          for r in self.hostile.requests() if r["scenario"] == "ok"], [True])
 
 
 if __name__ == "__main__":
