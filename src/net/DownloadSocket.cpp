@@ -171,7 +171,11 @@ void CDownloadSocket::OnTransferEnd(bool complete) {
         ShowPercent(0);
         if (BeginDownload())
             return;
-    } else if (!complete && m_bKeepable) {
+    } else if (!complete && m_bKeepable &&
+               (Reply().GetState() != zyn::HttpReplyReader::State::Failed ||
+                Reply().IsCutShort())) {
+        // Cut short (a close, a reset, a stall): what arrived is the file's beginning. A reply
+        // that broke its own framing is not trusted that far.
         m_file.Keep();
     }
     m_bKeepable = false;

@@ -79,8 +79,10 @@ void HttpReplyReader::FeedEnd(bool clean) {
         Fail("closed before the header ended");
     else if (m_state == State::Body && m_mode == BodyMode::UntilClose && clean)
         m_state = State::Complete;
-    else if (m_state == State::Body)
+    else if (m_state == State::Body) {
         Fail(clean ? "closed before the body ended" : "connection broken during the body");
+        m_cutShort = true;
+    }
 }
 
 bool HttpReplyReader::FindHeader(std::string_view name, std::string& value) const {

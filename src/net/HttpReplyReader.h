@@ -47,6 +47,8 @@ class HttpReplyReader {
     uint64_t GetBodyBytes() const { return m_bodyBytes; }
     const std::string& GetLocation() const { return m_location; }
     const std::string& GetFailure() const { return m_failure; }
+    // Failed only because the connection ended inside the body: what came before is sound.
+    bool IsCutShort() const { return m_cutShort; }
 
   private:
     enum class BodyMode { None, Length, Chunked, UntilClose };
@@ -70,6 +72,7 @@ class HttpReplyReader {
     std::vector<std::string_view> m_pieces;
     std::string m_location;
     std::string m_failure;
+    bool m_cutShort = false;
 };
 
 } // namespace zyn

@@ -59,6 +59,7 @@ TEST(HttpReplyReader, LengthsAre64BitAndABodyEndsThere) {
     EXPECT_EQ(reader.GetState(), State::Body);
     reader.FeedEnd(true);
     EXPECT_EQ(reader.GetState(), State::Failed);
+    EXPECT_TRUE(reader.IsCutShort());
 }
 
 TEST(HttpReplyReader, UnframedBodyEndsOnlyAtACleanClose) {
@@ -103,7 +104,14 @@ TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
         HttpReplyReader reader;
         EXPECT_EQ(FeedInBlocks(reader, reply, 100000), "") << reply;
         EXPECT_EQ(reader.GetState(), State::Failed) << reply;
+        EXPECT_FALSE(reader.IsCutShort()) << reply;
     }
+    // A chunk that runs past its size, after a sound block: broken, not cut short.
+    HttpReplyReader reader;
+    reader.Feed("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody");
+    reader.Feed("more\r\n0\r\n\r\n");
+    EXPECT_EQ(reader.GetState(), State::Failed);
+    EXPECT_FALSE(reader.IsCutShort());
 }
 
 TEST(HttpReplyReader, HeaderOver64KiBFailsAndOneAtTheLimitPasses) {
