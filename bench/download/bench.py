@@ -11,7 +11,11 @@ it in the page cache for the system to write later. So curl is measured twice: a
 followed by an fsync of its file ("curl+sync"), the like-for-like comparison. Before each fetch
 the previous file is deleted and the disk settled, outside the timing.
 
-Usage: bench/download/bench.py [--sizes 64,1024] [--runs 5] [--bin build/native/bin]
+With --rate MB, nginx sends at most MB megabytes per second, as a network link would: on
+loopback the transfer runs as fast as the processors allow, so the digest's processor time adds
+to it, while on a slower link it fits into the waits between blocks.
+
+Usage: bench/download/bench.py [--sizes 64,1024] [--runs 5] [--rate MB] [--bin build/native/bin]
 """
 
 import argparse
@@ -57,6 +61,7 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--sizes", default="64,1024", help="file sizes in MiB")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--rate", type=int, default=0, help="nginx's send limit in MB/s")
     parser.add_argument("--bin", default=os.path.join(ROOT, "build", "native", "bin"))
     args = parser.parse_args()
     fetch = os.path.join(os.path.abspath(args.bin), "zynFetch")
@@ -68,7 +73,8 @@ def main():
     try:
         www = os.path.join(work, "www")
         os.makedirs(www)
-        nginx = net.start(Nginx, www)
+        rate = "limit_rate %dm;" % args.rate if args.rate else ""
+        nginx = net.start(Nginx, www, locations=rate)
         print("%-10s %-16s %8s %8s %9s  %s" % ("size", "client", "wall s", "cpu s", "rss KiB",
                                              "wall / curl+sync (/ curl)"))
         for mib in (int(s) for s in args.sizes.split(",")):
