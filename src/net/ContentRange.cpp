@@ -1,6 +1,8 @@
 // The Content-Range of a reply that continues a file.
 #include "net/ContentRange.h"
 
+#include "net/AsciiCase.h"
+
 namespace zyn {
 
 namespace {
@@ -27,11 +29,8 @@ bool TakeChar(std::string_view& text, char c) {
 
 bool TakeUnit(std::string_view& text) {
     const std::string_view unit = "bytes ";
-    if (text.size() < unit.size())
+    if (!EqualsNoCase(text.substr(0, unit.size()), unit))
         return false;
-    for (size_t i = 0; i < unit.size(); ++i)
-        if ((text[i] | (text[i] >= 'A' && text[i] <= 'Z' ? 0x20 : 0)) != unit[i])
-            return false;
     text.remove_prefix(unit.size());
     return true;
 }

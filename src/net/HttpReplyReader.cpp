@@ -1,18 +1,13 @@
 // Reads one HTTP/1.x reply from the blocks of a connection, as they arrive.
 #include "net/HttpReplyReader.h"
 
+#include "net/AsciiCase.h"
+
 #include <algorithm>
 
 namespace zyn {
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return (x >= 'A' && x <= 'Z' ? x | 0x20 : x) ==
-                      (y >= 'A' && y <= 'Z' ? y | 0x20 : y);
-           });
-}
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))

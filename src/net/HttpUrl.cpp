@@ -1,6 +1,8 @@
 // The parts of an "http://host[:port]/path" URL that a connection and its request need.
 #include "net/HttpUrl.h"
 
+#include "net/AsciiCase.h"
+
 #include <algorithm>
 
 namespace zyn {
@@ -28,14 +30,6 @@ bool ParsePort(const std::string& text, uint16_t& port) {
     return true;
 }
 
-bool EqualsLowerCase(const std::string& text, const char* lower) {
-    size_t i = 0;
-    for (; lower[i]; ++i)
-        if (i >= text.size() || (text[i] | 0x20) != lower[i])
-            return false;
-    return i == text.size();
-}
-
 } // namespace
 
 UrlSplit SplitHttpUrl(const std::string& url, HttpUrl& parts) {
@@ -45,7 +39,7 @@ UrlSplit SplitHttpUrl(const std::string& url, HttpUrl& parts) {
     const size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos || schemeEnd == 0)
         return UrlSplit::Malformed;
-    if (!EqualsLowerCase(url.substr(0, schemeEnd), "http"))
+    if (!EqualsNoCase(std::string_view(url).substr(0, schemeEnd), "http"))
         return UrlSplit::UnsupportedScheme;
 
     const size_t authorityStart = schemeEnd + 3;
