@@ -58,6 +58,9 @@ void CDialog::MessageBox(const std::string& text) {
     ++m_nMessageBoxes;
     Host().MessageBox(text, AfxGetAppName());
 }
+void CDialog::TraceNote(const std::string& text) {
+    Host().Note(text);
+}
 void CDialog::SetIcon(int iconId) {
     Host().SetWindowIcon(iconId);
 }

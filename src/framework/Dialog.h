@@ -38,6 +38,7 @@ class CDialog {
     void EndDialog(int result);
     // OK button, exclamation-mark icon, captioned with the program's name.
     void MessageBox(const std::string& text);
+    void TraceNote(const std::string& text);
     void SetIcon(int iconId);
     bool IsIconic();
     void PaintIconCentred(int iconId);

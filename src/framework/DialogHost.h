@@ -35,6 +35,9 @@ class DialogHost {
     // Big and small icon of the window, from icon resource `iconId`.
     virtual void SetWindowIcon(int iconId) = 0;
 
+    // Why the launch did or skipped something, for the trace only; the window shows nothing.
+    virtual void Note(const std::string& text) { (void)text; }
+
     // Painting of a minimised window (only a real window has one).
     virtual bool IsIconic() { return false; }
     virtual void PaintIconCentred(int /*iconId*/) {}

@@ -67,3 +67,7 @@ void WindowTrace::Picture(int bitmapId) {
 void WindowTrace::Message(const std::string& text) {
     Line("message", text);
 }
+
+void WindowTrace::Note(const std::string& text) {
+    Line("note", text);
+}

@@ -1,6 +1,7 @@
 // The line format in which a window reports what it shows, for scripts and tests: the first
 // status text, then one line per visible change ("progress N", "status TEXT", "picture N",
-// "message TEXT"); a line break inside a text is written as the two characters \n.
+// "message TEXT", "note TEXT" for what the window does not show); a line break inside a text is
+// written as the two characters \n.
 #pragma once
 
 #include <cstdio>
@@ -27,6 +28,7 @@ class WindowTrace {
     void Picture(int bitmapId);
     // Always written.
     void Message(const std::string& text);
+    void Note(const std::string& text);
 
   private:
     void Line(const char* kind, const std::string& text);

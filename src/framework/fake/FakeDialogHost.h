@@ -27,6 +27,7 @@ class FakeDialogHost : public DialogHost {
             Bitmap,     // id, a
             Icon,       // a
             Message,    // text, caption
+            Note,       // text
             TimerSet,   // id, a = elapse
             TimerKill,  // id
             TimerFired, // id
@@ -54,6 +55,7 @@ class FakeDialogHost : public DialogHost {
     void RedrawControl(int controlId) override;
     void SetControlBitmap(int controlId, int bitmapId) override;
     void SetWindowIcon(int iconId) override;
+    void Note(const std::string& text) override { Record(Event::Note, 0, 0, 0, text); }
 
     // Script.
     uint64_t Now() const { return m_now; }

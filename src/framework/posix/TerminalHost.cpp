@@ -255,6 +255,11 @@ void TerminalHost::OnInput() {
         m_escapeDue.reset();
 }
 
+void TerminalHost::Note(const std::string& text) {
+    m_stdoutTrace.Note(text);
+    m_fileTrace.Note(text);
+}
+
 void TerminalHost::MessageBox(const std::string& text, const std::string& caption) {
     m_stdoutTrace.Message(text);
     m_fileTrace.Message(text);

@@ -24,6 +24,7 @@ class TerminalHost : public DialogHost {
     void SetTimer(unsigned id, unsigned elapseMs) override;
     void KillTimer(unsigned id) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
+    void Note(const std::string& text) override;
     void SetControlText(int controlId, const std::string& text) override;
     void SetProgressRange(int controlId, int low, int high) override;
     void SetProgressPos(int controlId, int pos) override;

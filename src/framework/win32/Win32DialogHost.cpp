@@ -19,6 +19,7 @@ class Win32DialogHost final : public DialogHost {
     void SetTimer(unsigned id, unsigned elapseMs) override;
     void KillTimer(unsigned id) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
+    void Note(const std::string& text) override;
     void SetControlText(int controlId, const std::string& text) override;
     void SetProgressRange(int controlId, int low, int high) override;
     void SetProgressPos(int controlId, int pos) override;
@@ -169,6 +170,11 @@ void Win32DialogHost::SetTimer(unsigned id, unsigned elapseMs) {
 void Win32DialogHost::KillTimer(unsigned id) {
     if (m_hwnd)
         ::KillTimer(m_hwnd, id);
+}
+
+void Win32DialogHost::Note(const std::string& text) {
+    if (m_trace)
+        m_trace->Note(text);
 }
 
 void Win32DialogHost::MessageBox(const std::string& text, const std::string& caption) {
