@@ -2,6 +2,7 @@
 // number must not pass for one in a check that guards what gets installed.
 #include "config/TrustEntries.h"
 
+#include "System.h"
 #include "config/SettingLines.h"
 #include "config/SystemStateFile.h"
 
@@ -47,7 +48,7 @@ bool ParseHexDigest(std::string_view text, sys::Sha256Digest& digest) {
 
 const DigestEntry* TrustEntries::FindDigest(std::string_view fileName) const {
     for (auto it = digests.rbegin(); it != digests.rend(); ++it)
-        if (it->fileName == fileName)
+        if (sys::SameFileName(it->fileName, fileName))
             return &*it;
     return nullptr;
 }

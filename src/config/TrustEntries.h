@@ -29,8 +29,9 @@ struct TrustEntries {
     // empty when every one could.
     std::string malformed;
 
-    // The entry for a component's file, the name compared exactly; the last one when the state
-    // lists several, as a later version entry wins too. Null when there is none.
+    // The entry for a component's file, the names compared as the system compares file names;
+    // the last one when the state lists several, as a later version entry wins too. Null when
+    // there is none.
     const DigestEntry* FindDigest(std::string_view fileName) const;
 };
 

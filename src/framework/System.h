@@ -19,6 +19,9 @@ bool CanOpenForReading(const std::string& name);
 // Size of a file that can be opened for reading; false when it cannot.
 bool GetOpenableFileSize(const std::string& name, uint64_t& size);
 bool DeleteFile(const std::string& name);
+// Whether two relative names name the same file as this system compares names: letter case
+// aside on Windows, byte for byte elsewhere.
+bool SameFileName(std::string_view a, std::string_view b);
 
 // Puts a file in place whole or not at all: the bytes go to a temporary file beside the target,
 // are flushed to disk and renamed over the target in one step, so that neither a crash nor a

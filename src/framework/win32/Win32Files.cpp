@@ -98,6 +98,23 @@ bool DeleteFile(const std::string& name) {
     return DeleteFileA(name.c_str()) != 0;
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+    // As the file system compares them: ordinally, letter case folded, on the UTF-16 names.
+    const auto wide = [](std::string_view text) {
+        std::wstring out(text.size(), L'\0');
+        const int length =
+            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                static_cast<int>(out.size()));
+        out.resize(length > 0 ? static_cast<size_t>(length) : 0);
+        return out;
+    };
+    if (a.empty() || b.empty())
+        return a.empty() && b.empty();
+    const std::wstring wa = wide(a), wb = wide(b);
+    return CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
+                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+}
+
 intptr_t FileWriter::CreateFresh(const std::string& name, Kind) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

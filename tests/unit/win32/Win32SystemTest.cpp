@@ -38,6 +38,11 @@ TEST_F(Win32SystemTest, ReadsShareTheFileWithReadersButNotWithAWriter) {
     CloseHandle(writer);
 }
 
+TEST_F(Win32SystemTest, FileNamesCompareAsTheFileSystemComparesThem) {
+    EXPECT_TRUE(sys::SameFileName("zynui.EXE", "zynUI.exe"));
+    EXPECT_FALSE(sys::SameFileName("zynUI.exe", "zynUI.ex"));
+}
+
 // Each test sees a current user's registry of its own, a throwaway key, so the real proxy
 // setting is neither read nor changed.
 class ProxyRegistryTest : public ::testing::Test {
