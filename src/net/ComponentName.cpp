@@ -37,6 +37,14 @@ bool IsTemporaryName(const std::string& name) {
            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// A server that may name a component may not name the files that decide what the launcher does.
+bool IsLauncherFile(const std::string& name) {
+    for (const char* own : {"zynLaunch.exe", "zynSystemConfig.txt", "zynUserConfig.txt"})
+        if (sys::SameFileName(name, own))
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool IsSafeComponentName(const std::string& name) {
@@ -45,7 +53,7 @@ bool IsSafeComponentName(const std::string& name) {
         return byte < 0x20 || byte == 0x7f || c == '/' || c == '\\' || c == ':';
     });
     return !name.empty() && !unsafeByte && name.find("..") == std::string::npos &&
-           !IsDeviceOrAliasName(name) && !IsTemporaryName(name);
+           !IsDeviceOrAliasName(name) && !IsTemporaryName(name) && !IsLauncherFile(name);
 }
 
 } // namespace zyn
