@@ -32,15 +32,22 @@ void CZynLaunchDlg::OnSystemStateReceived(CStateSocket* socket, const std::strin
     sys::WriteWholeFile(zyn::kSystemStateFileName, text);
 }
 
-bool CZynLaunchDlg::IsTrustedState(const std::string& body) const {
+bool CZynLaunchDlg::IsTrustedState(const std::string& body) {
     // A program built without keys takes every state, and needs nothing from the disk.
     if (m_trustedKeys.empty())
         return true;
     // A state on disk that cannot be read sets no floor: the fetched one is still signed.
-    std::string onDisk;
+    std::string onDisk, installed;
     std::optional<uint64_t> serial;
-    if (sys::ReadWholeFile(zyn::kSystemStateFileName, onDisk))
-        serial = zyn::SerialOfStateFile(onDisk);
-    return zyn::JudgeStateBody(body, m_trustedKeys, serial, sys::ReadCalendarTime()) ==
-           zyn::StateVerdict::Accepted;
+    if (sys::ReadWholeFile(zyn::kSystemStateFileName, onDisk)) {
+        installed = zyn::StateTextOfFile(onDisk);
+        serial = zyn::ReadTrustEntries(installed).serial;
+    }
+    const zyn::StateVerdict verdict =
+        zyn::JudgeStateBody(body, m_trustedKeys, serial, sys::ReadCalendarTime(), installed);
+    if (verdict == zyn::StateVerdict::Accepted)
+        return true;
+    TraceNote(std::string("the fetched system state is refused: ") +
+              zyn::StateVerdictText(verdict));
+    return false;
 }

@@ -99,6 +99,8 @@ const char* StateVerdictText(StateVerdict verdict) {
         return "no ZynSerial entry";
     case StateVerdict::OlderSerial:
         return "a serial lower than the one of the state on disk";
+    case StateVerdict::ReusedSerial:
+        return "the serial of the state on disk, on a different state";
     case StateVerdict::NoExpiry:
         return "no ZynExpires entry";
     case StateVerdict::Expired:
@@ -108,7 +110,8 @@ const char* StateVerdictText(StateVerdict verdict) {
 }
 
 StateVerdict JudgeStateText(std::string_view text, std::span<const sys::P256PublicKey> keys,
-                            std::optional<uint64_t> serialOnDisk, int64_t now) {
+                            std::optional<uint64_t> serialOnDisk, int64_t now,
+                            std::optional<std::string_view> installedText) {
     if (keys.empty())
         return StateVerdict::Accepted;
     std::string_view signedBytes;
@@ -129,6 +132,8 @@ StateVerdict JudgeStateText(std::string_view text, std::span<const sys::P256Publ
         return StateVerdict::NoSerial;
     if (serialOnDisk && *entries.serial < *serialOnDisk)
         return StateVerdict::OlderSerial;
+    if (serialOnDisk && *entries.serial == *serialOnDisk && installedText && text != *installedText)
+        return StateVerdict::ReusedSerial;
     if (!entries.expires)
         return StateVerdict::NoExpiry;
     if (now > *entries.expires)
@@ -137,13 +142,14 @@ StateVerdict JudgeStateText(std::string_view text, std::span<const sys::P256Publ
 }
 
 StateVerdict JudgeStateBody(std::string_view body, std::span<const sys::P256PublicKey> keys,
-                            std::optional<uint64_t> serialOnDisk, int64_t now) {
+                            std::optional<uint64_t> serialOnDisk, int64_t now,
+                            std::optional<std::string_view> installedText) {
     std::string_view text;
     if (keys.empty())
         return StateVerdict::Accepted;
     if (!StateTextOfBody(body, text))
         return StateVerdict::Unsigned;
-    return JudgeStateText(text, keys, serialOnDisk, now);
+    return JudgeStateText(text, keys, serialOnDisk, now, installedText);
 }
 
 std::optional<uint64_t> SerialOfStateFile(std::string_view fileText) {

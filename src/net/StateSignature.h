@@ -38,7 +38,8 @@ enum class StateVerdict {
     BadSignature,   // verified by none of the trusted keys
     MalformedEntry, // a serial, expiry or digest entry that cannot be read
     NoSerial,
-    OlderSerial, // lower than the serial of the state on disk
+    OlderSerial,  // lower than the serial of the state on disk
+    ReusedSerial, // the serial of the state on disk, on other bytes
     NoExpiry,
     Expired,
 };
@@ -47,15 +48,18 @@ const char* StateVerdictText(StateVerdict verdict);
 // Whether a state text may replace the state on disk. Without trusted keys every state may,
 // signed or not. With keys, its signature must verify with one of them, and then its own
 // entries must hold a serial not lower than `serialOnDisk` (none: any serial will do) and an
-// expiry time not before `now`. A signed state without a serial or an expiry is refused: a
-// state that never expires could be replayed for ever, and one without a serial would undo any
-// later one.
+// expiry time not before `now`. An equal serial is taken only for the very text of the state
+// on disk (`installedText`, when known): one serial names one state. A signed state without a
+// serial or an expiry is refused: a state that never expires could be replayed for ever, and one
+// without a serial would undo any later one.
 StateVerdict JudgeStateText(std::string_view text, std::span<const sys::P256PublicKey> keys,
-                            std::optional<uint64_t> serialOnDisk, int64_t now);
+                            std::optional<uint64_t> serialOnDisk, int64_t now,
+                            std::optional<std::string_view> installedText = std::nullopt);
 // The same for a fetched body, marker line first. Without keys it accepts any body: whether
 // the body is a system state at all is the rewrite's decision.
 StateVerdict JudgeStateBody(std::string_view body, std::span<const sys::P256PublicKey> keys,
-                            std::optional<uint64_t> serialOnDisk, int64_t now);
+                            std::optional<uint64_t> serialOnDisk, int64_t now,
+                            std::optional<std::string_view> installedText = std::nullopt);
 // The serial of a state file as installed; none when it lists no readable one.
 std::optional<uint64_t> SerialOfStateFile(std::string_view fileText);
 

@@ -67,6 +67,9 @@ TEST_F(StateRetrieval, WithKeysOnlyASignedStateThatTheDiskAndTheClockAllowIsWrit
         {"a byte altered", tampered, "old", beforeExpiry, false},
         {"expired by the clock", signedBody, "old", afterExpiry, false},
         {"older than the state on disk", signedBody, "ZynSerial=8;\r\n", beforeExpiry, false},
+        {"the serial on disk, on another state", signedBody, "ZynSerial=7;\r\n", beforeExpiry,
+         false},
+        {"the very state on disk again", signedBody, installed, beforeExpiry, true},
     };
     dlg.m_trustedKeys = keys;
     dlg.m_updateURLs.AddTail(server.Url("ok"));
