@@ -1,7 +1,6 @@
-// The component checks of stages 3 to 5: outdated components are deleted (the launcher marks
-// itself for self-update instead), missing or short ones, and those whose size is not the one
-// the state lists, are queued for download (the kept bytes of any other go), and the final
-// check before anything is started.
+// The component checks of stages 3 to 5: outdated components are marked (the launcher for its
+// self-update), then queued with the missing or short ones and those whose size is not the one
+// the state lists (the kept bytes of any other go), and the final check before anything starts.
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
@@ -58,7 +57,8 @@ void CZynLaunchDlg::CheckComponentVersions() {
                       {kLauncher, m_strLaunchVersion},
                       {m_strUIExecutable, m_strUIVersion}};
     for (const auto& component : components) {
-        if (!zyn::IsSafeComponentName(component.file))
+        // Only the user interface's name comes from the state.
+        if (component.file != kLauncher && !zyn::IsSafeComponentName(component.file))
             continue;
         char buffer[kVersionBufferSize];
         std::string installed;
@@ -66,8 +66,10 @@ void CZynLaunchDlg::CheckComponentVersions() {
             installed = buffer;
         if (NormaliseVersion(installed) == component.listed)
             continue;
+        // Kept until its replacement is whole: the download's rename over it is the update, and
+        // a download that fails leaves a program that still starts.
         if (component.file != kLauncher) {
-            sys::DeleteFile(component.file);
+            m_outdatedComponents.AddTail(component.file);
             continue;
         }
         // Right after a self-update the launcher in place is the one just fetched: if it still
@@ -81,11 +83,13 @@ void CZynLaunchDlg::CheckComponentVersions() {
 void CZynLaunchDlg::CheckDependencies() {
     for (const char* name : kObsoleteFiles)
         sys::DeleteFile(name);
+    if (IsStateExpired())
+        return;
     if (m_bUpdateLauncher == 1)
         QueueDownload(kTemporaryLauncher);
     for (const std::string& name : {std::string(kNetworkServices), std::string(kEngine),
                                     std::string(kConfigTool), m_strUIExecutable}) {
-        if (!IsInPlace(name) || DiffersFromListedSize(name))
+        if (!IsInPlace(name) || DiffersFromListedSize(name) || IsOutdated(name))
             QueueDownload(name);
     }
     // Bytes kept from a download cut short are continued only by the next download of that
@@ -98,6 +102,25 @@ void CZynLaunchDlg::CheckDependencies() {
         if (zyn::IsSafeComponentName(name) && queued.find(";" + name + ";") == std::string::npos)
             sys::DeleteFile(sys::TemporaryFileName(name));
     }
+}
+
+bool CZynLaunchDlg::IsOutdated(const std::string& fileName) const {
+    for (int i = 0; i < m_outdatedComponents.GetCount(); ++i)
+        if (m_outdatedComponents.GetAt(i) == fileName)
+            return true;
+    return false;
+}
+
+// A keyed launcher fetches nothing against a state whose signature has run out: an attacker who
+// keeps serving an old state cannot hold it to old components for ever, and the user still gets
+// what is installed.
+bool CZynLaunchDlg::IsStateExpired() {
+    const int64_t now = sys::ReadCalendarTime();
+    if (m_trustedKeys.empty() || !m_trustEntries.expires || now <= *m_trustEntries.expires)
+        return false;
+    TraceNote("the system state expired at " + std::to_string(*m_trustEntries.expires) + " (now " +
+              std::to_string(now) + "): nothing is downloaded");
+    return true;
 }
 
 // Only the size, which costs nothing to read: the digest is checked where a download's bytes

@@ -8,34 +8,33 @@
 #include "net/RandomRange.h"
 #include "net/StateSocket.h"
 
-namespace {
-bool Contains(const StringList& list, const std::string& text) {
-    for (int i = 0; i < list.GetCount(); ++i)
-        if (list.GetAt(i) == text)
-            return true;
-    return false;
-}
-} // namespace
-
 bool CZynLaunchDlg::StartDownload(const std::string& fileName) {
     m_strDownloadFile = fileName;
+    if (!MayDownload(fileName))
+        return false;
     m_nDownloadChoice = ChooseEntryIndex(m_downloadURLs.GetCount());
     m_nDownloadOffset = 0;
     return StartNextMirror();
 }
 
-// From the chosen mirror on, each once, leaving out those that failed earlier in this run.
-bool CZynLaunchDlg::StartNextMirror() {
-    // The name comes from the fetched system state: one that could leave the folder is never
-    // requested.
-    if (!zyn::IsSafeComponentName(m_strDownloadFile))
+// The name comes from the fetched system state: one that could leave the folder, or that names
+// one of the launcher's own files, is never requested. A keyed launcher fetches only files whose
+// digest its state lists, so that every byte it installs is vouched for by its keys.
+bool CZynLaunchDlg::MayDownload(const std::string& fileName) {
+    if (!zyn::IsSafeComponentName(fileName))
         return false;
+    if (m_trustedKeys.empty() || m_trustEntries.FindDigest(fileName))
+        return true;
+    TraceNote(fileName + ": the system state lists no digest for it; not downloaded");
+    return false;
+}
+
+// From the chosen mirror on, each once.
+bool CZynLaunchDlg::StartNextMirror() {
     const int count = m_downloadURLs.GetCount();
     for (; m_nDownloadOffset < count; ++m_nDownloadOffset) {
         const std::string& mirror =
             m_downloadURLs.GetAt((m_nDownloadChoice + m_nDownloadOffset) % count);
-        if (Contains(m_failedDownloadURLs, mirror))
-            continue;
         auto* client = new CDownloadSocket();
         client->SetProgressCtrl(&m_progress);
         client->SetOwner(this);
@@ -47,7 +46,6 @@ bool CZynLaunchDlg::StartNextMirror() {
             return true;
         }
         delete client;
-        m_failedDownloadURLs.AddTail(mirror);
     }
     return false;
 }
@@ -76,12 +74,7 @@ void CZynLaunchDlg::OnDownloadFailed(CDownloadSocket* client) {
     delete client;
     if (!IsLaunchActive())
         return;
-    const int count = m_downloadURLs.GetCount();
-    if (count > 0) {
-        m_failedDownloadURLs.AddTail(
-            m_downloadURLs.GetAt((m_nDownloadChoice + m_nDownloadOffset) % count));
-        ++m_nDownloadOffset;
-    }
+    ++m_nDownloadOffset;
     if (StartNextMirror())
         return;
     ReportDownloadFailure();

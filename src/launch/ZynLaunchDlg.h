@@ -107,12 +107,14 @@ class CZynLaunchDlg : public CDialog {
     // The download under way, owned from stage 5's start to its report, so that the stall
     // ticks reach it and a window dismissed in mid-download releases it.
     CDownloadSocket* m_pDownloadSocket = nullptr;
+    // Components whose installed version differs from the listed one (the launcher aside):
+    // queued by stage 4, and replaced only by a download that arrives whole.
+    StringList m_outdatedComponents;
     // The file stage 5 is fetching, the mirror chosen for it and how many after that one have
-    // been tried; mirrors that failed are not tried again in this run.
+    // been tried: each file starts from a mirror of its own and tries each once.
     std::string m_strDownloadFile;
     int32_t m_nDownloadChoice = 0;
     int32_t m_nDownloadOffset = 0;
-    StringList m_failedDownloadURLs;
     int32_t m_bDownloadFailureShown = 0;
     // Only a launcher copy that arrived whole in this run is handed over to.
     int32_t m_bLauncherDownloaded = 0;
@@ -145,7 +147,10 @@ class CZynLaunchDlg : public CDialog {
     bool StartDownload(const std::string& fileName);
     bool StartNextMirror();
     void ReportDownloadFailure();
-    bool IsTrustedState(const std::string& body) const;
+    bool IsTrustedState(const std::string& body);
     bool DiffersFromListedSize(const std::string& fileName) const;
+    bool IsOutdated(const std::string& fileName) const;
+    bool IsStateExpired();
+    bool MayDownload(const std::string& fileName);
     bool StartProgram(const std::string& program, const std::string& commandLine);
 };

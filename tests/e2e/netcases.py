@@ -1,21 +1,27 @@
 """Launches over the local Zyn network, the same for the Linux and the Windows program: nginx
 serves each case its own system state and the components, squid is the proxy (through which
 the kept beginning of a file is continued), and the hostile server plays the mirrors that fail.
-A test file supplies only how its program is started.
+A test file supplies only how its program is started and cancelled.
 
 Cases run side by side; each starts once the one before has passed its engine guard (stage 1),
 so that no two guards ever meet on their port."""
 
+import ctypes
 import os
+import random
+import re
 import shutil
 import time
 
 from zynnet import HostileServer, Network, Nginx, Squid, free_port
-from zyntest import BIN_DIR, DOWNLOAD_FAILED, EXE, INITIAL_STATUS, Scratch, system_state
+from zyntest import (BIN_DIR, DOWNLOAD_FAILED, EXE, INITIAL_STATUS, PLATFORM, Scratch,
+                      system_state)
 
 STUB_NEW = "zynStub-7.0.2.6" + EXE  # the engine and user interface the network serves
 NEW_LAUNCHER = "zynLaunch" + EXE
 OLD_LAUNCHER = "zynLaunchOld" + EXE
+CLOCK_LAUNCHER = "zynLaunchTestClock" + EXE  # reads ZYN_TEST_TIME
+NO_ORBITALS = "No orbital servers are available - please close Zyn and try again later."
 FETCH_FAILED = "The download failed"
 PAST_GUARD = "status downloading system state.."
 CLOSING = "status closing zynLaunch.."
@@ -56,6 +62,25 @@ def serve_state(folder, lines):
     return ("\r\n".join(lines) + "\r\n").encode("latin-1")
 
 
+def time_picking(index, count):
+    """A calendar time (noon, so that any time zone gives the same date) at which the launcher's
+    random pick over COUNT entries is INDEX: its generator is seeded with the time plus the day,
+    month and year (msvcrt's rand on Windows, glibc's on Linux)."""
+    libc = ctypes.CDLL(None)
+    for day in range(20000, 30000):
+        t = day * 86400 + 43200
+        date = time.localtime(t)
+        seed = (t + date.tm_mday + date.tm_mon + date.tm_year) & 0xffffffff
+        if PLATFORM == "win32":
+            r = ((seed * 214013 + 2531011) & 0xffffffff) >> 16 & 0x7fff
+        else:
+            libc.srand(seed)
+            r = libc.rand()
+        if r % count == index:
+            return t
+    raise AssertionError("no time picks %d of %d" % (index, count))
+
+
 def start_in_turn(names, start):
     """Starts each case's launch once the one before has passed its engine guard."""
     launches = {}
@@ -70,16 +95,20 @@ class NetworkCases:
     has wait_for_line and wait(timeout))."""
 
     # name: (download mirrors of the served state, listed versions changed there, installed
-    # launcher or None, through the proxy)
+    # launcher or None, through the proxy). "failover" runs with its clock fixed so that its
+    # pick is the dead mirror; "damaged" has 3,000 random bytes for its state file; "cancel" is
+    # dismissed during its download, then launched again offline.
     CASES = {
         "stall": (["hostile:stall"], dict(Engine="7.0.2.6"), None, False),
         "selfupdate": (["zyn"], {}, OLD_LAUNCHER, False),
         "nomatch": (["zyn"], dict(Launch="1.0.0.7"), NEW_LAUNCHER, False),
         "direct": (["zyn"], dict(Engine="7.0.2.6", UI="7.0.2.6"), None, False),
         "proxy": (["zyn"], dict(Engine="7.0.2.6"), None, True),
-        "failover": (["dead", "hostile:notfound/failover", "zyn"], dict(Engine="7.0.2.6"), None,
-                     False),
+        "failover": (["dead", "hostile:notfound/failover", "zyn"], dict(Engine="7.0.2.6"),
+                     CLOCK_LAUNCHER, False),
         "notfound": (["hostile:notfound"], dict(Engine="7.0.2.6"), None, False),
+        "damaged": (["zyn"], {}, None, False),
+        "cancel": (["hostile:stall"], dict(Engine="7.0.2.6"), None, False),
     }
 
     @classmethod
@@ -95,6 +124,7 @@ class NetworkCases:
         mirrors = {"zyn": cls.nginx.url("zyn/"),
                    "dead": "http://127.0.0.1:%d/" % free_port("127.0.0.1")}
 
+        os.environ["ZYN_TEST_TIME"] = str(time_picking(0, 3))
         cls.s, cls.served = {}, {}
         for name, (names, versions, launcher, _) in cls.CASES.items():
             lines = [l for l in system_state() if not l.startswith("ZynDownloadURL=")]
@@ -117,11 +147,26 @@ class NetworkCases:
                 os.chmod(scratch.path("zynLaunch.exe"), 0o755)
             if name == "proxy":  # what an earlier transfer of the engine kept
                 scratch.write("zynEngine.exe.zynpart", read(os.path.join(BIN_DIR, STUB_NEW))[:999])
+            if name == "damaged":
+                scratch.write("zynSystemConfig.txt", random.Random(3).randbytes(3000))
+
+        # Alone, so that the key reaches its window: dismissed in mid-download, then offline.
+        scratch = cls.s["cancel"]
+        launch = cls.start(scratch, "cancel")
+        launch.wait_for_line("progress 50", timeout=60)  # the half the stalling mirror sends
+        cls.cancel(launch)
+        cancelled = launch.wait(60)
+        dead = ("http://127.0.0.1:%d/" % free_port("127.0.0.1")).encode()
+        scratch.write("zynSystemConfig.txt", re.sub(
+            rb"(Zyn(?:Update|Download)URL=)[^;\r\n]*", lambda m: m.group(1) + dead,
+            scratch.read("zynSystemConfig.txt")))
 
         launches = start_in_turn(cls.CASES, lambda name: cls.start(cls.s[name], name))
         # In the order started, the stall first: its run's length is its own.
-        cls.results = {name: cls.wait_for_runs(name, launches[name]) if cls.CASES[name][2]
+        cls.results = {name: cls.wait_for_runs(name, launches[name])
+                       if cls.CASES[name][2] in (OLD_LAUNCHER, NEW_LAUNCHER)
                        else launches[name].wait(90) for name in cls.CASES}
+        cls.offline, cls.results["cancel"] = cls.results["cancel"], cancelled
 
     @classmethod
     def proxy_for(cls, name):
@@ -178,18 +223,19 @@ class NetworkCases:
         self.assertIn((206, len(served) - 999, "bytes=999-"),
                       [r[1:] for r in self.nginx.requests() if "/zyn/zynEngine.exe" in r[0]])
         self.assertIn("/206 ", "".join(l for l in log.splitlines() if "zynEngine.exe" in l))
-        # Whichever mirror was chosen first, the failing one is asked once at most.
+        # The pick was the dead mirror: the engine came from the third, after the failing one.
         asked = [r for r in self.hostile.requests() if "/notfound/failover/" in r["request"]]
-        self.assertLessEqual(len(asked), 1)
+        self.assertEqual(len(asked), 1)
 
-    def test_a_missing_or_stalled_file_fails_once_and_keeps_only_what_arrived(self):
+    def test_a_missing_or_stalled_file_fails_once_and_the_installed_engine_starts(self):
+        installed = read(os.path.join(BIN_DIR, "zynStub" + EXE))
         for name in ("notfound", "stall"):
             with self.subTest(name):
                 result = self.results[name]
                 self.assertEqual(result.returncode, 1)
-                self.assertEqual(result.messages(), [FETCH_FAILED, DOWNLOAD_FAILED])
-                self.assertFalse(self.s[name].exists("zynEngine.exe"))
-                self.assertEqual(self.started(name, expected=0), [])
+                self.assertEqual(result.messages(), [FETCH_FAILED])
+                self.assertEqual(self.s[name].read("zynEngine.exe"), installed)
+                self.assertEqual(self.started(name), ["zynEngine.exe", "zynUI.exe"])
         # The stalled half is kept for the next attempt to continue.
         self.assert_no_partial_file("notfound")
         served = read(os.path.join(BIN_DIR, STUB_NEW))
@@ -202,6 +248,21 @@ class NetworkCases:
                   if stall.times else stall.duration)
         self.assertGreaterEqual(waited, 30)
         self.assertLess(waited, 40 if stall.times else 55)
+
+    def test_a_damaged_state_or_a_cancelled_download_leaves_a_product_that_starts(self):
+        installed = read(os.path.join(BIN_DIR, "zynStub" + EXE))
+        damaged, cancelled, offline = self.results["damaged"], self.results["cancel"], self.offline
+        # Every component listed without a version, and no server to fetch from: all stay.
+        self.assertEqual((damaged.returncode, damaged.messages()), (1, [FETCH_FAILED, NO_ORBITALS]))
+        for name in ("damaged", "cancel"):
+            for component in ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll"):
+                self.assertEqual(self.s[name].read(component), installed, (name, component))
+        self.assertEqual(cancelled.returncode, 2)
+        self.assertEqual(offline.returncode, 1)
+        self.assertEqual(offline.lines[offline.lines.index("status " + INITIAL_STATUS, 1):].count(
+            "message " + FETCH_FAILED), 1)
+        self.assertEqual(self.started("cancel"), ["zynEngine.exe", "zynUI.exe"])
+        self.assertTrue(self.s["cancel"].exists("zynEngine.exe.zynpart"))
 
     def test_self_update_over_three_runs_and_only_once_for_a_version_no_build_has(self):
         for name in ("selfupdate", "nomatch"):

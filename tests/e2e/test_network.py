@@ -1,12 +1,19 @@
 """Launches of the Linux program over the local Zyn network: the system state fetched directly
 and through the proxy, outdated components replaced, mirrors that fail, a stall, and the
-self-update over three runs (the cases are in netcases)."""
+self-update over three runs, a damaged state and a download cancelled with Ctrl-C (the cases
+are in netcases)."""
+
+import signal
 
 from netcases import NetworkCases
 from zyntest import LaunchTestCase, LinuxLaunch, main
 
 
 class LinuxNetwork(NetworkCases, LaunchTestCase):
+    @classmethod
+    def cancel(cls, launch):
+        launch.signal(signal.SIGINT)
+
     @classmethod
     def start(cls, scratch, name):
         proxy = cls.proxy_for(name)

@@ -4,7 +4,8 @@ the Linux program's (netcases); the UI probe answers the message boxes."""
 import subprocess
 
 from netcases import PAST_GUARD, NetworkCases
-from zyntest import LaunchTestCase, WindowsLaunch, main, wine_environment
+from zyntest import (WINDOW_CAPTION, LaunchTestCase, WindowsLaunch, main, probe,
+                      wine_environment)
 
 SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 
@@ -21,6 +22,11 @@ def set_proxy(server):
 
 
 class WindowsNetwork(NetworkCases, LaunchTestCase):
+    @classmethod
+    def cancel(cls, launch):
+        if probe("escape", WINDOW_CAPTION)[0] != 0:
+            raise AssertionError("the probe could not press Escape")
+
     @classmethod
     def start(cls, scratch, name):
         proxy = cls.proxy_for(name)

@@ -1,5 +1,5 @@
-// The component checks: versions compared and outdated files deleted, the launcher marked
-// instead, missing or short files queued, and the final check.
+// The component checks: versions compared and outdated files queued (never deleted), missing or
+// short files queued, and the final check.
 #include "LaunchHarness.h"
 #include "System.h"
 
@@ -21,7 +21,7 @@ TEST(NormaliseVersion, CommasBecomeDotsOuterWhiteSpaceAndInnerBlanksGo) {
         EXPECT_EQ(CZynLaunchDlg::NormaliseVersion(text), normalised) << text;
 }
 
-TEST_F(ComponentCheck, OutdatedComponentsAreDeletedAndTheLauncherOnlyMarked) {
+TEST_F(ComponentCheck, OutdatedComponentsAreQueuedInPlaceAndTheLauncherAsItsCopy) {
     WriteComponent("zynEngine.exe", "7, 0, 2, 6");
     WriteComponent("zynConfig.exe", "7.0.2.5A");
     WriteComponent("zynLaunch.exe", "0.9.0.0");
@@ -35,15 +35,13 @@ TEST_F(ComponentCheck, OutdatedComponentsAreDeletedAndTheLauncherOnlyMarked) {
     dlg.m_strNetworkServicesVersion = "7.0.2.5";
     dlg.m_strUIExecutable = "fancy.exe";
     dlg.CheckComponentVersions();
-    EXPECT_FALSE(Exists("zynEngine.exe"));
-    EXPECT_FALSE(Exists("zynConfig.exe")); // letter case counts
-    EXPECT_TRUE(Exists("zynLaunch.exe"));
+    dlg.CheckDependencies();
+    // Letter case counts; neither the default user interface, when another is chosen, nor the
+    // network services library is compared. Every file stays until its replacement is whole.
     EXPECT_EQ(dlg.m_bUpdateLauncher, 1);
-    EXPECT_TRUE(Exists("fancy.exe"));
-    // Neither the default user interface, when another is chosen, nor the network services
-    // library is compared.
-    EXPECT_TRUE(Exists("zynUI.exe"));
-    EXPECT_TRUE(Exists("pssdk_dll.dll"));
+    EXPECT_EQ(dlg.m_strDownloadQueue, "zynLaunchTemp.exe;zynEngine.exe;zynConfig.exe;");
+    for (const char* name : {"zynEngine.exe", "zynConfig.exe", "zynLaunch.exe", "fancy.exe"})
+        EXPECT_TRUE(Exists(name)) << name;
 }
 
 TEST_F(ComponentCheck, AnEmptyListedVersionMatchesOnlyAFileWithoutOne) {
@@ -51,9 +49,11 @@ TEST_F(ComponentCheck, AnEmptyListedVersionMatchesOnlyAFileWithoutOne) {
     WriteComponent("zynConfig.exe", "7.0.2.5");
     dlg.m_strUIVersion = "7.0.2.5";
     dlg.m_strUIExecutable = ""; // an entry without its executable: nothing to delete
+    WriteSized("zynUI.exe", 50000);
+    WriteSized("pssdk_dll.dll", 50000);
     dlg.CheckComponentVersions();
-    EXPECT_TRUE(Exists("zynEngine.exe"));
-    EXPECT_FALSE(Exists("zynConfig.exe"));
+    dlg.CheckDependencies();
+    EXPECT_EQ(dlg.m_strDownloadQueue, "zynConfig.exe;;");
     EXPECT_EQ(dlg.m_bUpdateLauncher, 0); // no launcher file and none listed
 }
 

@@ -3,7 +3,9 @@
 // leave the folder, the bytes of a transfer cut short continued by the next attempt.
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
+#include "PublicKeyPem.h"
 #include "System.h"
+#include "TrustVectors.h"
 #include "config/TrustEntries.h"
 #include "net/RandomRange.h"
 
@@ -25,6 +27,8 @@ std::string Engine() {
         engine[i] = static_cast<char>('a' + i % 23);
     return engine;
 }
+
+const sys::P256PublicKey kKeyA = sys::ParseP256PublicKeys(kPublicKeyA).keys[0];
 
 bool AsksFrom(const std::string& request, const std::string& from) {
     return request.find("\r\nRange: bytes=" + from + "-\r\n") != std::string::npos;
@@ -65,7 +69,7 @@ class Downloads : public LaunchTest {
     LoopbackHttpServer server;
 };
 
-TEST_F(Downloads, AFailedMirrorGivesWayToTheNextAndIsNotAskedAgainInTheRun) {
+TEST_F(Downloads, AFailedMirrorGivesWayToTheNextAndEachFileStartsFromItsOwnPick) {
     CAsyncSocket closed;
     ASSERT_TRUE(closed.Create(0, SOCK_STREAM_TYPE));
     const std::string dead = "http://127.0.0.1:" + std::to_string(closed.GetLocalPort()) + "/";
@@ -76,8 +80,10 @@ TEST_F(Downloads, AFailedMirrorGivesWayToTheNextAndIsNotAskedAgainInTheRun) {
     std::filesystem::remove("zynConfig.exe");
     ASSERT_EQ(dlg.DoModal(), 0);
     EXPECT_TRUE(Messages().empty());
+    // Both picks fall on the dead mirror (one second, one list): each file fails over alone.
     EXPECT_EQ(server.Targets(), (Texts{"GET /notfound/zynEngine.exe", "GET /cut/zynEngine.exe",
                                        "GET /redirect/zynEngine.exe", "GET /ok/zynEngine.exe",
+                                       "GET /notfound/zynConfig.exe", "GET /cut/zynConfig.exe",
                                        "GET /redirect/zynConfig.exe", "GET /ok/zynConfig.exe"}));
     // The half that the cut mirror sent is kept; the next is asked for the rest only, through
     // its redirection too.
@@ -97,8 +103,8 @@ TEST_F(Downloads, AStalledDownloadFailsAfterThirtySecondsOnceAndKeepsTheTargetAn
     const uint64_t failedAt = host.EventsOf(FakeDialogHost::Event::Message).at(0).time;
     EXPECT_GE(failedAt, 5100u + 30000u);
     EXPECT_LE(failedAt, 5100u + 31000u);
-    // The mirror that failed is not asked for the next file.
-    EXPECT_EQ(server.Targets(), Texts{"GET /stall/pssdk_dll.dll"});
+    // A mirror that failed one file is still asked for the next; the failure shows once.
+    EXPECT_EQ(server.Targets(), (Texts{"GET /stall/pssdk_dll.dll", "GET /stall/zynEngine.exe"}));
     EXPECT_EQ(ReadFile("pssdk_dll.dll"), std::string(49999, 'z'));
     EXPECT_EQ(ReadFile("pssdk_dll.dll.zynpart"), std::string(30000, 'p'));
     EXPECT_TRUE(dlg.started.empty());
@@ -206,4 +212,49 @@ TEST_F(Downloads, AFileThatDoesNotMatchItsListedDigestGivesWayToTheNextMirror) {
         EXPECT_FALSE(AnyTemporaryFile());
     }
     EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Downloads, AKeyedLauncherFetchesOnlyWhatItsStateVouchesForAndNothingOnceItExpired) {
+    zyn::DigestEntry launcher{"zynLaunchTemp.exe", Engine().size(), {}};
+    sys::Sha256 hash;
+    hash.Update(Engine());
+    ASSERT_TRUE(hash.Final(launcher.sha256));
+    server.files["zynLaunchTemp.exe"] = Engine();
+    // The launcher is outdated (none is installed) and listed under the name it is served as;
+    // the outdated user interface has no digest.
+    const std::string state =
+        zyn::DigestLine(launcher) + "\r\nZynVersion=Launch;1.0.0.0;\r\nZynVersion=UI;9.9;\r\n";
+    const struct {
+        const char* expiry;
+        Texts requested, programs, messages;
+        const char* note;
+    } cases[] = {
+        {"4000000000",
+         {"GET /ok/zynLaunchTemp.exe"},
+         {"zynLaunchTemp.exe"},
+         {"The download failed"},
+         "zynUI.exe: the system state lists no digest for it; not downloaded"},
+        {"1000", {}, {"zynEngine.exe", "zynUI.exe"}, {}, "the system state expired at 1000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expiry);
+        server.requests.clear();
+        Prepare({server.Url("ok")}, state + "ZynExpires=" + c.expiry + ";\r\n");
+        FakeDialogHost run;
+        DialogHost::Install(&run);
+        RecordingLaunchDlg window;
+        window.m_trustedKeys = std::span(&kKeyA, 1);
+        window.DoModal();
+        DialogHost::Install(&host);
+        EXPECT_EQ(server.Targets(), c.requested);
+        EXPECT_EQ(window.programs, c.programs);
+        Texts messages, notes;
+        for (const auto& e : run.EventsOf(FakeDialogHost::Event::Message))
+            messages.push_back(e.text);
+        for (const auto& e : run.EventsOf(FakeDialogHost::Event::Note))
+            notes.push_back(e.text);
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(notes.at(0).rfind(c.note, 0), 0u) << notes.at(0);
+        EXPECT_EQ(ReadFile("zynUI.exe"), std::string(50000, 'z'));
+    }
 }
