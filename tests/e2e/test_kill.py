@@ -1,6 +1,7 @@
 """The Linux program killed (SIGKILL) at random instants of a state rewrite, a large download and
-each run of a self-update; one plain launch after each kill must start the engine and the user
-interface and leave the served components whole, one launcher and no temporary file. Each round
+each run of a self-update; a launch offline after each kill must start the engine and the user
+interface it finds whole, then one plain launch must leave the served components whole, one
+launcher and no temporary file. Each round
 (own namespace and nginx) waits for its phase's anchor, then a delay drawn from its seed. 8
 rounds, 50 with ZYN_SOAK=1; ZYN_KILL_SEED=N replays a printed seed."""
 
@@ -18,7 +19,8 @@ import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 
-from netcases import NEW_LAUNCHER, OLD_LAUNCHER, STUB_NEW, installed_state, read, serve_state
+from netcases import (FETCH_FAILED, NEW_LAUNCHER, OLD_LAUNCHER, STUB_NEW, installed_state, read,
+                      serve_state)
 from zynnet import Network, Nginx
 from zyntest import (BIN_DIR, COMPONENTS, INITIAL_STATUS, NETNS_RUN, LaunchTestCase,
                      LinuxLaunch, Scratch, main, wait_until)
@@ -121,6 +123,16 @@ def landing(written, scratch, files, killed):
     return "after the rename" + ("; next run started" if later else "")
 
 
+def launch_again(scratch):
+    """A plain launch from the launcher in place: its result and the programs it started."""
+    for leftover in (scratch.trace, scratch.path("zynStub.log")):
+        if os.path.exists(leftover):
+            os.remove(leftover)
+    result = LinuxLaunch(scratch, program=None).wait(90)
+    wait_quiet(scratch, 90)
+    return result, sorted(s.name for s in scratch.stub_starts(expected=2))
+
+
 def run_round(phase, seed, files):
     installed, served, run, written, (low, high) = PHASES[phase]
     delay = random.Random(seed).uniform(low, high)
@@ -169,17 +181,22 @@ def run_round(phase, seed, files):
         if starts:
             scratch.stub_starts(expected=starts)
 
-        # The plain launch, from the launcher as the kill left it.
-        for leftover in (scratch.trace, scratch.path("zynStub.log")):
-            if os.path.exists(leftover):
-                os.remove(leftover)
-        result = LinuxLaunch(scratch, program=None).wait(90)
+        # Offline, then the plain launch, each from the launcher as the run before left it.
+        nginx.stop()
+        offline, started_offline = launch_again(scratch)
+        cut += ["%s cut offline" % n for n, ok in whole.items()
+                if n != "zynSystemConfig.txt" and digest(scratch.path(n)) not in ok - {None}]
+        nginx.start()
+        result, started = launch_again(scratch)
         quiet = wait_quiet(scratch, 90)
-        started = sorted(s.name for s in scratch.stub_starts(expected=2))
         served_files = dict({n: {stub} for n in COMPONENTS}, **{
             "zynLaunch.exe": {launcher}, "zynEngine.exe": {engine},
             "zynSystemConfig.txt": {state.hexdigest()}})
-        checks = {"its runs did not end": quiet,
+        checks = {"offline: ended with %s %s" % (offline.returncode, offline.messages()):
+                      offline.returncode in (0, 1) and set(offline.messages()) <= {FETCH_FAILED},
+                  "offline: started %s" % started_offline:
+                      started_offline == ["zynEngine.exe", "zynUI.exe"],
+                  "its runs did not end": quiet,
                   "ended with %s %s" % (result.returncode, result.messages()):
                       (result.returncode, result.messages()) == (0, []),
                   "started %s" % started: started == ["zynEngine.exe", "zynUI.exe"],

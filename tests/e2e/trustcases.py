@@ -13,7 +13,7 @@ import subprocess
 from netcases import (STUB_NEW, download_lines, installed_state, open_network, read,
                       start_in_turn)
 from zynnet import HostileServer, Nginx
-from zyntest import BIN_DIR, ENGINE_WORDS, Scratch, system_state
+from zyntest import BIN_DIR, ENGINE_WORDS, EXE, Scratch, system_state
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "data")
 # The operator's tool runs on Linux: the Windows tests take it from the native build.
@@ -33,9 +33,11 @@ class TrustCases:
     """Mixed into a LaunchTestCase whose start(scratch) starts the trusting launcher in a
     case's folder."""
 
-    # name: (serial of the state on disk or None, serial served, download mirrors, altered)
+    # name: (serial of the state on disk or None, serial served, download mirrors, altered).
+    # "nodigest" lists a newer user interface without its digest.
     CASES = {
         "signed": (None, 5, ["zyn"], False),
+        "nodigest": (None, 5, ["zyn"], False),
         "wrongdigest": (4, 5, ["hostile:firstwrong/one", "hostile:firstwrong/two"], False),
         "tampered": (None, 5, ["zyn"], True),
         "oldserial": (9, 8, ["zyn"], False),
@@ -56,6 +58,8 @@ class TrustCases:
             lines = [l for l in system_state(orbitals=(SIGNED_ORBITAL,))
                      if not l.startswith("ZynDownloadURL=")]
             lines = [l.replace("Engine;7.0.2.5", "Engine;7.0.2.6") for l in lines]
+            if name == "nodigest":
+                lines = [l.replace("UI;7.0.2.5", "UI;7.0.2.6") for l in lines]
             lines += download_lines(mirrors, {"zyn": cls.nginx.url("zyn/")}, cls.hostile)
             lines += ["ZynSerial=%d;" % serial, "ZynExpires=4000000000;",
                       digest_line("zynEngine.exe", cls.stub_new)]
@@ -103,6 +107,16 @@ class TrustCases:
         # The first mirror asked served a changed byte; the other one the engine itself.
         asked = sorted(r["request"].split()[1] for r in self.hostile.requests())
         self.assertEqual(asked, ["/firstwrong/one/zynEngine.exe", "/firstwrong/two/zynEngine.exe"])
+
+    def test_a_file_without_a_digest_is_not_fetched_and_the_installed_one_starts(self):
+        scratch, result = self.s["nodigest"], self.results["nodigest"]
+        self.assertEqual((result.returncode, result.messages()), (1, ["The download failed"]))
+        self.assertIn("note zynUI.exe: the system state lists no digest for it; not downloaded",
+                      result.lines)
+        self.assertEqual(scratch.read("zynEngine.exe"), self.stub_new)
+        self.assertEqual(scratch.read("zynUI.exe"), read(os.path.join(BIN_DIR, "zynStub" + EXE)))
+        self.assertEqual(self.engine_words("nodigest")[3], SIGNED_ORBITAL + "O")
+        self.assertNotIn("/zyn/zynUI.exe", " ".join(r[0] for r in self.nginx.requests()))
 
     def test_a_tampered_or_older_state_is_refused_and_the_launch_goes_on_with_the_file(self):
         for name in ("tampered", "oldserial"):
