@@ -326,13 +326,20 @@ class WindowsLaunch:
         """Waits for the end; every message box the trace reports is answered with OK by the
         probe, which also reads the box's own text (Result.box_texts). The trace line comes
         just before the box opens, so the probe's wait starts from there, not from the start
-        of Wine."""
+        of Wine. Launches side by side share the caption, so a probe may answer another's box: a
+        launch whose last line stays a message for a few seconds is asked again."""
         deadline = time.monotonic() + timeout
-        box_texts = []
+        box_texts, last, since = [], None, time.monotonic()
         while self.proc.poll() is None and time.monotonic() < deadline:
-            messages = [l for l in self.scratch.trace_lines() if l.startswith("message ")]
-            if answer_messages and len(messages) > len(box_texts):
+            lines = self.scratch.trace_lines()
+            if lines != last:
+                last, since = lines, time.monotonic()
+            messages = [l for l in lines if l.startswith("message ")]
+            waiting = lines[-1:] != [] and lines[-1].startswith("message ")
+            if answer_messages and (len(messages) > len(box_texts) or
+                                    (waiting and time.monotonic() - since > 3)):
                 status, text = probe("answer", caption, "20000")
+                since = time.monotonic()
                 if status == 0:
                     box_texts.append(text.rstrip("\n"))
                     continue

@@ -118,7 +118,7 @@ TEST(TrustEntries, OnlyWellFormedValuesCount) {
     EXPECT_EQ(good.expires, INT64_MAX);
     ASSERT_NE(good.FindDigest("a.exe"), nullptr);
     EXPECT_EQ(good.FindDigest("a.exe")->size, 3u) << "the later entry wins";
-    EXPECT_EQ(good.FindDigest("A.exe"), nullptr);
+    EXPECT_EQ(good.FindDigest("b.exe"), nullptr);
     EXPECT_EQ(zyn::ReadTrustEntries(zyn::DigestLine(good.digests[0]) + "\n").digests[0].size,
               UINT64_MAX);
 
