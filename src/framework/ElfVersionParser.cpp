@@ -232,12 +232,14 @@ class JsonReader {
     size_t m_pos = 0;
 };
 
-bool ParseElf(std::string_view file, std::string& version) {
-    if (file.size() < 16 || file.substr(0, 4) != "\x7f"
-                                                 "ELF")
+bool ParseElf(const Bytes& file, std::string& version) {
+    const std::string ident = file.Slice(0, 16);
+    if (ident.size() < 16 || ident.compare(0, 4,
+                                           "\x7f"
+                                           "ELF") != 0)
         return false;
-    bool is64 = file[4] == 2;
-    Bytes b(file, file[5] == 2);
+    bool is64 = ident[4] == 2;
+    const Bytes b = file.WithByteOrder(ident[5] == 2);
     int word = is64 ? 8 : 4;
     auto shoff = b.Read(is64 ? 0x28 : 0x20, word);
     auto shentsize = b.Read(is64 ? 0x3A : 0x2E, 2), shnum = b.Read(is64 ? 0x3C : 0x30, 2),
@@ -250,15 +252,17 @@ bool ParseElf(std::string_view file, std::string& version) {
     };
     auto strOffset = sectionField(*shstrndx, 0x18, 0x10, true);
     auto strSize = sectionField(*shstrndx, 0x20, 0x14, true);
-    if (!strOffset || !strSize || !b.Has(*strOffset, *strSize))
+    if (!strOffset || !strSize)
         return false;
-    std::string_view names = b.Slice(*strOffset, *strSize);
+    const std::string names = b.Slice(*strOffset, *strSize);
+    if (names.size() != *strSize)
+        return false;
     for (uint64_t i = 0; i < *shnum; ++i) {
         auto nameIndex = sectionField(i, 0, 0, false);
         auto offset = sectionField(i, 0x18, 0x10, true), size = sectionField(i, 0x20, 0x14, true);
         if (!nameIndex || !offset || !size || *nameIndex >= names.size())
             return false;
-        std::string_view name = names.substr(*nameIndex);
+        std::string_view name = std::string_view(names).substr(*nameIndex);
         name = name.substr(0, name.find('\0'));
         if (name != ".note.package" || !b.Has(*offset, *size))
             continue;
@@ -268,8 +272,11 @@ bool ParseElf(std::string_view file, std::string& version) {
         uint64_t desc = *offset + 12 + Align4(*nameSize);
         if (desc > *offset + *size || *descSize > *offset + *size - desc)
             return false;
-        std::string_view json = b.Slice(desc, *descSize);
-        return JsonReader(json.substr(0, json.find('\0'))).TopLevelVersion(version);
+        const std::string json = b.Slice(desc, *descSize);
+        if (json.size() != *descSize)
+            return false;
+        return JsonReader(std::string_view(json).substr(0, json.find('\0')))
+            .TopLevelVersion(version);
     }
     return false;
 }
@@ -277,5 +284,9 @@ bool ParseElf(std::string_view file, std::string& version) {
 } // namespace
 
 bool ParseElfFileVersion(std::string_view file, std::string& version) {
-    return ParseElf(file, version);
+    return ParseElf(Bytes(file), version);
+}
+
+bool ParseElfFileVersion(const fileparse::ByteSource& file, std::string& version) {
+    return ParseElf(Bytes(file), version);
 }

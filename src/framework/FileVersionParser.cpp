@@ -6,3 +6,10 @@ bool ParseFileVersion(std::string_view file, std::string& version) {
         return ParsePeFileVersion(file, version);
     return ParseElfFileVersion(file, version);
 }
+
+bool ParseFileVersion(const fileparse::ByteSource& file, std::string& version) {
+    char magic[2];
+    if (file.Size() >= 2 && file.ReadAt(0, 2, magic) && magic[0] == 'M' && magic[1] == 'Z')
+        return ParsePeFileVersion(file, version);
+    return ParseElfFileVersion(file, version);
+}

@@ -3,13 +3,18 @@
 // version, never a read outside the bytes given.
 #pragma once
 
+#include "FileBytes.h"
+
 #include <string>
 #include <string_view>
 
 // A PE file's version resource: the FileVersion string of its first translation.
 bool ParsePeFileVersion(std::string_view file, std::string& version);
+bool ParsePeFileVersion(const fileparse::ByteSource& file, std::string& version);
 // An ELF file's ".note.package" JSON: the top-level "version" member, escapes decoded.
 bool ParseElfFileVersion(std::string_view file, std::string& version);
+bool ParseElfFileVersion(const fileparse::ByteSource& file, std::string& version);
 // Either, by the file's first bytes. False when the bytes hold no version; `version` is then
-// left untouched.
+// left untouched. From a ByteSource only the headers and the version's own bytes are read.
 bool ParseFileVersion(std::string_view file, std::string& version);
+bool ParseFileVersion(const fileparse::ByteSource& file, std::string& version);

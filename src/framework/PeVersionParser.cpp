@@ -188,3 +188,7 @@ bool ParsePe(const Bytes& b, std::string& version) {
 bool ParsePeFileVersion(std::string_view file, std::string& version) {
     return ParsePe(Bytes(file), version);
 }
+
+bool ParsePeFileVersion(const fileparse::ByteSource& file, std::string& version) {
+    return ParsePe(Bytes(file), version);
+}

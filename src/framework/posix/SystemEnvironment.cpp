@@ -1,8 +1,6 @@
 // What the Linux program learns from its surroundings.
-// Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time; the version text of a
-// program file (PE version resource or ELF package note).
+// Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time.
 // Leaves out: proxy exclusions (no_proxy) and proxies for other schemes.
-#include "FileVersionParser.h"
 #include "ProxyUrl.h"
 #include "System.h"
 
@@ -12,20 +10,6 @@
 #include <ctime>
 
 namespace sys {
-
-bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
-    std::string contents, version;
-    if (!ReadWholeFile(name, contents) || !ParseFileVersion(contents, version))
-        return false;
-    // Copied as a C string, as the Windows program copies its version text: up to a zero
-    // character, and no further than the buffer allows.
-    if (size > 0) {
-        const size_t length = std::min(std::strlen(version.c_str()), size - 1);
-        version.copy(buffer, length);
-        buffer[length] = '\0';
-    }
-    return true;
-}
 
 ProxySetting ReadProxySetting() {
     ProxySetting setting;

@@ -3,12 +3,16 @@
 // and without ever waiting on one (a FIFO under a component's name); delete; the file writer
 // (write-back started as the file grows, fsync of the file before the rename and of the folder
 // after it, a kept temporary file taken up again only as a regular file and not through a
-// link); copy through the writer.
+// link); copy through the writer; the version text of a program file, read where its headers
+// point rather than whole.
 // Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
 // would only hold up other tools, so a file open elsewhere is read all the same.
+#include "FileVersionParser.h"
 #include "System.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,6 +119,51 @@ bool GetOpenableFileSize(const std::string& name, uint64_t& size) {
     if (!fd.Ok() || fstat(fd.Get(), &st) != 0)
         return false;
     size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+namespace {
+
+// A file read where the version reader asks, so that a large program costs a few pages.
+class FileSource : public fileparse::ByteSource {
+  public:
+    FileSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+    uint64_t Size() const override { return m_size; }
+    bool ReadAt(uint64_t offset, size_t length, char* out) const override {
+        while (length > 0) {
+            const ssize_t n = pread(m_fd, out, length, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            out += n;
+            offset += static_cast<uint64_t>(n);
+            length -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+  private:
+    int m_fd;
+    uint64_t m_size;
+};
+
+} // namespace
+
+bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
+    Fd file(OpenForReading(name));
+    struct stat st {};
+    std::string version;
+    if (!file.Ok() || fstat(file.Get(), &st) != 0 ||
+        !ParseFileVersion(FileSource(file.Get(), static_cast<uint64_t>(st.st_size)), version))
+        return false;
+    // Copied as a C string, as the Windows program copies its version text: up to a zero
+    // character, and no further than the buffer allows.
+    if (size > 0) {
+        const size_t length = std::min(std::strlen(version.c_str()), size - 1);
+        version.copy(buffer, length);
+        buffer[length] = '\0';
+    }
     return true;
 }
 
