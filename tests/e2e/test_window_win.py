@@ -1,7 +1,7 @@
 """The Windows program's window under Wine and Xvfb, seen from outside through the UI probe:
-what it shows first (the picture compared pixel by pixel with its bitmap), how Enter, Escape
-and the close box act on it, and its message boxes, captioned with the running program's name.
-The screenshot stays in the build folder."""
+where it opens and what it shows first (the picture compared pixel by pixel with its bitmap),
+how Enter, Escape and the close box act on it, and its message boxes, captioned with the running
+program's name. The screenshot stays in the build folder."""
 
 import contextlib
 import os
@@ -111,6 +111,11 @@ class LaunchWindow(LaunchTestCase):
         window = read_window()
         self.assertTrue(window, "no window captioned %r" % WINDOW_CAPTION)
         self.assertEqual((window["low"], window["high"]), ("0", "100"))
+        # In the middle of the screen's work area, as the message boxes are.
+        left, top, right, bottom = map(int, window["frame"].split())
+        area_left, area_top, area_right, area_bottom = map(int, window["work_area"].split())
+        self.assertLessEqual(abs((left - area_left) - (area_right - right)), 1, window)
+        self.assertLessEqual(abs((top - area_top) - (area_bottom - bottom)), 1, window)
         # The picture fills its control across the whole window, whatever the dialog font
         # makes of the template's units.
         self.assertEqual(window["picture"].split("x")[0], window["client"].split("x")[0])

@@ -6,8 +6,10 @@
 //                                        prints the launch window's state, one "key value" a
 //                                        line: status (text of control 1001), low and high
 //                                        (progress range), pos (progress position), client
-//                                        (client area WxH), picture (control 1002's WxH) and
-//                                        picture_at (its top left corner on the screen: X Y)
+//                                        (client area WxH), picture (control 1002's WxH),
+//                                        picture_at (its top left corner on the screen: X Y),
+//                                        frame and work_area (the window's and the screen's
+//                                        work area: left top right bottom)
 //   probe escape <caption>               presses Escape in that window
 //   probe enter <caption>                presses Enter in that window
 //   probe close <caption>                clicks the window's close box
@@ -130,6 +132,11 @@ int Read(HWND window) {
     POINT corner = {0, 0};
     ClientToScreen(GetDlgItem(window, kPictureId), &corner);
     std::printf("picture_at %ld %ld\n", static_cast<long>(corner.x), static_cast<long>(corner.y));
+    RECT frame = {}, area = {};
+    GetWindowRect(window, &frame);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    std::printf("frame %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom);
+    std::printf("work_area %ld %ld %ld %ld\n", area.left, area.top, area.right, area.bottom);
     return 0;
 }
 
