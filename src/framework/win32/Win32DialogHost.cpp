@@ -1,11 +1,12 @@
 // The Windows dialog host: the dialog comes from the program's resources and runs in the
 // system's own modal loop, so timers, socket notifications and message boxes all share it.
 // Implements: DialogHost in full, a window centred on its screen unless it placed itself, the
-// minimised-window icon painting, the window trace.
+// minimised-window icon painting, the window trace, the folder lock holder's mark.
 // Leaves out: modeless dialogs, owner windows, dialogs nested inside a running one.
 #include "DialogHost.h"
 
 #include "DialogResource.h"
+#include "Win32FolderLock.h"
 #include "WinApi.h"
 #include "WindowTrace.h"
 
@@ -92,6 +93,7 @@ INT_PTR CALLBACK Win32DialogHost::DialogProc(HWND hwnd, UINT message, WPARAM wPa
 
 INT_PTR Win32DialogHost::OnInitDialog(HWND hwnd) {
     m_hwnd = hwnd;
+    MarkFolderLockWindow(hwnd);
     char text[1024] = "";
     if (m_facts.statusControlId)
         GetDlgItemTextA(hwnd, m_facts.statusControlId, text, sizeof text);
@@ -143,6 +145,9 @@ INT_PTR Win32DialogHost::Handle(UINT message, WPARAM wParam, LPARAM /*lParam*/) 
         return OnPaint();
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(BigIcon(m_iconId));
+    case WM_DESTROY:
+        UnmarkFolderLockWindow(m_hwnd);
+        return FALSE;
     default:
         return FALSE;
     }
