@@ -1,11 +1,23 @@
 // The application object.
 #include "app/ZynLaunchApp.h"
 
+#include "FolderLock.h"
 #include "app/RunMode.h"
 #include "launch/ZynLaunchDlg.h"
 #include "res/resource.h"
 
 bool CZynLaunchApp::InitInstance() {
+    const RunMode mode = ParseRunMode(AfxGetFirstArgument());
+    // Two launches in one folder would write the same files and start the engine twice. A
+    // self-update step is started by the run before it, which ends just after: that step
+    // waits for it to go, the launcher a user started does not wait.
+    sys::FolderLock lock;
+    const unsigned kHandOverWaitMs = 15000;
+    if (!lock.Take(mode == RunMode::Stage1 || mode == RunMode::Stage2 ? kHandOverWaitMs : 0)) {
+        sys::ShowFolderLockHolder(AfxGetAppName() + ": a launch is already running in this folder");
+        SetExitCode(kLaunchFailed);
+        return false;
+    }
     if (!AfxSocketInit()) {
         AfxMessageBox(AfxLoadString(IDS_SOCKETS_INIT_FAILED));
         SetExitCode(kLaunchFailed);
@@ -14,7 +26,7 @@ bool CZynLaunchApp::InitInstance() {
     EnableControlContainer();
 
     CZynLaunchDlg dlg;
-    switch (ParseRunMode(AfxGetFirstArgument())) {
+    switch (mode) {
     case RunMode::Stage1:
         dlg.m_bStage1 = 1;
         break;

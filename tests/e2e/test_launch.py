@@ -1,15 +1,17 @@
 """Launches of the Linux program from local files, side by side. Those that run through: what a
 whole launch shows and when, what it starts with which words, from which files and where, and
-what it leaves behind; the run mode from the first argument. Those that end early: through an
-error message, with exit status 1, or dismissed by a close signal as by the close box, with exit
-status 2, in the stage the signal came in. Which messages come when, and that nothing starts
-after a failed start, is for the unit tests."""
+what it leaves behind; the run mode from the first argument. Those that end early: a second
+launcher in the folder of a running one, at once; through an error message, with exit status 1,
+or dismissed by a close signal as by the close box, with exit status 2, in the stage the signal
+came in. Which messages come when, and that nothing starts after a failed start, is for the unit
+tests."""
 
 import os
 import signal
+import subprocess
 
-from zyntest import (COMPONENTS, ENGINE_WORDS, WHOLE_LAUNCH, LaunchTestCase, LinuxLaunch, Scratch,
-                     main)
+from zyntest import (COMPONENTS, ENGINE_WORDS, INITIAL_STATUS, WHOLE_LAUNCH, LaunchTestCase,
+                     LinuxLaunch, Scratch, main)
 
 # Delay before each stage's first line, from the line before it.
 STAGE_DELAYS = [("progress 20", "progress 10", 0.5), ("progress 40", "progress 20", 3.0),
@@ -29,6 +31,12 @@ CASES = {
 }
 SIGNALS = (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
 EARLY_ENDS = ("not_executable",) + SIGNALS
+
+
+def folder_state(folder):
+    """Every name in FOLDER with its time of change, the folder's own included."""
+    return {name: os.stat(os.path.join(folder, name)).st_mtime_ns
+            for name in os.listdir(folder) + ["."]}
 
 
 class Launches(LaunchTestCase):
@@ -54,6 +62,13 @@ class Launches(LaunchTestCase):
                 os.chmod(scratch.path("zynEngine.exe"), 0o644)
             launches[name] = LinuxLaunch(scratch, CASES.get(name, ([],))[0], isolated=True,
                                          **more)
+        # A second launcher in the folder of a running one, before that one writes anything.
+        first = cls.s["first"]
+        launches["first"].wait_for_line("status " + INITIAL_STATUS)
+        cls.folder_before = folder_state(first.dir)
+        cls.second = subprocess.run(["./zynLaunch.exe"], cwd=first.dir, capture_output=True,
+                                    env=dict(os.environ, ZYN_LAUNCH_TRACE=first.trace), timeout=30)
+        cls.folder_after = folder_state(first.dir)
         for signum in SIGNALS:
             if launches[signum].wait_for_line("status downloading system state.."):
                 launches[signum].signal(signum)
@@ -77,6 +92,11 @@ class Launches(LaunchTestCase):
         self.assertEqual(self.s["first"].files(), sorted(
             list(COMPONENTS) + ["zynLaunch.exe", "zynStub.log", "zynSystemConfig.txt",
                                 "zynUserConfig.txt"]))
+
+    def test_a_second_launcher_in_the_folder_says_so_and_touches_nothing(self):
+        self.assertEqual((self.second.returncode, self.second.stdout, self.second.stderr),
+                         (1, b"", b"zynLaunch: a launch is already running in this folder\n"))
+        self.assertEqual(self.folder_after, self.folder_before)
 
     def test_stages_follow_their_delays(self):
         # Never early; late only by what a loaded machine may add.

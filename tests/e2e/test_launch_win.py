@@ -1,7 +1,7 @@
 """Launches of the Windows program under Wine that run through, one after the other: the whole
-launch, the configuration mode, a chosen user interface whose file name holds a blank, and the
-self-update hand-over from "-stage1" to "-stage2"; each starts exactly its command lines, as
-given, in the launch directory."""
+launch (also from a folder named outside the ANSI code page), the configuration mode, a chosen
+user interface whose file name holds a blank, and the self-update hand-over from "-stage1" to
+"-stage2"; each starts exactly its command lines, as given, in the launch directory."""
 
 import os
 
@@ -10,13 +10,16 @@ from zyntest import (BIN_DIR, ENGINE_WORDS, INITIAL_STATUS, WHOLE_LAUNCH, Launch
 
 ENGINE_ONLY = ["[ZynUserConfig]", "zynUsername=two words", "zynLaunch=ENGINE"]
 
+WHOLE_ENGINE_LINE = ("zynEngine.exe -mode engine -orbitals orb1.example.net:4000O"
+                     "orb2.example.net:4000O -username ! -password ! -port 0 -accept LOCAL "
+                     "-timeout NOUI -nic 0 ")
 # name: (arguments, user configuration or None, command lines started). One after the other:
 # launches side by side in one Wine would meet in their engine guards.
 CASES = {
     # Double and trailing blanks reach the child as they are.
-    "first": ([], None, ["zynEngine.exe -mode engine -orbitals orb1.example.net:4000O"
-                         "orb2.example.net:4000O -username ! -password ! -port 0 -accept LOCAL "
-                         "-timeout NOUI -nic 0 ", "zynUI.exe"]),
+    "first": ([], None, [WHOLE_ENGINE_LINE, "zynUI.exe"]),
+    # A folder whose name the ANSI code page cannot write.
+    "wide": ([], None, [WHOLE_ENGINE_LINE, "zynUI.exe"]),
     "config": (["-config"], None, ["zynConfig.exe"]),
     # The launcher names the file itself, so the child gets the name unquoted, as passed.
     "chosen_ui": ([], ["zynUI=My UI", "zynLaunch=UI"], ["my ui.exe"]),
@@ -33,7 +36,7 @@ class QuietLaunches(LaunchTestCase):
         super().setUpClass()
         cls.s, cls.results, cls.starts = {}, {}, {}
         for name, (args, config, command_lines) in CASES.items():
-            scratch = cls.s[name] = Scratch()
+            scratch = cls.s[name] = Scratch(name="Łódź 日本" if name == "wide" else "run")
             cls.addClassCleanup(scratch.remove)
             scratch.prepare_launch(state=system_state(extra=["ZynUI=My UI;MyUI;my ui.exe;",
                                                              "ZynVersion=MyUI;7.0.2.5;"]),

@@ -1,7 +1,7 @@
 """The Windows program's window under Wine and Xvfb, seen from outside through the UI probe:
-what it shows first (the picture compared pixel by pixel with its bitmap), how Enter, Escape
-and the close box act on it, and its message boxes, captioned with the running program's name.
-The screenshot stays in the build folder."""
+where it opens and what it shows first (the picture compared pixel by pixel with its bitmap),
+how Enter, Escape and the close box act on it, a second launcher in its folder, and its message
+boxes, captioned with the running program's name. The screenshot stays in the build folder."""
 
 import contextlib
 import os
@@ -11,7 +11,8 @@ import time
 
 from zyntest import (BIN_DIR, ENGINE_RUNNING, INITIAL_STATUS, NO_STATE_FILE_PREFIX,
                      NO_STATE_FILE_SUFFIX, WINDOW_CAPTION, LaunchTestCase, WindowsLaunch,
-                     hold_udp_port, main, probe, wine_environment, wineserver_restart)
+                     hold_udp_port, main, probe, wait_until, wine_environment,
+                     wineserver_restart)
 
 SCREENSHOT = os.path.join(BIN_DIR, "..", "screenshots", "window_win.ppm")
 ART = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "res", "art")
@@ -111,6 +112,11 @@ class LaunchWindow(LaunchTestCase):
         window = read_window()
         self.assertTrue(window, "no window captioned %r" % WINDOW_CAPTION)
         self.assertEqual((window["low"], window["high"]), ("0", "100"))
+        # In the middle of the screen's work area, as the message boxes are.
+        left, top, right, bottom = map(int, window["frame"].split())
+        area_left, area_top, area_right, area_bottom = map(int, window["work_area"].split())
+        self.assertLessEqual(abs((left - area_left) - (area_right - right)), 1, window)
+        self.assertLessEqual(abs((top - area_top) - (area_bottom - bottom)), 1, window)
         # The picture fills its control across the whole window, whatever the dialog font
         # makes of the template's units.
         self.assertEqual(window["picture"].split("x")[0], window["client"].split("x")[0])
@@ -143,6 +149,25 @@ class LaunchWindow(LaunchTestCase):
         self.assertEqual(probe("wait", WINDOW_CAPTION, "20000")[0], 0)
         self.assertEqual(probe("close", WINDOW_CAPTION)[0], 0)
         self.assertEqual(launch.wait(answer_messages=False).returncode, 2)
+
+    def test_a_second_launcher_brings_the_first_forward_and_a_kill_frees_the_folder(self):
+        scratch = self.scratch()
+        scratch.prepare_launch()
+        with hold_udp_port(34522):  # the first launch waits in its engine guard's message
+            first = self.start(scratch)
+            self.assertTrue(first.wait_for_line("message " + ENGINE_RUNNING))
+            self.assertEqual(probe("minimise", WINDOW_CAPTION)[0], 0)
+            self.assertTrue(wait_until(lambda: read_window().get("front") == "0", 20))
+            lines = scratch.trace_lines()
+            second = WindowsLaunch(scratch).wait(answer_messages=False)
+            self.assertEqual(second.returncode, 1)
+            self.assertEqual(second.lines, lines)  # no window of its own
+            self.assertTrue(wait_until(lambda: read_window().get("front") == "1", 20))
+        first.proc.kill()  # as a kill -9: the folder must not stay locked
+        first.proc.wait()
+        self.assertEqual(WindowsLaunch(scratch).wait().returncode, 0)
+        self.assertEqual([s.name for s in scratch.stub_starts(expected=2)],
+                         ["zynEngine.exe", "zynUI.exe"])
 
     def test_message_boxes_carry_the_running_file_name_and_end_the_launch(self):
         for name, port_held in (("zynLaunchTemp.exe", False), ("zynLaunch.exe", True)):

@@ -5,10 +5,10 @@ what it left behind.
   fixed ports never collide. test_*_win*.py files drive the Windows program under Wine (MinGW
   build, one at a time; scripts/test.sh sets WINEPREFIX and DISPLAY); the others drive the Linux
   program. From CTest: ZYN_BIN_DIR (zynLaunch[.exe], zynStub[.exe], probe.exe), ZYN_PLATFORM.
-* The stub component appends "name TAB command line TAB current directory" to zynStub.log in
-  its current directory. The command line is, on Windows, the raw GetCommandLineA() text,
-  followed after the directory by TAB and the words the C runtime made of it; on Linux, the
-  argv words. Words are joined with the byte 0x1f (StubStart.words).
+* The stub component appends "name TAB command line TAB current directory (UTF-8)" to
+  zynStub.log in its current directory. The command line is, on Windows, the raw
+  GetCommandLineA() text, followed after the directory by TAB and the words the C runtime made
+  of it; on Linux, the argv words. Words are joined with the byte 0x1f (StubStart.words).
 * The launcher's window reports in lines: "status TEXT", "progress N", "picture N",
   "message TEXT" (Linux: on standard output when it is not a terminal; both programs: appended
   to the file named by ZYN_LAUNCH_TRACE). Exit status 0 normal end, 1 ended through an error
@@ -91,7 +91,8 @@ class StubStart:
 
     def __init__(self, line):
         fields = line.split("\t")
-        self.name, self.command_line, self.cwd = fields[:3]
+        self.name, self.command_line = fields[:2]
+        self.cwd = fields[2].encode("latin-1").decode("utf-8", "replace")
         self.words = fields[-1 if len(fields) > 3 else 1].split("\x1f")
 
     @property
@@ -120,9 +121,9 @@ class Result:
 class Scratch:
     """A scratch directory: the launcher's current directory, plus a trace file beside it."""
 
-    def __init__(self, test=None):
+    def __init__(self, test=None, name="run"):
         self.root = tempfile.mkdtemp(prefix="zyn-e2e-")
-        self.dir = os.path.join(self.root, "run")
+        self.dir = os.path.join(self.root, name)
         os.mkdir(self.dir)
         self.trace = os.path.join(self.root, "trace.txt")
         self.ended = None  # when the last launch in it ended (time.monotonic())

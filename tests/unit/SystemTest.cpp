@@ -1,12 +1,17 @@
 // The system services' contract, held by every backend: files by bare name, byte for byte;
-// files put in place whole or not at all; copies; process start failures; the calendar.
+// files put in place whole or not at all; copies; process start failures; the folder lock; the
+// calendar.
 #include "System.h"
+#include "FolderLock.h"
 #include "ScratchDir.h"
 #include "VersionFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -135,6 +140,33 @@ TEST_F(SystemTest, AStartThatFailsSaysWhyOnOneLine) {
         EXPECT_EQ(failure.find_first_of("\r\n"), std::string::npos) << failure;
         EXPECT_NE(failure.back(), '.') << failure;
     }
+}
+
+// Each other taker runs on a thread of its own: a Windows mutex is held by its thread.
+bool TakeOnAnotherThread(unsigned waitMs) {
+    bool taken = false;
+    std::thread([&] { taken = sys::FolderLock().Take(waitMs); }).join();
+    return taken;
+}
+
+TEST_F(SystemTest, AFolderLockHasOneHolderAtATimeAndMakesNoFile) {
+    auto holder = std::make_unique<sys::FolderLock>();
+    ASSERT_TRUE(holder->Take(0));
+    EXPECT_FALSE(TakeOnAnotherThread(0));
+    EXPECT_FALSE(TakeOnAnotherThread(200));
+    EXPECT_TRUE(std::filesystem::is_empty("."));
+    std::filesystem::create_directory("other");
+    std::filesystem::current_path("other");
+    EXPECT_TRUE(TakeOnAnotherThread(0));
+    std::filesystem::current_path("..");
+
+    // One that waits gets the folder once its holder lets go.
+    bool taken = false;
+    std::thread waiter([&] { taken = sys::FolderLock().Take(10000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    holder.reset();
+    waiter.join();
+    EXPECT_TRUE(taken);
 }
 
 TEST_F(SystemTest, LocalDateKeepsCalendarFieldsInTheirUsualRanges) {

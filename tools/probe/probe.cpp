@@ -6,8 +6,11 @@
 //                                        prints the launch window's state, one "key value" a
 //                                        line: status (text of control 1001), low and high
 //                                        (progress range), pos (progress position), client
-//                                        (client area WxH), picture (control 1002's WxH) and
-//                                        picture_at (its top left corner on the screen: X Y)
+//                                        (client area WxH), picture (control 1002's WxH),
+//                                        picture_at (its top left corner on the screen: X Y),
+//                                        frame and work_area (the window's and the screen's
+//                                        work area: left top right bottom), front (1 when it,
+//                                        or a box it owns, is in front and not minimised)
 //   probe escape <caption>               presses Escape in that window
 //   probe enter <caption>                presses Enter in that window
 //   probe close <caption>                clicks the window's close box
@@ -130,6 +133,15 @@ int Read(HWND window) {
     POINT corner = {0, 0};
     ClientToScreen(GetDlgItem(window, kPictureId), &corner);
     std::printf("picture_at %ld %ld\n", static_cast<long>(corner.x), static_cast<long>(corner.y));
+    RECT frame = {}, area = {};
+    GetWindowRect(window, &frame);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    std::printf("frame %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom);
+    std::printf("work_area %ld %ld %ld %ld\n", area.left, area.top, area.right, area.bottom);
+    // A message box of the window's in front counts as the window in front.
+    HWND front = GetForegroundWindow();
+    std::printf("front %d\n",
+                front && GetAncestor(front, GA_ROOTOWNER) == window && !IsIconic(window));
     return 0;
 }
 
@@ -175,9 +187,10 @@ int main(int argc, char** argv) {
     else if (command == "close")
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     else if (command == "minimise")
-        PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        // Not the system menu's command, which a window disabled by its modal box ignores.
+        ShowWindow(window, SW_MINIMIZE);
     else if (command == "restore")
-        PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        ShowWindow(window, SW_RESTORE);
     else if (command == "answer") {
         PrintLine("", TextOf(GetDlgItem(window, kMessageTextId)));
         return Press(window, "OK") ? 0 : 1;

@@ -24,10 +24,15 @@ std::string MoreFields(int argc, char** argv) {
     return '\t' + JoinWords(argc, argv);
 }
 
+// In UTF-8, so that a folder whose name the ANSI code page cannot write still shows.
 std::string CurrentDirectory() {
-    char dir[MAX_PATH];
-    const DWORD n = GetCurrentDirectoryA(MAX_PATH, dir);
-    return (n > 0 && n < MAX_PATH) ? std::string(dir, n) : std::string("?");
+    wchar_t dir[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryW(MAX_PATH, dir);
+    char text[4 * MAX_PATH];
+    const int length = n > 0 && n < MAX_PATH ? WideCharToMultiByte(CP_UTF8, 0, dir, n, text,
+                                                                   sizeof text, nullptr, nullptr)
+                                             : 0;
+    return length > 0 ? std::string(text, length) : std::string("?");
 }
 
 } // namespace stub

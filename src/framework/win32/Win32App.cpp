@@ -1,9 +1,10 @@
 // The application object's services on Windows. Implements: the one application object,
-// the socket service start, the first argument as the C runtime split it, the program name,
-// message boxes outside a dialog, string resources, common controls.
+// the socket service start, the first argument as the C runtime split it, the program name
+// (from its wide path), message boxes outside a dialog, string resources, common controls.
 // Leaves out: a message loop of its own (the program ends when InitInstance returns).
 #include "App.h"
 
+#include "WideText.h"
 #include "WinApi.h"
 #include "WindowTrace.h"
 
@@ -32,16 +33,15 @@ void CWinApp::EnableControlContainer() {
 }
 
 std::string AfxGetAppName() {
-    char path[MAX_PATH + 1] = "";
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string name(path, length);
-    size_t slash = name.find_last_of("\\/:");
-    if (slash != std::string::npos)
-        name.erase(0, slash + 1);
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos)
+    // Wide, and cut at the last separator before it becomes 8 bits: the folder's name may be
+    // longer than MAX_PATH or hold characters that the code page writes with a backslash byte.
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    std::wstring name = path.substr(path.find_last_of(L"\\/:") + 1);
+    size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos)
         name.erase(dot);
-    return name;
+    return NarrowAnsi(name);
 }
 
 bool AfxSocketInit() {

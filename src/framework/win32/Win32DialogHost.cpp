@@ -1,13 +1,16 @@
 // The Windows dialog host: the dialog comes from the program's resources and runs in the
 // system's own modal loop, so timers, socket notifications and message boxes all share it.
-// Implements: DialogHost in full, the minimised-window icon painting, the window trace.
+// Implements: DialogHost in full, a window centred on its screen unless it placed itself, the
+// minimised-window icon painting, the window trace, the folder lock holder's mark.
 // Leaves out: modeless dialogs, owner windows, dialogs nested inside a running one.
 #include "DialogHost.h"
 
 #include "DialogResource.h"
+#include "Win32FolderLock.h"
 #include "WinApi.h"
 #include "WindowTrace.h"
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -34,6 +37,7 @@ class Win32DialogHost final : public DialogHost {
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnInitDialog(HWND hwnd);
+    static void Centre(HWND hwnd);
     INT_PTR OnPaint();
     HWND Control(int controlId) const { return GetDlgItem(m_hwnd, controlId); }
     static HICON BigIcon(int iconId);
@@ -90,11 +94,35 @@ INT_PTR CALLBACK Win32DialogHost::DialogProc(HWND hwnd, UINT message, WPARAM wPa
 
 INT_PTR Win32DialogHost::OnInitDialog(HWND hwnd) {
     m_hwnd = hwnd;
+    MarkFolderLockWindow(hwnd);
     char text[1024] = "";
     if (m_facts.statusControlId)
         GetDlgItemTextA(hwnd, m_facts.statusControlId, text, sizeof text);
     m_trace->Begin(text, 0, m_facts.initialBitmapId);
-    return m_dialog->InitDialog() ? TRUE : FALSE;
+    RECT before = {}, after = {};
+    GetWindowRect(hwnd, &before);
+    const INT_PTR result = m_dialog->InitDialog() ? TRUE : FALSE;
+    // A dialog that did not place itself opens in the middle of its screen, where the message
+    // boxes open too, not where the template's origin puts it.
+    if (GetWindowRect(hwnd, &after) && EqualRect(&before, &after))
+        Centre(hwnd);
+    return result;
+}
+
+void Win32DialogHost::Centre(HWND hwnd) {
+    RECT window;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(hwnd, &window) ||
+        !GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        return;
+    const RECT& area = monitor.rcWork;
+    // A window larger than the work area keeps its caption on it.
+    const LONG x =
+        area.left + std::max(0L, (area.right - area.left - window.right + window.left) / 2);
+    const LONG y =
+        area.top + std::max(0L, (area.bottom - area.top - window.bottom + window.top) / 2);
+    SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR Win32DialogHost::Handle(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
@@ -118,6 +146,9 @@ INT_PTR Win32DialogHost::Handle(UINT message, WPARAM wParam, LPARAM /*lParam*/) 
         return OnPaint();
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(BigIcon(m_iconId));
+    case WM_DESTROY:
+        UnmarkFolderLockWindow(m_hwnd);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -1,16 +1,16 @@
 // System services on Windows besides files. Implements: detached processes through
-// CreateProcessA with the program named outright, the user's proxy setting in the registry,
-// calendar time. Leaves out: anything the launcher does not call; version resources are
-// Win32Version.cpp's.
+// CreateProcessW with the program named outright by its full wide path, the user's proxy
+// setting in the registry, calendar time. Leaves out: anything the launcher does not call; version
+// resources are Win32Version.cpp's.
 #include "System.h"
 
+#include "WideText.h"
 #include "WinApi.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
 namespace sys {
 
@@ -36,24 +36,24 @@ std::string ErrorText(DWORD error, const std::string& file) {
 
 bool StartProcess(const std::string& program, const std::string& commandLine,
                   const std::string& currentDirectory, std::string& failure) {
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process = {};
-    // CreateProcessA may write into the command line, so it gets a copy of its own.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
+    // The command line goes as the 8-bit text it is, read in the ANSI code page, so the child
+    // reads back the same bytes; CreateProcessW may write into it, so it gets a copy.
+    std::wstring line = WidenAnsi(commandLine);
+    line.push_back(L'\0');
     // The program is named outright, so that the file started is the one the launch checked
     // in the current directory: left to the command line, Windows would look in the
-    // launcher's own folder first. The child still gets the command line as it is.
-    char path[MAX_PATH];
-    const DWORD length = GetFullPathNameA(program.c_str(), MAX_PATH, path, nullptr);
-    const std::string application =
-        length > 0 && length < MAX_PATH ? std::string(path, length) : program;
-    if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr,
-                        currentDirectory.c_str(), &startup, &process)) {
+    // launcher's own folder first. Its path and the child's directory are wide: in 8 bits, a
+    // folder whose name the code page cannot write would not be found.
+    const std::wstring application = FullWidePath(program);
+    const std::wstring directory = FullWidePath(currentDirectory);
+    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, directory.c_str(),
+                        &startup, &process)) {
         failure = ErrorText(GetLastError(), program);
         return false;
     }

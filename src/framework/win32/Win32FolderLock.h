@@ -1,0 +1,8 @@
+// The folder lock's part in the Windows dialog host: the window of the run that holds the lock
+// carries a mark by which a second launcher in the folder finds it.
+#pragma once
+
+#include "WinApi.h"
+
+void MarkFolderLockWindow(HWND window);
+void UnmarkFolderLockWindow(HWND window);
