@@ -137,14 +137,17 @@ class SignTool(unittest.TestCase):
         self.assertIn("holds index.html", self.run_tool("publish", KEY, "rel", "www", *LINUX,
                                                        status=1))
         os.remove(self.path("www/index.html"))
-        # A release without a launcher keeps the one served; there must be one.
-        self.release("nolauncher", changes={"zynLaunch.exe": None})
+        # A release without a launcher keeps the one served; there must be one. The network
+        # services library needs no version: no launcher compares it.
+        self.release("nolauncher", changes={"zynLaunch.exe": None, "pssdk_dll.dll": "zynVersion"})
         self.assertIn("zynLaunch.exe: not in", self.run_tool("publish", KEY, "nolauncher",
                                                              "new", *LINUX, status=1))
         self.assertFalse(os.path.exists(self.path("new")))
         self.run_tool("publish", KEY, "nolauncher", "www", *LINUX)
         self.assertEqual(self.tree("www")["zynLaunchTemp.exe"], served["zynLaunchTemp.exe"])
-        self.assertIn(b"\nZynSerial=2;\n", self.read("www/clientgetconfig.php"))
+        state = self.read("www/clientgetconfig.php")
+        self.assertIn(b"\nZynSerial=2;\n", state)
+        self.assertNotIn(b"NetworkServices", state)
 
     def test_the_documented_example_is_what_publish_writes(self):
         with open(DOC, encoding="utf-8") as f:

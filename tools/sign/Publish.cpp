@@ -156,8 +156,14 @@ bool PublishTree(const PublishRequest& request) {
         File& file = files[component.servedName];
         if (file.bytes.empty() && !ReadComponent(request, component, file))
             return false;
+        if (digestLines.find("=" + component.servedName + ";") == std::string::npos)
+            digestLines += zyn::DigestLine(file.digest) + "\n";
         std::string version;
-        if (!ComparedVersionOf(file.bytes, version))
+        // The network services library's version is listed when it has one, never compared.
+        const bool hasVersion = ComparedVersionOf(file.bytes, version);
+        if (!hasVersion && component.entry == zyn::kNetworkServicesComponent)
+            continue;
+        if (!hasVersion)
             return Refuse(component.file + " has no version a launcher reads");
         auto [listed, added] = versions.emplace(component.entry, version);
         if (!added && listed->second != version)
@@ -168,8 +174,6 @@ bool PublishTree(const PublishRequest& request) {
         file.versions += ", " + component.entry + " " + version;
         if (added)
             stateText += "ZynVersion=" + component.entry + ";" + version + ";\n";
-        if (digestLines.find("=" + component.servedName + ";") == std::string::npos)
-            digestLines += zyn::DigestLine(file.digest) + "\n";
     }
 
     const fs::path output = fs::absolute(request.outputFolder).lexically_normal();
