@@ -55,7 +55,8 @@ std::string_view ServedText(const std::string& body) {
 bool ReadComponent(const PublishRequest& request, const Component& component, File& file) {
     const fs::path own = fs::path(request.releaseFolder) / component.file;
     const fs::path served = fs::path(request.outputFolder) / component.servedName;
-    const bool keep = component.file == zyn::kLauncherFile && !fs::exists(own);
+    std::error_code error;
+    const bool keep = component.file == zyn::kLauncherFile && !fs::exists(own, error);
     if (!sys::ReadWholeFile(keep ? served.string() : own.string(), file.bytes))
         return Refuse(component.file + ": not in " + request.releaseFolder +
                       (keep ? ", nor an earlier one in " + request.outputFolder : ""));
@@ -80,8 +81,8 @@ bool CheckOutputFolder(const fs::path& output, std::string_view servedText) {
     if (!fs::is_directory(output, error))
         return Refuse(output.string() + " is not a folder");
     const zyn::TrustEntries served = zyn::ReadTrustEntries(servedText);
-    for (const fs::directory_entry& entry : fs::directory_iterator(output, error)) {
-        const std::string name = entry.path().filename().string();
+    for (fs::directory_iterator it(output, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
         if (name != kServedStateName && !served.FindDigest(name))
             return Refuse(output.string() + " holds " + name +
                           ", which publish did not write there: publish replaces the whole "
@@ -106,10 +107,11 @@ bool WriteTree(const fs::path& output, const std::map<std::string, std::string>&
     if (!mkdtemp(pattern.data()))
         return Refuse("cannot make a folder in " + parent.string());
     const fs::path staging = pattern;
-    struct stat old {};
+    struct stat served {};
     const mode_t mask = umask(0);
     umask(mask);
-    chmod(staging.c_str(), stat(output.c_str(), &old) == 0 ? old.st_mode & 07777 : 0777 & ~mask);
+    chmod(staging.c_str(),
+          stat(output.c_str(), &served) == 0 ? served.st_mode & 07777 : 0777 & ~mask);
     std::error_code ignored;
     for (const auto& [name, bytes] : files)
         if (!sys::WriteWholeFile((staging / name).string(), bytes)) {
@@ -117,18 +119,28 @@ bool WriteTree(const fs::path& output, const std::map<std::string, std::string>&
             return Refuse("cannot write " + (staging / name).string());
         }
     SyncFolder(staging);
+    fs::path old = staging;
     bool done =
         renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, output.c_str(), RENAME_EXCHANGE) == 0;
-    if (!done && errno == ENOENT)
+    if (!done && errno == ENOENT) {
         done = rename(staging.c_str(), output.c_str()) == 0;
+    } else if (!done && errno == EINVAL) {
+        // A file system that cannot exchange (NFS): the old tree is set aside first, and put
+        // back should the new one not take its place; for a moment nothing is served.
+        old += "-old";
+        done = rename(output.c_str(), old.c_str()) == 0;
+        if (done && !(done = rename(staging.c_str(), output.c_str()) == 0))
+            rename(old.c_str(), output.c_str());
+    }
+    const int failure = errno;
     if (!done) {
         fs::remove_all(staging, ignored);
         return Refuse("cannot put the new tree in place of " + output.string() + ": " +
-                      std::strerror(errno));
+                      std::strerror(failure));
     }
     SyncFolder(parent);
     // Now the old tree, if there was one; a server still sending a file from it keeps it open.
-    fs::remove_all(staging, ignored);
+    fs::remove_all(old, ignored);
     return true;
 }
 
@@ -176,7 +188,8 @@ bool PublishTree(const PublishRequest& request) {
             stateText += "ZynVersion=" + component.entry + ";" + version + ";\n";
     }
 
-    const fs::path output = fs::absolute(request.outputFolder).lexically_normal();
+    std::error_code ignored;
+    const fs::path output = fs::absolute(request.outputFolder, ignored).lexically_normal();
     const fs::path outputFolder = output.has_filename() ? output : output.parent_path();
     sys::ReadWholeFile((outputFolder / kServedStateName).string(), served);
     const std::optional<uint64_t> servedSerial = zyn::ReadTrustEntries(ServedText(served)).serial;
