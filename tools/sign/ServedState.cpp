@@ -120,11 +120,14 @@ int VerifyServedState(std::span<const sys::P256PublicKey> keys, const std::strin
             report.Item(listed.fileName, "not a name a launcher fetches", "");
             continue;
         }
+        // The versions a launcher compares with this file's (one missing is reported above).
         std::vector<std::pair<std::string, std::string>> versions;
-        for (const Component& component : components)
+        for (const Component& component : components) {
+            const std::string version = ListedVersion(fileText, component.entry);
             if (component.servedName == listed.fileName &&
-                component.entry != zyn::kNetworkServicesComponent)
-                versions.emplace_back(component.entry, ListedVersion(fileText, component.entry));
+                component.entry != zyn::kNetworkServicesComponent && !version.empty())
+                versions.emplace_back(component.entry, version);
+        }
         for (int i = 0; i < mirrors.GetCount(); ++i) {
             const std::string fileUrl = mirrors.GetAt(i) + listed.fileName;
             std::string detail;
