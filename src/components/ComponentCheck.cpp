@@ -4,19 +4,19 @@
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
+#include "config/Components.h"
 #include "config/FileTests.h"
 #include "net/ComponentName.h"
 
 namespace {
-const char* const kLauncher = "zynLaunch.exe";
-const char* const kTemporaryLauncher = "zynLaunchTemp.exe";
-const char* const kEngine = "zynEngine.exe";
-const char* const kConfigTool = "zynConfig.exe";
-// The network services library: checked for presence and size only, never for its version.
-const char* const kNetworkServices = "pssdk_dll.dll";
+const char* const kLauncher = zyn::kLauncherFile;
+const char* const kTemporaryLauncher = zyn::kTemporaryLauncherFile;
+const char* const kEngine = zyn::kEngineFile;
+const char* const kConfigTool = zyn::kConfigToolFile;
+const char* const kNetworkServices = zyn::kNetworkServicesFile;
 // Packet-capture files of older installs that conflict with the network services library.
 const char* const kObsoleteFiles[] = {"winpcap.exe", "packetx.dll"};
-const size_t kVersionBufferSize = 128;
+using zyn::kVersionBufferSize;
 
 // The user interface's name comes from the system state: one that could reach outside the
 // folder never counts as a component in place, so it is never deleted, only queued, and its

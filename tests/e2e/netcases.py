@@ -81,6 +81,19 @@ def time_picking(index, count):
     raise AssertionError("no time picks %d of %d" % (index, count))
 
 
+def wait_for_runs(scratch, launch, runs=3, timeout=60):
+    """The first run's result, once the runs it handed over to have all ended."""
+    result = launch.wait(timeout)
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        lines = scratch.trace_lines()
+        if lines.count("status " + INITIAL_STATUS) == runs and lines[-1:] == [CLOSING]:
+            break
+        time.sleep(0.1)
+    time.sleep(1)  # the last run's exit after its last line
+    return result
+
+
 def start_in_turn(names, start):
     """Starts each case's launch once the one before has passed its engine guard."""
     launches = {}
@@ -163,7 +176,7 @@ class NetworkCases:
 
         launches = start_in_turn(cls.CASES, lambda name: cls.start(cls.s[name], name))
         # In the order started, the stall first: its run's length is its own.
-        cls.results = {name: cls.wait_for_runs(name, launches[name])
+        cls.results = {name: wait_for_runs(cls.s[name], launches[name])
                        if cls.CASES[name][2] in (OLD_LAUNCHER, NEW_LAUNCHER)
                        else launches[name].wait(90) for name in cls.CASES}
         cls.offline, cls.results["cancel"] = cls.results["cancel"], cancelled
@@ -171,19 +184,6 @@ class NetworkCases:
     @classmethod
     def proxy_for(cls, name):
         return cls.squid if cls.CASES[name][3] else None
-
-    @classmethod
-    def wait_for_runs(cls, name, launch, runs=3, timeout=60):
-        """The first run's result, once the runs it handed over to have all ended."""
-        result = launch.wait(timeout)
-        scratch, deadline = cls.s[name], time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            lines = scratch.trace_lines()
-            if lines.count("status " + INITIAL_STATUS) == runs and lines[-1:] == [CLOSING]:
-                break
-            time.sleep(0.1)
-        time.sleep(1)  # the last run's exit after its last line
-        return result
 
     def started(self, name, expected=2):
         return [s.name for s in self.s[name].stub_starts(expected=expected, timeout=10)]
