@@ -8,7 +8,7 @@ namespace {
 std::string BuildGet(const HttpUrl& url, bool viaProxy, const std::string& extraHeaders) {
     const std::string target = viaProxy ? "http://" + url.authority + url.path : url.path;
     return "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\n" + extraHeaders +
-           "Connection: close\r\n\r\n";
+           "Accept-Encoding: identity\r\nConnection: close\r\n\r\n";
 }
 
 } // namespace
