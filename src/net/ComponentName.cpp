@@ -2,6 +2,7 @@
 #include "net/ComponentName.h"
 
 #include "System.h"
+#include "net/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +47,12 @@ bool IsSafeComponentName(const std::string& name) {
     });
     return !name.empty() && !unsafeByte && name.find("..") == std::string::npos &&
            !IsDeviceOrAliasName(name) && !IsTemporaryName(name);
+}
+
+bool IsProgramFileName(const std::string& name) {
+    const std::string_view ending =
+        std::string_view(name).substr(name.size() < 4 ? 0 : name.size() - 4);
+    return EqualsNoCase(ending, ".exe") || EqualsNoCase(ending, ".dll");
 }
 
 } // namespace zyn

@@ -14,4 +14,8 @@ std::string UrlFileName(const std::string& url);
 // launch's temporary file, is never requested nor written.
 bool IsSafeComponentName(const std::string& name);
 
+// A name that the system takes for a program or a library (".exe", ".dll", in any letter case):
+// such a file must be a program image of the system's own format.
+bool IsProgramFileName(const std::string& name);
+
 } // namespace zyn

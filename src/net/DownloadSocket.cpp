@@ -33,6 +33,7 @@ bool CDownloadSocket::StartDownload() {
     m_nLastPercent = 0;
     if (!zyn::IsSafeComponentName(m_strFileName))
         return false;
+    m_bProgram = zyn::IsProgramFileName(m_strFileName);
     const std::string kept = sys::TemporaryFileName(m_strFileName);
     m_nResumeFrom = 0;
     // As many bytes as the listed size or more cannot be the beginning of the file.
@@ -58,6 +59,7 @@ bool CDownloadSocket::OnBodyStart() {
     const int status = Reply().GetStatus();
     m_nReceived = 0;
     m_nFullLength.reset();
+    m_strHead.clear();
     if (m_expected)
         m_hash.emplace();
     if (status == 206 && m_nResumeFrom > 0)
@@ -104,8 +106,9 @@ bool CDownloadSocket::ContinueKeptBytes() {
                                   [this](std::string_view bytes) {
                                       if (m_hash)
                                           m_hash->Update(bytes);
+                                      TakeHead(bytes);
                                   }) ||
-                   kept != m_nResumeFrom;
+                   kept != m_nResumeFrom || IsForeignProgram(false);
     if (m_bStartOver)
         return false;
     m_nFullLength = total;
@@ -125,6 +128,13 @@ bool CDownloadSocket::OnBodyBytes(std::string_view bytes) {
     if (m_hash)
         m_hash->Update(bytes);
     m_nReceived += bytes.size();
+    TakeHead(bytes);
+    // No more of a file that cannot be put in place. With kept bytes, the fault may be theirs.
+    if (IsForeignProgram(false)) {
+        m_bStartOver = m_nResumeFrom > 0;
+        m_bKeepable = false;
+        return false;
+    }
     ShowProgress();
     return true;
 }
@@ -145,8 +155,18 @@ void CDownloadSocket::ShowPercent(int percent) {
     m_nLastPercent = percent;
 }
 
+void CDownloadSocket::TakeHead(std::string_view bytes) {
+    if (m_bProgram && m_strHead.size() < kProgramHeadBytes)
+        m_strHead.append(bytes.substr(0, kProgramHeadBytes - m_strHead.size()));
+}
+
+bool CDownloadSocket::IsForeignProgram(bool whole) const {
+    return m_bProgram && (whole || m_strHead.size() == kProgramHeadBytes) &&
+           !IsProgramImage(m_strHead, sys::NativeProgramFormat());
+}
+
 bool CDownloadSocket::IsWholeFile() {
-    if (m_nFullLength && m_nReceived != *m_nFullLength)
+    if ((m_nFullLength && m_nReceived != *m_nFullLength) || IsForeignProgram(true))
         return false;
     if (!m_expected)
         return true;

@@ -20,6 +20,8 @@ class CDownloadSocket : public CHttpTransfer {
     // However its body is framed, a component longer than this is refused, so that a server
     // that never ends one cannot fill the disk; a listed digest bounds it at the listed size.
     static constexpr uint64_t kBodyLimit = uint64_t(1) << 30;
+    // How much of a program's first bytes is kept to tell whether it is one for this system.
+    static constexpr size_t kProgramHeadBytes = 4096;
 
     CDownloadSocket();
     // A transfer still under way is cut short: what arrived of it is kept or abandoned as when
@@ -62,6 +64,10 @@ class CDownloadSocket : public CHttpTransfer {
     std::optional<zyn::DigestEntry> m_expected;
     // Fed as the body arrives, so that a file is never read back to be checked.
     std::optional<sys::Sha256> m_hash;
+    // A program or a library must be an image that this system can load: a file for another
+    // system (a PE file on Linux) would replace a working component with one that cannot start.
+    bool m_bProgram = false;
+    std::string m_strHead; // the file's first bytes, up to kProgramHeadBytes
 
   protected:
     std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override;
@@ -78,4 +84,8 @@ class CDownloadSocket : public CHttpTransfer {
     void ShowProgress();
     void ShowPercent(int percent);
     bool IsWholeFile();
+    void TakeHead(std::string_view bytes);
+    // The head shows a program for another system: once it is full, or with `whole`, at the
+    // file's end.
+    bool IsForeignProgram(bool whole) const;
 };

@@ -18,11 +18,11 @@ namespace {
 const char* const kComponentsMissing = "Zyn failed to download one or more components - please "
                                        "restart Zyn to download these components.";
 
-// 60000 bytes in which a piece put at the wrong place shows.
+// A program of 60000 bytes in which a piece put at the wrong place shows.
 std::string Engine() {
-    std::string engine(60000, '\0');
-    for (size_t i = 0; i < engine.size(); ++i)
-        engine[i] = static_cast<char>('a' + i % 23);
+    std::string engine = versionfiles::NativeProgramHead();
+    for (size_t i = engine.size(); i < 60000; ++i)
+        engine += static_cast<char>('a' + i % 23);
     return engine;
 }
 
@@ -100,7 +100,7 @@ TEST_F(Downloads, AStalledDownloadFailsAfterThirtySecondsOnceAndKeepsTheTargetAn
     // The mirror that failed is not asked for the next file.
     EXPECT_EQ(server.Targets(), Texts{"GET /stall/pssdk_dll.dll"});
     EXPECT_EQ(ReadFile("pssdk_dll.dll"), std::string(49999, 'z'));
-    EXPECT_EQ(ReadFile("pssdk_dll.dll.zynpart"), std::string(30000, 'p'));
+    EXPECT_EQ(ReadFile("pssdk_dll.dll.zynpart"), server.DefaultBody().substr(0, 30000));
     EXPECT_TRUE(dlg.started.empty());
 }
 
@@ -178,25 +178,36 @@ TEST_F(Downloads, AUserInterfaceNameThatLeavesTheFolderIsNeitherDeletedNorReques
     EXPECT_TRUE(dlg.started.empty());
 }
 
-TEST_F(Downloads, AFileThatDoesNotMatchItsListedDigestGivesWayToTheNextMirror) {
-    const std::string engine(60000, 'p'); // what the good mirror serves
+TEST_F(Downloads, AFileThatIsNotTheComponentGivesWayToTheNextMirror) {
+    const std::string engine = Engine(); // what the good mirror serves
     zyn::DigestEntry listed{"zynEngine.exe", engine.size(), {}};
     sys::Sha256 hash;
     hash.Update(engine);
     ASSERT_TRUE(hash.Final(listed.sha256));
-    std::string flipped = engine;
+    std::string flipped = engine, foreign = engine;
     flipped[12345] ^= 1;
-    const std::pair<const char*, std::string> served[] = {
-        {"one byte altered", flipped},
-        {"the right bytes and one more", engine + "p"},
+    const std::string other = sys::NativeProgramFormat() == ProgramFormat::Pe
+                                  ? versionfiles::ElfFile("{}")
+                                  : versionfiles::PeWithVersion("1.0.0.0");
+    foreign.replace(0, other.size(), other);
+    const struct {
+        const char* name;
+        std::string served;
+        bool digest;
+    } cases[] = {
+        {"one byte altered", flipped, true},
+        {"the right bytes and one more", engine + "p", true},
+        {"a program for another system", foreign, false},
     };
-    for (const auto& [name, wrong] : served) {
-        SCOPED_TRACE(name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         LoopbackHttpServer bad;
         ASSERT_TRUE(bad.Start());
-        bad.files["zynEngine.exe"] = wrong;
+        bad.files["zynEngine.exe"] = c.served;
+        server.files["zynEngine.exe"] = engine;
         server.requests.clear();
-        Prepare({bad.Url("ok"), server.Url("ok")}, zyn::DigestLine(listed) + "\r\n");
+        Prepare({bad.Url("ok"), server.Url("ok")},
+                c.digest ? zyn::DigestLine(listed) + "\r\n" : "");
         std::filesystem::remove("zynEngine.exe");
         RecordingLaunchDlg window;
         ASSERT_EQ(window.DoModal(), 0);

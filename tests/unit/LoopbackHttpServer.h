@@ -1,7 +1,7 @@
 // An HTTP server on loopback that runs on the test's own event loop, so that its reply is ready
 // the moment the client looks and virtual time never overtakes it. The first path segment
-// picks what it does, the last names the file it serves (from `files`, else 60000 pattern
-// bytes); connections stay open after a reply, as a keep-alive server's do.
+// picks what it does, the last names the file it serves (from `files`, else DefaultBody());
+// connections stay open after a reply, as a keep-alive server's do.
 //   ok        200 with Content-Length; for "Range: bytes=N-" 206 with the rest from N, or 416
 //             when nothing is left
 //   badrange  as ok, but its 206 carries the whole body, as if it were the rest
@@ -10,6 +10,7 @@
 #pragma once
 
 #include "AsyncSocket.h"
+#include "VersionFiles.h"
 
 #include <map>
 #include <memory>
@@ -20,6 +21,13 @@ class LoopbackHttpServer {
   public:
     std::map<std::string, std::string> files;
     std::vector<std::string> requests; // each request's header, in arrival order
+
+    // 60000 bytes of a program for this system.
+    static std::string DefaultBody() {
+        std::string body = versionfiles::NativeProgramHead();
+        body.resize(60000, 'p');
+        return body;
+    }
 
     bool Start() {
         m_listener.server = this;
@@ -44,7 +52,7 @@ class LoopbackHttpServer {
         const std::string scenario = path.substr(0, path.find('/'));
         const std::string name = path.substr(path.rfind('/') + 1);
         const auto file = files.find(name);
-        const std::string body = file != files.end() ? file->second : std::string(60000, 'p');
+        const std::string body = file != files.end() ? file->second : DefaultBody();
         const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         close = scenario == "cut";
         const std::string asking = "\r\nRange: bytes=";

@@ -1,5 +1,6 @@
 // Version resources on Windows. Implements: the FileVersion text of a file's first translation
-// through the system's version calls. Leaves out: every other version value.
+// through the system's version calls; PE as the programs' format. Leaves out: every other
+// version value.
 #include "System.h"
 
 #include "WinApi.h"
@@ -10,6 +11,10 @@
 #include <vector>
 
 namespace sys {
+
+ProgramFormat NativeProgramFormat() {
+    return ProgramFormat::Pe;
+}
 
 bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
     DWORD ignored = 0;
