@@ -59,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (bool viaProxy : {false, true}) {
         CheckRequest(zyn::BuildStateRequest(parts, viaProxy), 4);
         CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy), 3);
+        CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy, 1000, "\"v\""), 5);
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "System.h"
 #include "config/FileTests.h"
 #include "net/ComponentName.h"
+#include "net/DownloadSocket.h"
 
 namespace {
 const char* const kLauncher = "zynLaunch.exe";
@@ -96,7 +97,7 @@ void CZynLaunchDlg::CheckDependencies() {
          {std::string(kTemporaryLauncher), std::string(kNetworkServices), std::string(kEngine),
           std::string(kConfigTool), m_strUIExecutable}) {
         if (zyn::IsSafeComponentName(name) && queued.find(";" + name + ";") == std::string::npos)
-            sys::DeleteFile(sys::TemporaryFileName(name));
+            CDownloadSocket::RemoveKeptBytes(name);
     }
 }
 

@@ -31,11 +31,14 @@ bool IsDeviceOrAliasName(const std::string& name) {
            base[3] >= '1' && base[3] <= '9';
 }
 
-// The launch's own temporary files must never be taken for a component, nor a component for one.
+// The launch's own temporary files, and the validators beside them, must never be taken for a
+// component, nor a component for one; Windows finds them under any letter case.
 bool IsTemporaryName(const std::string& name) {
-    const std::string suffix = sys::TemporaryFileName("");
-    return name.size() >= suffix.size() &&
-           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string ending = sys::TemporaryFileName("");
+    for (size_t at = 0; at + ending.size() <= name.size(); ++at)
+        if (EqualsNoCase(std::string_view(name).substr(at, ending.size()), ending))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -47,6 +50,10 @@ bool IsSafeComponentName(const std::string& name) {
     });
     return !name.empty() && !unsafeByte && name.find("..") == std::string::npos &&
            !IsDeviceOrAliasName(name) && !IsTemporaryName(name);
+}
+
+std::string KeptValidatorFileName(const std::string& name) {
+    return sys::TemporaryFileName(name) + ".validator";
 }
 
 bool IsProgramFileName(const std::string& name) {

@@ -13,9 +13,10 @@ TEST(ComponentName, NamesThatLeaveTheFolderOrTheRequestLineAreRefused) {
     for (const char* name :
          {"zynEngine.exe", "pssdk_dll.dll", "zyn UI.exe", "a.b.c", "console.exe", "com10.exe"})
         EXPECT_TRUE(zyn::IsSafeComponentName(name)) << name;
-    for (const char* name : {"", "..", "..\\zynLaunch.exe", "sub/zynUI.exe", "C:zyn.exe", "a..b",
-                             "zyn\r\nUI.exe", "zyn\x7f.exe", "\tzyn.exe", ".", "zynUI.exe.",
-                             "zynUI.exe ", "nul", "CON.exe", "com1.dll", "zynEngine.exe.zynpart"})
+    for (const char* name :
+         {"", "..", "..\\zynLaunch.exe", "sub/zynUI.exe", "C:zyn.exe", "a..b", "zyn\r\nUI.exe",
+          "zyn\x7f.exe", "\tzyn.exe", ".", "zynUI.exe.", "zynUI.exe ", "nul", "CON.exe", "com1.dll",
+          "zynEngine.exe.zynpart", "zynUI.exe.ZynPart", "zynEngine.exe.zynpart.validator"})
         EXPECT_FALSE(zyn::IsSafeComponentName(name)) << name;
 }
 

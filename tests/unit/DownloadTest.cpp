@@ -58,7 +58,7 @@ class Downloads : public LaunchTest {
     static bool AnyTemporaryFile() {
         const auto names = std::filesystem::directory_iterator(".");
         return std::any_of(begin(names), end(names), [](const auto& entry) {
-            return entry.path().extension() == ".zynpart";
+            return entry.path().filename().string().find(".zynpart") != std::string::npos;
         });
     }
 
@@ -131,20 +131,30 @@ TEST_F(Downloads, AWindowDismissedInMidDownloadKeepsWhatArrivedForTheNextLaunch)
               (std::vector<int>{60, 0, 50, 100}));
 }
 
-TEST_F(Downloads, KeptBytesThatCannotBeContinuedGoAndTheSameMirrorSendsTheWholeFile) {
+TEST_F(Downloads, KeptBytesAreContinuedOnlyAsTheSameFileElseTheWholeFileIsSent) {
     zyn::DigestEntry listed{"zynEngine.exe", Engine().size(), {}};
     sys::Sha256 hash;
     hash.Update(Engine());
     ASSERT_TRUE(hash.Final(listed.sha256));
+    const std::string tag = LoopbackHttpServer::Tag(Engine());
     const struct {
         const char* name;
         const char* scenario;
         std::string kept;
+        std::string validator; // kept beside the bytes
         bool digest;
+        bool continued; // the first request asks for the rest, a second for the whole file
+        size_t requests;
     } cases[] = {
-        {"as long as the file: nothing left to send", "ok", Engine(), false},
-        {"a part that does not begin where the kept bytes end", "badrange", "abc", false},
-        {"the kept bytes of another file", "ok", std::string(1000, 'x'), true},
+        {"as long as the file: nothing left to send", "ok", Engine(), tag, false, true, 2},
+        {"a part that does not begin where the kept bytes end", "badrange", "abc", tag, false, true,
+         2},
+        {"the kept bytes of another file", "ok", std::string(1000, 'x'), "", true, true, 2},
+        {"the kept bytes of an older version", "ok", std::string(1000, 'x'), "\"old\"", false, true,
+         1},
+        {"neither validator nor digest", "ok", std::string(1000, 'x'), "", false, false, 1},
+        {"a validator unfit for a request", "ok", std::string(1000, 'x'), "\"a\r\nb\"", false,
+         false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,11 +163,17 @@ TEST_F(Downloads, KeptBytesThatCannotBeContinuedGoAndTheSameMirrorSendsTheWholeF
         server.files["zynEngine.exe"] = Engine();
         std::filesystem::remove("zynEngine.exe");
         WriteFile("zynEngine.exe.zynpart", c.kept);
+        if (!c.validator.empty())
+            WriteFile("zynEngine.exe.zynpart.validator", c.validator);
         RecordingLaunchDlg window;
         ASSERT_EQ(window.DoModal(), 0);
-        ASSERT_EQ(server.requests.size(), 2u);
-        EXPECT_TRUE(AsksFrom(server.requests[0], std::to_string(c.kept.size())));
-        EXPECT_EQ(server.requests[1].find("Range"), std::string::npos);
+        ASSERT_EQ(server.requests.size(), c.requests);
+        EXPECT_EQ(AsksFrom(server.requests[0], std::to_string(c.kept.size())), c.continued);
+        const bool named =
+            server.requests[0].find("\r\nIf-Range: " + c.validator + "\r\n") != std::string::npos;
+        EXPECT_EQ(named, c.continued && !c.validator.empty());
+        EXPECT_EQ(server.requests.back().find("Range") == std::string::npos,
+                  !c.continued || c.requests == 2);
         EXPECT_EQ(ReadFile("zynEngine.exe"), Engine());
         EXPECT_FALSE(AnyTemporaryFile());
     }

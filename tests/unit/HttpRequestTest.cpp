@@ -32,4 +32,11 @@ TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrl) {
     EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 30000),
               "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: download.zyn.example\r\n"
               "Range: bytes=30000-\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 30000, "\"5f3a-ea60\""),
+              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: download.zyn.example\r\n"
+              "Range: bytes=30000-\r\nIf-Range: \"5f3a-ea60\"\r\nAccept-Encoding: identity\r\n"
+              "Connection: close\r\n\r\n");
+    // Nothing is kept: the validator has nothing to name.
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 0, "\"5f3a-ea60\""),
+              zyn::BuildDownloadRequest(component, false));
 }
