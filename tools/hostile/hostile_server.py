@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """An HTTP server that misbehaves on purpose, for the download and state retrieval tests.
 
-The first path segment of a request names what it does; the body is the file of --root named by
-the last segment, else --size bytes of a fixed pattern. After its reply it waits for the next
+The first path segment of a request names what it does; the body is the file of --root at the
+path that follows it, else the one named by the last segment, else --size bytes of a fixed
+pattern. After its reply it waits for the next
 request on the same connection, as a keep-alive server does, unless the scenario closes.
 
   ok          200 with Content-Length, in one send
+  gzip        the same with the body gzip-coded, as Content-Encoding says
+  gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
   split       the same, the header sent byte by byte and its names in odd letter case
   chunked     200 in chunks of uneven sizes, with chunk extensions and a trailer
   nolength    HTTP/1.0 200 without a length, then the close
@@ -33,6 +36,7 @@ appends each request as one JSON line: {"scenario": ..., "request": <the header,
 """
 
 import argparse
+import gzip
 import json
 import os
 import socket
@@ -55,11 +59,12 @@ def read_request(conn):
     return data.split(b"\r\n\r\n", 1)[0] + b"\r\n\r\n"
 
 
-def body_for(args, name):
-    path = os.path.join(args.root, name) if args.root and name else None
-    if path and os.path.isfile(path):
-        with open(path, "rb") as f:
-            return f.read()
+def body_for(args, segments):
+    for parts in (segments[1:], segments[-1:]):
+        path = os.path.join(args.root, *parts) if args.root and parts and parts[-1] else None
+        if path and os.path.isfile(path):
+            with open(path, "rb") as f:
+                return f.read()
     pattern = b"zyn hostile body 0123456789\n"
     return (pattern * (args.size // len(pattern) + 1))[:args.size]
 
@@ -87,7 +92,7 @@ def serve(conn, args):
         with LOG_LOCK, open(args.log, "a") as log:
             log.write(json.dumps({"scenario": scenario, "request": request.decode("latin-1")}) +
                       "\n")
-    body = body_for(args, name)
+    body = body_for(args, segments)
     length = [("Content-Length", str(len(body)))]
     half = body[:len(body) // 2]
     if scenario == "firstwrong":
@@ -98,6 +103,10 @@ def serve(conn, args):
             body = body[:-1] + bytes([body[-1] ^ 1])
     if scenario in ("ok", "firstwrong"):
         conn.sendall(header("200 OK", length) + body)
+    elif scenario in ("gzip", "gziplabel"):
+        coded = gzip.compress(body) if scenario == "gzip" else body
+        conn.sendall(header("200 OK", [("Content-Encoding", "gzip"),
+                                       ("Content-Length", str(len(coded)))]) + coded)
     elif scenario == "split":
         for byte in header("200 OK", [("CONTENT-length", str(len(body))), ("x-Split", "1")]):
             conn.sendall(bytes([byte]))
