@@ -18,8 +18,11 @@ CDownloadSocket::~CDownloadSocket() {
 }
 
 void CDownloadSocket::RemoveKeptBytes(const std::string& fileName) {
-    // The validator first: bytes left without one are never continued on a guess.
-    sys::DeleteFile(zyn::KeptValidatorFileName(fileName));
+    // The validator first: bytes left without one are never continued on a guess. A launch
+    // that ended while writing it may have left that write's own temporary file.
+    const std::string validator = zyn::KeptValidatorFileName(fileName);
+    sys::DeleteFile(validator);
+    sys::DeleteFile(sys::TemporaryFileName(validator));
     sys::DeleteFile(sys::TemporaryFileName(fileName));
 }
 
