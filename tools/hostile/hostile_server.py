@@ -16,7 +16,8 @@ request on the same connection, as a keep-alive server does, unless the scenario
   stall       Content-Length announced, half the body sent, then nothing more
   notfound    404 with an error page of --size bytes
   redirectN   302 to /redirect(N-1)/... on the same Host, and /redirect1/ to /ok/...
-  endless     200 without a length and a body that never ends
+  endless     200 without a length and a body that never ends (the file's bytes first, so
+              that a program's head passes)
   reset       Content-Length announced, half the body sent, then a reset
   firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
   trickleS    the header and half the body at once, then one byte every S seconds (on average)
@@ -25,8 +26,9 @@ request on the same connection, as a keep-alive server does, unless the scenario
               never ends
   overrun     the file's Content-Length, the file, then as much again of other bytes
   bigheader   a header of 10 MB in one field
-  badchunkS   chunked, a chunk size line S and then a body that never ends: a size that is no
-              hex number, too long, or smaller or larger than the data that follows
+  badchunkS   chunked, a chunk size line S and then a body that never ends (the file's bytes
+              first): a size that is no hex number, too long, or smaller or larger than the
+              data that follows
   loop        302 to itself
   schemeX     302 to the same path on an X:// URL (https, ftp)
   statusN     status N with a body that never ends
@@ -140,7 +142,7 @@ def serve(conn, args):
         conn.sendall(header("302 Found", [("Location", "http://%s/%s/%s" % (host, step, rest)),
                                           ("Content-Length", "0")]))
     elif scenario == "endless":
-        conn.sendall(b"HTTP/1.1 200 OK\r\n\r\n")
+        conn.sendall(b"HTTP/1.1 200 OK\r\n\r\n" + body)
         block = b"x" * 65536
         while True:
             conn.sendall(block)
@@ -190,8 +192,9 @@ def big_header(conn, _, body, __):
     return True
 
 
-def bad_chunk(conn, size, _, __):
-    conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + size.encode() + b"\r\n")
+def bad_chunk(conn, size, body, __):
+    conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + size.encode() + b"\r\n" +
+                 body)
     send_endless(conn)
 
 
