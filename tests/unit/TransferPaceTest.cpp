@@ -10,7 +10,6 @@ TEST(TransferPace, ATransferEndsAtTheFirstTickThatFindsItStalledOrSlowOnAverage)
         uint64_t (*bytesBefore)(unsigned tick); // ticks count from 1
         unsigned endsAt;                        // 0: still going at tick 1000
     } cases[] = {
-        {"silence", [](unsigned) { return uint64_t(0); }, 30},
         {"4 KiB at once, then silence", [](unsigned t) { return uint64_t(t == 1 ? 4096 : 0); }, 31},
         // Over the stall floor, under the rate: a minute after the tick that found the first byte.
         {"150 B a tick", [](unsigned) { return uint64_t(150); }, 61},
