@@ -7,6 +7,7 @@
 #include "config/Components.h"
 #include "config/FileTests.h"
 #include "net/ComponentName.h"
+#include "net/DownloadSocket.h"
 
 namespace {
 const char* const kLauncher = zyn::kLauncherFile;
@@ -100,7 +101,7 @@ void CZynLaunchDlg::CheckDependencies() {
          {std::string(kTemporaryLauncher), std::string(kNetworkServices), std::string(kEngine),
           std::string(kConfigTool), m_strUIExecutable}) {
         if (zyn::IsSafeComponentName(name) && queued.find(";" + name + ";") == std::string::npos)
-            sys::DeleteFile(sys::TemporaryFileName(name));
+            CDownloadSocket::RemoveKeptBytes(name);
     }
 }
 

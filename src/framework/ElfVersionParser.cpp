@@ -232,9 +232,13 @@ class JsonReader {
     size_t m_pos = 0;
 };
 
+bool HasElfIdent(std::string_view file) {
+    return file.size() >= 16 && file.substr(0, 4) == "\x7f"
+                                                     "ELF";
+}
+
 bool ParseElf(std::string_view file, std::string& version) {
-    if (file.size() < 16 || file.substr(0, 4) != "\x7f"
-                                                 "ELF")
+    if (!HasElfIdent(file))
         return false;
     bool is64 = file[4] == 2;
     Bytes b(file, file[5] == 2);
@@ -278,4 +282,14 @@ bool ParseElf(std::string_view file, std::string& version) {
 
 bool ParseElfFileVersion(std::string_view file, std::string& version) {
     return ParseElf(file, version);
+}
+
+bool IsElfImage(std::string_view head) {
+    if (!HasElfIdent(head))
+        return false;
+    // A 32-bit or 64-bit class, either byte order, the one version there is, and an executable
+    // or a shared object (position-independent programs are the latter).
+    const auto type = Bytes(head, head[5] == 2).Read(16, 2);
+    return (head[4] == 1 || head[4] == 2) && (head[5] == 1 || head[5] == 2) && head[6] == 1 &&
+           type && (*type == 2 || *type == 3);
 }

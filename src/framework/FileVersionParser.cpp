@@ -6,3 +6,7 @@ bool ParseFileVersion(std::string_view file, std::string& version) {
         return ParsePeFileVersion(file, version);
     return ParseElfFileVersion(file, version);
 }
+
+bool IsProgramImage(std::string_view head, ProgramFormat format) {
+    return format == ProgramFormat::Pe ? IsPeImage(head) : IsElfImage(head);
+}

@@ -1,6 +1,6 @@
 // What the Linux program learns from its surroundings.
 // Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time; the version text of a
-// program file (PE version resource or ELF package note).
+// program file (PE version resource or ELF package note); ELF as the programs' format.
 // Leaves out: proxy exclusions (no_proxy) and proxies for other schemes.
 #include "FileVersionParser.h"
 #include "ProxyUrl.h"
@@ -12,6 +12,10 @@
 #include <ctime>
 
 namespace sys {
+
+ProgramFormat NativeProgramFormat() {
+    return ProgramFormat::Elf;
+}
 
 bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
     std::string contents, version;
