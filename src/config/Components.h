@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace zyn {
 
@@ -25,5 +26,9 @@ inline constexpr const char* kNetworkServicesComponent = "NetworkServices";
 // A file's version text is read into a buffer of this many characters, its terminating zero
 // included: a longer text is compared cut short.
 inline constexpr size_t kVersionBufferSize = 128;
+
+// A version text as it is compared with a listed one: every ',' a '.', white space cut from both
+// ends and every blank left inside removed ("7, 0, 2, 5" reads "7.0.2.5").
+std::string NormaliseVersion(const std::string& version);
 
 } // namespace zyn

@@ -3,6 +3,7 @@
 // served tree replaced whole by an exchange of folders.
 #include "Publish.h"
 
+#include "FileVersionParser.h"
 #include "Release.h"
 #include "Signer.h"
 #include "System.h"
@@ -38,10 +39,10 @@ bool Refuse(const std::string& message) {
     return false;
 }
 
+// As a launcher of that platform checks a download before it replaces anything.
 bool IsProgramFor(Platform platform, std::string_view bytes) {
-    return platform == Platform::Windows ? bytes.substr(0, 2) == "MZ"
-                                         : bytes.substr(0, 4) == "\x7f"
-                                                                 "ELF";
+    return IsProgramImage(bytes,
+                          platform == Platform::Windows ? ProgramFormat::Pe : ProgramFormat::Elf);
 }
 
 // The state already served, as a file of the output folder; empty when there is none.

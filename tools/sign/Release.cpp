@@ -7,7 +7,6 @@
 #include "config/SettingLines.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
-#include "launch/ZynLaunchDlg.h"
 #include "net/ComponentName.h"
 #include "net/HttpUrl.h"
 #include "net/StateBody.h"
@@ -153,7 +152,7 @@ bool ComparedVersionOf(std::string_view bytes, std::string& version) {
         return false;
     // As the launcher's buffer takes it: up to a zero character, and no further than it holds.
     text.resize(std::min({text.size(), text.find('\0'), zyn::kVersionBufferSize - 1}));
-    version = CZynLaunchDlg::NormaliseVersion(text);
+    version = zyn::NormaliseVersion(text);
     // A text the state cannot hold on one line is no version a launcher could be given.
     return !version.empty() && version.find_first_of("\r\n") == std::string::npos;
 }
