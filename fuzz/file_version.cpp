@@ -1,6 +1,7 @@
 // Fuzzes the version readers (PE and ELF, chosen by the first bytes) with whole files. Besides
 // memory faults it checks that a file without a version leaves the text alone, and that reading
-// a page at a time, as a launch reads an installed program, finds what reading it whole finds.
+// a page at a time, as a launch reads an installed program, finds what reading it whole finds;
+// the image checks read the same bytes.
 #include "FileVersionParser.h"
 #include "FuzzCheck.h"
 
@@ -23,6 +24,8 @@ class Pages : public fileparse::ByteSource {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);
+    IsPeImage(file);
+    IsElfImage(file);
     std::string whole = "untouched", paged = "untouched";
     const bool found = ParseFileVersion(file, whole);
     Require(found || whole == "untouched");

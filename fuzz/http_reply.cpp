@@ -4,7 +4,8 @@
 // faults it checks the reader's promises: the body comes out the same however the reply is
 // cut, never beyond its announced length or the limit, only from a 2xx reply, and a reply
 // that has ended takes nothing more. A Content-Range field goes through the reader of a
-// continued file's range, which must give a total beyond the bytes already there.
+// continued file's range, which must give a total beyond the bytes already there, and the
+// validator taken from the fields must be fit for a request.
 #include "FuzzCheck.h"
 #include "net/ContentRange.h"
 #include "net/HttpReplyReader.h"
@@ -87,6 +88,9 @@ Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut) 
     for (uint64_t from : {uint64_t(0), uint64_t(1000)})
         if (reader.FindHeader("Content-Range", range) && zyn::ReadResumedRange(range, from, total))
             Require(total > from);
+    // Sent back in a later request: never a byte that could end its line.
+    const std::string validator = zyn::ReplyValidator(reader);
+    Require(validator.empty() || zyn::IsUsableValidator(validator));
     const State state = reader.GetState();
     if (state == State::Complete)
         Require(reader.GetStatus() >= 200 && reader.GetStatus() <= 299);

@@ -57,8 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(!parts.host.empty() && parts.port != 0 && parts.path[0] == '/' &&
             parts.authority.rfind(parts.host, 0) == 0);
     for (bool viaProxy : {false, true}) {
-        CheckRequest(zyn::BuildStateRequest(parts, viaProxy), 3);
-        CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy), 2);
+        CheckRequest(zyn::BuildStateRequest(parts, viaProxy), 4);
+        CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy), 3);
+        CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy, 1000, "\"v\""), 5);
     }
     return 0;
 }

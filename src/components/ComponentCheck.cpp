@@ -4,19 +4,20 @@
 #include "launch/ZynLaunchDlg.h"
 
 #include "System.h"
+#include "config/Components.h"
 #include "config/FileTests.h"
 #include "net/ComponentName.h"
+#include "net/DownloadSocket.h"
 
 namespace {
-const char* const kLauncher = "zynLaunch.exe";
-const char* const kTemporaryLauncher = "zynLaunchTemp.exe";
-const char* const kEngine = "zynEngine.exe";
-const char* const kConfigTool = "zynConfig.exe";
-// The network services library: checked for presence and size only, never for its version.
-const char* const kNetworkServices = "pssdk_dll.dll";
+const char* const kLauncher = zyn::kLauncherFile;
+const char* const kTemporaryLauncher = zyn::kTemporaryLauncherFile;
+const char* const kEngine = zyn::kEngineFile;
+const char* const kConfigTool = zyn::kConfigToolFile;
+const char* const kNetworkServices = zyn::kNetworkServicesFile;
 // Packet-capture files of older installs that conflict with the network services library.
 const char* const kObsoleteFiles[] = {"winpcap.exe", "packetx.dll"};
-const size_t kVersionBufferSize = 128;
+using zyn::kVersionBufferSize;
 
 // The user interface's name comes from the system state: one that could reach outside the
 // folder never counts as a component in place, so it is never deleted, only queued, and its
@@ -31,21 +32,7 @@ bool CZynLaunchDlg::GetFileVersionString(const std::string& fileName, char* buff
 }
 
 std::string CZynLaunchDlg::NormaliseVersion(const std::string& version) {
-    std::string text = version;
-    for (char& c : text)
-        if (c == ',')
-            c = '.';
-    const char* const whiteSpace = " \t\n\v\f\r";
-    const size_t first = text.find_first_not_of(whiteSpace);
-    if (first == std::string::npos)
-        return std::string();
-    text = text.substr(first, text.find_last_not_of(whiteSpace) - first + 1);
-    // Only blanks go from the inside: "7, 0, 2, 5" is written so by the resource compiler.
-    std::string normalised;
-    for (char c : text)
-        if (c != ' ')
-            normalised += c;
-    return normalised;
+    return zyn::NormaliseVersion(version);
 }
 
 void CZynLaunchDlg::CheckComponentVersions() {
@@ -100,7 +87,7 @@ void CZynLaunchDlg::CheckDependencies() {
          {std::string(kTemporaryLauncher), std::string(kNetworkServices), std::string(kEngine),
           std::string(kConfigTool), m_strUIExecutable}) {
         if (zyn::IsSafeComponentName(name) && queued.find(";" + name + ";") == std::string::npos)
-            sys::DeleteFile(sys::TemporaryFileName(name));
+            CDownloadSocket::RemoveKeptBytes(name);
     }
 }
 

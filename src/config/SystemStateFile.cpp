@@ -1,6 +1,7 @@
 // The system state file's parser and its user interface entry lookup.
 #include "config/SystemStateFile.h"
 
+#include "config/Components.h"
 #include "config/SettingLines.h"
 
 namespace zyn {
@@ -24,13 +25,13 @@ static void SetVersion(const std::string& value, const std::string& uiComponent,
     // the engine's entry.
     if (name == uiComponent)
         fields.uiVersion = version;
-    if (name == "Launch")
+    if (name == kLaunchComponent)
         fields.launchVersion = version;
-    if (name == "Config")
+    if (name == kConfigComponent)
         fields.configVersion = version;
-    if (name == "Engine")
+    if (name == kEngineComponent)
         fields.engineVersion = version;
-    if (name == "NetworkServices")
+    if (name == kNetworkServicesComponent)
         fields.networkServicesVersion = version;
 }
 

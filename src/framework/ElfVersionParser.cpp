@@ -232,11 +232,14 @@ class JsonReader {
     size_t m_pos = 0;
 };
 
+bool HasElfIdent(std::string_view file) {
+    return file.size() >= 16 && file.substr(0, 4) == "\x7f"
+                                                     "ELF";
+}
+
 bool ParseElf(const Bytes& file, std::string& version) {
     const std::string ident = file.Slice(0, 16);
-    if (ident.size() < 16 || ident.compare(0, 4,
-                                           "\x7f"
-                                           "ELF") != 0)
+    if (!HasElfIdent(ident))
         return false;
     bool is64 = ident[4] == 2;
     const Bytes b = file.WithByteOrder(ident[5] == 2);
@@ -289,4 +292,14 @@ bool ParseElfFileVersion(std::string_view file, std::string& version) {
 
 bool ParseElfFileVersion(const fileparse::ByteSource& file, std::string& version) {
     return ParseElf(Bytes(file), version);
+}
+
+bool IsElfImage(std::string_view head) {
+    if (!HasElfIdent(head))
+        return false;
+    // A 32-bit or 64-bit class, either byte order, the one version there is, and an executable
+    // or a shared object (position-independent programs are the latter).
+    const auto type = Bytes(head, head[5] == 2).Read(16, 2);
+    return (head[4] == 1 || head[4] == 2) && (head[5] == 1 || head[5] == 2) && head[6] == 1 &&
+           type && (*type == 2 || *type == 3);
 }

@@ -13,3 +13,7 @@ bool ParseFileVersion(const fileparse::ByteSource& file, std::string& version) {
         return ParsePeFileVersion(file, version);
     return ParseElfFileVersion(file, version);
 }
+
+bool IsProgramImage(std::string_view head, ProgramFormat format) {
+    return format == ProgramFormat::Pe ? IsPeImage(head) : IsElfImage(head);
+}

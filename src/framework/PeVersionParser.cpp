@@ -103,11 +103,20 @@ bool VersionFromVersionInfo(const Bytes& b, uint64_t start, uint64_t size, std::
     return true;
 }
 
-bool ParsePe(const Bytes& b, std::string& version) {
+// Where the COFF header begins: after the "PE\0\0" signature at the offset that the DOS header
+// names.
+std::optional<uint64_t> FindCoffHeader(const Bytes& b) {
     auto peOffset = b.Read(0x3C, 4);
     if (!peOffset || b.Slice(*peOffset, 4) != std::string_view("PE\0\0", 4))
+        return std::nullopt;
+    return *peOffset + 4;
+}
+
+bool ParsePe(const Bytes& b, std::string& version) {
+    const auto coffHeader = FindCoffHeader(b);
+    if (!coffHeader)
         return false;
-    uint64_t coff = *peOffset + 4;
+    uint64_t coff = *coffHeader;
     auto sections = b.Read(coff + 2, 2), optionalSize = b.Read(coff + 16, 2);
     uint64_t optional = coff + 20;
     auto magic = b.Read(optional, 2);
@@ -191,4 +200,17 @@ bool ParsePeFileVersion(std::string_view file, std::string& version) {
 
 bool ParsePeFileVersion(const fileparse::ByteSource& file, std::string& version) {
     return ParsePe(Bytes(file), version);
+}
+
+bool IsPeImage(std::string_view head) {
+    const Bytes b(head);
+    const auto coff = b.Slice(0, 2) == "MZ" ? FindCoffHeader(b) : std::nullopt;
+    if (!coff)
+        return false;
+    auto optionalSize = b.Read(*coff + 16, 2), characteristics = b.Read(*coff + 18, 2),
+         magic = b.Read(*coff + 20, 2);
+    // Programs and libraries alike are marked executable images; the optional header is that
+    // of a 32-bit or a 64-bit image.
+    return optionalSize && *optionalSize >= 2 && characteristics && (*characteristics & 0x0002) &&
+           magic && (*magic == 0x10b || *magic == 0x20b);
 }

@@ -2,6 +2,8 @@
 // texts, the proxy setting and the calendar time. One implementation per platform.
 #pragma once
 
+#include "FileVersionParser.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -103,6 +105,9 @@ bool CopyFile(const std::string& from, const std::string& to);
 // holds the system's reason, one line without a closing full stop.
 bool StartProcess(const std::string& program, const std::string& commandLine,
                   const std::string& currentDirectory, std::string& failure);
+
+// The kind of program image this system starts.
+ProgramFormat NativeProgramFormat();
 
 // The FileVersion text of a program file's version information (its first translation) into
 // `buffer`: at most size - 1 characters and a terminating zero. False when there is none; the

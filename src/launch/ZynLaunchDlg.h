@@ -6,6 +6,7 @@
 #include "Crypto.h"
 #include "Dialog.h"
 #include "StringList.h"
+#include "config/Components.h"
 #include "config/TrustEntries.h"
 
 #include <cstddef>
@@ -74,8 +75,8 @@ class CZynLaunchDlg : public CDialog {
     // The launch state record.
     int32_t m_nProxyPort = 0;
     std::string m_strProxyHost;
-    std::string m_strUIComponent = "UI";
-    std::string m_strUIExecutable = "zynUI.exe";
+    std::string m_strUIComponent = zyn::kDefaultUIComponent;
+    std::string m_strUIExecutable = zyn::kDefaultUIExecutable;
     std::string m_strUIName = "Default";
     int32_t m_bStartEngine = 1;
     int32_t m_bStartUI = 1;

@@ -2,6 +2,7 @@
 #include "net/ComponentName.h"
 
 #include "System.h"
+#include "net/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,11 +31,14 @@ bool IsDeviceOrAliasName(const std::string& name) {
            base[3] >= '1' && base[3] <= '9';
 }
 
-// The launch's own temporary files must never be taken for a component, nor a component for one.
+// The launch's own temporary files, and the validators beside them, must never be taken for a
+// component, nor a component for one; Windows finds them under any letter case.
 bool IsTemporaryName(const std::string& name) {
-    const std::string suffix = sys::TemporaryFileName("");
-    return name.size() >= suffix.size() &&
-           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string ending = sys::TemporaryFileName("");
+    for (size_t at = 0; at + ending.size() <= name.size(); ++at)
+        if (EqualsNoCase(std::string_view(name).substr(at, ending.size()), ending))
+            return true;
+    return false;
 }
 
 // A server that may name a component may not name the files that decide what the launcher does.
@@ -54,6 +58,16 @@ bool IsSafeComponentName(const std::string& name) {
     });
     return !name.empty() && !unsafeByte && name.find("..") == std::string::npos &&
            !IsDeviceOrAliasName(name) && !IsTemporaryName(name) && !IsLauncherFile(name);
+}
+
+std::string KeptValidatorFileName(const std::string& name) {
+    return sys::TemporaryFileName(name) + ".validator";
+}
+
+bool IsProgramFileName(const std::string& name) {
+    const std::string_view ending =
+        std::string_view(name).substr(name.size() < 4 ? 0 : name.size() - 4);
+    return EqualsNoCase(ending, ".exe") || EqualsNoCase(ending, ".dll");
 }
 
 } // namespace zyn

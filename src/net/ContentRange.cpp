@@ -1,7 +1,9 @@
-// The Content-Range of a reply that continues a file.
+// What lets kept bytes be continued: the Content-Range, the validator.
 #include "net/ContentRange.h"
 
 #include "net/AsciiCase.h"
+
+#include <algorithm>
 
 namespace zyn {
 
@@ -35,6 +37,8 @@ bool TakeUnit(std::string_view& text) {
     return true;
 }
 
+constexpr size_t kValidatorLimit = 256;
+
 } // namespace
 
 bool ReadResumedRange(std::string_view value, uint64_t from, uint64_t& total) {
@@ -47,6 +51,24 @@ bool ReadResumedRange(std::string_view value, uint64_t from, uint64_t& total) {
         return false;
     total = length;
     return true;
+}
+
+bool IsUsableValidator(std::string_view validator) {
+    return !validator.empty() && validator.size() <= kValidatorLimit &&
+           std::none_of(validator.begin(), validator.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+std::string ReplyValidator(const HttpReplyReader& reply) {
+    std::string value;
+    // A weak tag ("W/...") may stand for other bytes, and If-Range takes only a strong one, in
+    // quotes; an unquoted one would be read as a date.
+    if (reply.FindHeader("ETag", value) && value.size() >= 2 && value.front() == '"' &&
+        value.back() == '"' && IsUsableValidator(value))
+        return value;
+    if (reply.FindHeader("Last-Modified", value) && IsUsableValidator(value))
+        return value;
+    return {};
 }
 
 } // namespace zyn

@@ -13,6 +13,17 @@ CDownloadSocket::CDownloadSocket() : CHttpTransfer(zyn::HttpReplyReader::kNoBody
 CDownloadSocket::~CDownloadSocket() {
     if (m_bKeepable)
         m_file.Keep();
+    else
+        AbandonFile();
+}
+
+void CDownloadSocket::RemoveKeptBytes(const std::string& fileName) {
+    // The validator first: bytes left without one are never continued on a guess. A launch
+    // that ended while writing it may have left that write's own temporary file.
+    const std::string validator = zyn::KeptValidatorFileName(fileName);
+    sys::DeleteFile(validator);
+    sys::DeleteFile(sys::TemporaryFileName(validator));
+    sys::DeleteFile(sys::TemporaryFileName(fileName));
 }
 
 void CDownloadSocket::SetUrl(const std::string& url) {
@@ -33,13 +44,22 @@ bool CDownloadSocket::StartDownload() {
     m_nLastPercent = 0;
     if (!zyn::IsSafeComponentName(m_strFileName))
         return false;
-    const std::string kept = sys::TemporaryFileName(m_strFileName);
+    m_bProgram = zyn::IsProgramFileName(m_strFileName);
     m_nResumeFrom = 0;
-    // As many bytes as the listed size or more cannot be the beginning of the file.
-    if (sys::GetOpenableFileSize(kept, m_nResumeFrom) && m_expected &&
-        m_nResumeFrom >= m_expected->size) {
-        sys::DeleteFile(kept);
+    m_strValidator.clear();
+    std::string validator;
+    if (sys::GetOpenableFileSize(sys::TemporaryFileName(m_strFileName), m_nResumeFrom) &&
+        sys::ReadWholeFile(zyn::KeptValidatorFileName(m_strFileName), validator) &&
+        zyn::IsUsableValidator(validator))
+        m_strValidator = validator;
+    // Kept bytes are continued only when the rest can be told to belong to the same file: by
+    // their validator, which the server compares, or by the listed digest, which the whole
+    // file must match. As many bytes as the listed size or more cannot begin the file.
+    if (m_nResumeFrom == 0 ||
+        (m_expected ? m_nResumeFrom >= m_expected->size : m_strValidator.empty())) {
+        RemoveKeptBytes(m_strFileName);
         m_nResumeFrom = 0;
+        m_strValidator.clear();
     }
     return BeginDownload();
 }
@@ -51,17 +71,19 @@ bool CDownloadSocket::BeginDownload() {
 }
 
 std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const {
-    return zyn::BuildDownloadRequest(url, viaProxy, m_nResumeFrom);
+    return zyn::BuildDownloadRequest(url, viaProxy, m_nResumeFrom, m_strValidator);
 }
 
 bool CDownloadSocket::OnBodyStart() {
     const int status = Reply().GetStatus();
     m_nReceived = 0;
     m_nFullLength.reset();
+    m_strHead.clear();
     if (m_expected)
         m_hash.emplace();
+    const std::string validator = zyn::ReplyValidator(Reply());
     if (status == 206 && m_nResumeFrom > 0)
-        return ContinueKeptBytes();
+        return ContinueKeptBytes(validator);
     // Any other reply is the whole file (or a part that was not asked for): once it is taken,
     // it replaces what was kept.
     m_nResumeFrom = 0;
@@ -76,6 +98,8 @@ bool CDownloadSocket::OnBodyStart() {
     if (!m_file.Open(m_strFileName, sys::FileWriter::Kind::Program))
         return false;
     m_bKeepable = status == 200 && HasAnnouncedEnd();
+    // After the fresh file replaced any kept bytes, and before a byte of it is written.
+    KeepValidator(m_bKeepable ? validator : "");
     return true;
 }
 
@@ -92,7 +116,7 @@ bool CDownloadSocket::HasAnnouncedEnd() const {
 
 // A 206 reply to the request for the rest: its part must continue the kept bytes up to the
 // end of a file of the listed size, and those bytes are hashed before the new ones.
-bool CDownloadSocket::ContinueKeptBytes() {
+bool CDownloadSocket::ContinueKeptBytes(const std::string& validator) {
     std::string value;
     uint64_t total = 0;
     uint64_t kept = 0;
@@ -100,17 +124,22 @@ bool CDownloadSocket::ContinueKeptBytes() {
                    !zyn::ReadResumedRange(value, m_nResumeFrom, total) ||
                    (Reply().HasLength() && Reply().GetLength() != total - m_nResumeFrom) ||
                    !IsPossibleLength(total) ||
+                   (!validator.empty() && !m_strValidator.empty() && validator != m_strValidator) ||
                    !m_file.Resume(m_strFileName, kept, sys::FileWriter::Kind::Program,
                                   [this](std::string_view bytes) {
                                       if (m_hash)
                                           m_hash->Update(bytes);
+                                      TakeHead(bytes);
                                   }) ||
-                   kept != m_nResumeFrom;
+                   kept != m_nResumeFrom || IsForeignProgram(false);
     if (m_bStartOver)
         return false;
     m_nFullLength = total;
     m_nReceived = kept;
     m_bKeepable = HasAnnouncedEnd();
+    // Kept bytes continued on the strength of the digest get the validator of their rest.
+    if (m_bKeepable && m_strValidator.empty())
+        KeepValidator(validator);
     ShowProgress();
     return true;
 }
@@ -125,6 +154,13 @@ bool CDownloadSocket::OnBodyBytes(std::string_view bytes) {
     if (m_hash)
         m_hash->Update(bytes);
     m_nReceived += bytes.size();
+    TakeHead(bytes);
+    // No more of a file that cannot be put in place. With kept bytes, the fault may be theirs.
+    if (IsForeignProgram(false)) {
+        m_bStartOver = m_nResumeFrom > 0;
+        m_bKeepable = false;
+        return false;
+    }
     ShowProgress();
     return true;
 }
@@ -145,8 +181,18 @@ void CDownloadSocket::ShowPercent(int percent) {
     m_nLastPercent = percent;
 }
 
+void CDownloadSocket::TakeHead(std::string_view bytes) {
+    if (m_bProgram && m_strHead.size() < kProgramHeadBytes)
+        m_strHead.append(bytes.substr(0, kProgramHeadBytes - m_strHead.size()));
+}
+
+bool CDownloadSocket::IsForeignProgram(bool whole) const {
+    return m_bProgram && (whole || m_strHead.size() == kProgramHeadBytes) &&
+           !IsProgramImage(m_strHead, sys::NativeProgramFormat());
+}
+
 bool CDownloadSocket::IsWholeFile() {
-    if (m_nFullLength && m_nReceived != *m_nFullLength)
+    if ((m_nFullLength && m_nReceived != *m_nFullLength) || IsForeignProgram(true))
         return false;
     if (!m_expected)
         return true;
@@ -155,19 +201,36 @@ bool CDownloadSocket::IsWholeFile() {
            digest == m_expected->sha256;
 }
 
+void CDownloadSocket::KeepValidator(const std::string& validator) {
+    const std::string name = zyn::KeptValidatorFileName(m_strFileName);
+    if (validator.empty() || !sys::WriteWholeFile(name, validator))
+        sys::DeleteFile(name);
+}
+
+void CDownloadSocket::AbandonFile() {
+    if (!m_file.IsOpen())
+        return;
+    m_file.Abandon();
+    sys::DeleteFile(zyn::KeptValidatorFileName(m_strFileName));
+}
+
 void CDownloadSocket::OnTransferEnd(bool complete) {
     CZynLaunchDlg* const owner = m_pOwner;
-    if (complete && IsWholeFile() && m_file.Commit()) {
-        ShowPercent(100);
-        owner->OnDownloadFinished(this);
-        return;
+    if (complete && IsWholeFile()) {
+        sys::DeleteFile(zyn::KeptValidatorFileName(m_strFileName));
+        if (m_file.Commit()) {
+            ShowPercent(100);
+            owner->OnDownloadFinished(this);
+            return;
+        }
     }
     // Kept bytes that the server refused to continue, or that did not make the file: they go,
     // and this mirror is asked once more, for the whole file.
     if (m_nResumeFrom > 0 && (m_bStartOver || complete || Reply().GetStatus() == 416)) {
         m_file.Abandon();
-        sys::DeleteFile(sys::TemporaryFileName(m_strFileName));
+        RemoveKeptBytes(m_strFileName);
         m_nResumeFrom = 0;
+        m_strValidator.clear();
         ShowPercent(0);
         if (BeginDownload())
             return;
@@ -179,6 +242,6 @@ void CDownloadSocket::OnTransferEnd(bool complete) {
         m_file.Keep();
     }
     m_bKeepable = false;
-    m_file.Abandon();
+    AbandonFile();
     owner->OnDownloadFailed(this);
 }

@@ -20,6 +20,8 @@ class CDownloadSocket : public CHttpTransfer {
     // However its body is framed, a component longer than this is refused, so that a server
     // that never ends one cannot fill the disk; a listed digest bounds it at the listed size.
     static constexpr uint64_t kBodyLimit = uint64_t(1) << 30;
+    // How much of a program's first bytes is kept to tell whether it is one for this system.
+    static constexpr size_t kProgramHeadBytes = 4096;
 
     CDownloadSocket();
     // A transfer still under way is cut short: what arrived of it is kept or abandoned as when
@@ -39,6 +41,9 @@ class CDownloadSocket : public CHttpTransfer {
     // is in place, OnDownloadFailed when it is not.
     bool StartDownload();
     const std::string& GetFileName() const { return m_strFileName; }
+    // Deletes what a download of `fileName` kept for a later attempt: its bytes and their
+    // validator.
+    static void RemoveKeptBytes(const std::string& fileName);
 
     CZynLaunchDlg* m_pOwner = nullptr;    // not owned
     int32_t m_nLastPercent = 0;           // last shown on the bar
@@ -52,6 +57,10 @@ class CDownloadSocket : public CHttpTransfer {
     // The length of the bytes kept from an earlier attempt that this one continues; 0: the
     // whole file is asked for.
     uint64_t m_nResumeFrom = 0;
+    // The validator of the file that the kept bytes began, as its server gave it; empty: none
+    // is known. It is kept beside them (zyn::KeptValidatorFileName) from the start of the body,
+    // so that bytes left by a launch that was killed can be continued too.
+    std::string m_strValidator;
     // The whole file's length as the reply announces it, when it does.
     std::optional<uint64_t> m_nFullLength;
     // The file so far is a true beginning of the component's bytes: a 200 or a fitting 206
@@ -62,6 +71,10 @@ class CDownloadSocket : public CHttpTransfer {
     std::optional<zyn::DigestEntry> m_expected;
     // Fed as the body arrives, so that a file is never read back to be checked.
     std::optional<sys::Sha256> m_hash;
+    // A program or a library must be an image that this system can load: a file for another
+    // system (a PE file on Linux) would replace a working component with one that cannot start.
+    bool m_bProgram = false;
+    std::string m_strHead; // the file's first bytes, up to kProgramHeadBytes
 
   protected:
     std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override;
@@ -71,11 +84,19 @@ class CDownloadSocket : public CHttpTransfer {
 
   private:
     bool BeginDownload();
-    bool ContinueKeptBytes();
+    bool ContinueKeptBytes(const std::string& validator);
     bool HasAnnouncedEnd() const;
     // The file's length as a reply announces it: the listed size, else at most kBodyLimit.
     bool IsPossibleLength(uint64_t length) const;
     void ShowProgress();
     void ShowPercent(int percent);
     bool IsWholeFile();
+    // Writes `validator` beside the kept bytes, or removes the one there when it is empty.
+    void KeepValidator(const std::string& validator);
+    // Removes the bytes being written, and their validator, unless they are kept.
+    void AbandonFile();
+    void TakeHead(std::string_view bytes);
+    // The head shows a program for another system: once it is full, or with `whole`, at the
+    // file's end.
+    bool IsForeignProgram(bool whole) const;
 };

@@ -170,6 +170,13 @@ void HttpReplyReader::StartBody() {
     }
     if (m_status < 200 || m_status > 299)
         return Fail("status " + std::to_string(m_status));
+    // Nothing here undoes a content coding, and a server may send one however it is asked: a
+    // coded body would be taken for the file itself.
+    for (const auto& [name, fieldValue] : m_fields) {
+        if (EqualsNoCase(name, "Content-Encoding") && !fieldValue.empty() &&
+            !EqualsNoCase(fieldValue, "identity"))
+            return Fail("unsupported content coding");
+    }
     m_state = State::Body;
     if (FindHeader("Transfer-Encoding", value)) {
         if (!EqualsNoCase(value, "chunked"))

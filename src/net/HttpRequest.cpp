@@ -8,7 +8,7 @@ namespace {
 std::string BuildGet(const HttpUrl& url, bool viaProxy, const std::string& extraHeaders) {
     const std::string target = viaProxy ? "http://" + url.authority + url.path : url.path;
     return "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\n" + extraHeaders +
-           "Connection: close\r\n\r\n";
+           "Accept-Encoding: identity\r\nConnection: close\r\n\r\n";
 }
 
 } // namespace
@@ -17,9 +17,13 @@ std::string BuildStateRequest(const HttpUrl& url, bool viaProxy) {
     return BuildGet(url, viaProxy, "Accept: text/xml\r\n");
 }
 
-std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy, uint64_t resumeFrom) {
+std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy, uint64_t resumeFrom,
+                                 const std::string& validator) {
+    if (!resumeFrom)
+        return BuildGet(url, viaProxy, "");
     return BuildGet(url, viaProxy,
-                    resumeFrom ? "Range: bytes=" + std::to_string(resumeFrom) + "-\r\n" : "");
+                    "Range: bytes=" + std::to_string(resumeFrom) + "-\r\n" +
+                        (validator.empty() ? "" : "If-Range: " + validator + "\r\n"));
 }
 
 } // namespace zyn

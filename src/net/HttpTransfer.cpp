@@ -24,7 +24,7 @@ bool CHttpTransfer::BeginTransfer(const std::string& url, const std::string& pro
     m_nSent = 0;
     m_reader.emplace(m_nBodyLimit);
     m_bBodyStarted = false;
-    RestartWindow();
+    m_pace.Restart();
     if (viaProxy && (proxyPort < 1 || proxyPort > 65535))
         return false;
     if (!Create(0, SOCK_STREAM_TYPE, FD_ALL_EVENTS))
@@ -38,20 +38,8 @@ bool CHttpTransfer::BeginTransfer(const std::string& url, const std::string& pro
     return true;
 }
 
-void CHttpTransfer::RestartWindow() {
-    m_nBytesIn = 0;
-    m_nTicks = 0;
-    m_bytesAtTick.fill(0);
-}
-
 void CHttpTransfer::OnIdleTick() {
-    if (!m_bUnderWay)
-        return;
-    // Before the window is full, its oldest slot still holds the 0 the window started with.
-    uint64_t& slot = m_bytesAtTick[m_nTicks % kStallTicks];
-    const uint64_t windowStart = slot;
-    slot = m_nBytesIn;
-    if (++m_nTicks >= kStallTicks && m_nBytesIn - windowStart < kStallBytes)
+    if (m_bUnderWay && !m_pace.Tick())
         EndTransfer(false);
 }
 
@@ -62,7 +50,7 @@ void CHttpTransfer::OnConnect(int errorCode) {
         EndTransfer(false);
         return;
     }
-    RestartWindow();
+    m_pace.Restart();
     SendRequest();
 }
 
@@ -95,7 +83,7 @@ void CHttpTransfer::OnReceive(int) {
         // Nothing now, or the end of the stream: OnClose tells how it ended.
         if (count <= 0)
             return;
-        m_nBytesIn += static_cast<uint64_t>(count);
+        m_pace.Count(static_cast<uint64_t>(count));
         if (!TakeBlock(std::string_view(m_buffer.data(), static_cast<size_t>(count))))
             return;
         taken += static_cast<size_t>(count);

@@ -8,8 +8,8 @@
 #include "AsyncSocket.h"
 #include "net/HttpReplyReader.h"
 #include "net/HttpUrl.h"
+#include "net/TransferPace.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,13 +21,10 @@ class CHttpTransfer : public CAsyncSocket {
     // Progress is measured in ticks of a coarse periodic window timer that the owner runs while
     // a transfer is under way, on the one event loop like every other timer, rather than by a
     // deadline re-armed on every block received: a block only adds to a count, and a tick
-    // compares counts, so a fast transfer costs the loop nothing. A transfer that has received
-    // fewer than kStallBytes over the last kStallTicks ticks fails: silence, and a peer that
-    // trickles a byte now and then to hold the connection, alike. The window starts with the
-    // connection (and again with each redirection's), and the limit holds to within one tick.
+    // compares counts (TransferPace), so a fast transfer costs the loop nothing. The measures
+    // start with the connection (and again with each redirection's), and their limits hold to
+    // within one tick.
     static constexpr unsigned kTickMs = 1000;
-    static constexpr unsigned kStallTicks = 30;
-    static constexpr uint64_t kStallBytes = 4096;
     static constexpr int kMaxRedirections = 5;
 
     ~CHttpTransfer() override = default;
@@ -68,7 +65,6 @@ class CHttpTransfer : public CAsyncSocket {
     bool TakeBlock(std::string_view block);
     bool FollowRedirection();
     bool EndTransfer(bool complete);
-    void RestartWindow();
 
     const uint64_t m_nBodyLimit;
     std::string m_strProxyHost;
@@ -79,9 +75,6 @@ class CHttpTransfer : public CAsyncSocket {
     int m_nRedirections = 0;
     bool m_bUnderWay = false;
     bool m_bBodyStarted = false;
-    uint64_t m_nBytesIn = 0; // of the current connection, header and framing included
-    unsigned m_nTicks = 0;   // since the window started
-    // m_nBytesIn at each of the last kStallTicks ticks, by tick number modulo kStallTicks.
-    std::array<uint64_t, kStallTicks> m_bytesAtTick{};
+    zyn::TransferPace m_pace; // of the current connection
     std::vector<char> m_buffer;
 };

@@ -3,9 +3,11 @@ one way, and its launch must end within the case's bound with nothing partial an
 bounded; a deep resolution server floods a launch with answers, oversized and stray ones among
 them. Prints each case's times and peak RSS. ZYN_SOAK=1 adds the slow forms."""
 
+import hashlib
 import os
 import re
 import shutil
+import struct
 import threading
 import time
 
@@ -18,6 +20,8 @@ SOAK = os.environ.get("ZYN_SOAK") == "1"
 # What a case ends with: return code, messages, the temporary files kept.
 INSTALLED, FAILED = (0, [], []), (1, [FETCH_FAILED, DOWNLOAD_FAILED], [])
 KEPT = FAILED[:2] + (["zynEngine.exe.zynpart"],)
+# The installed engine, of another size than the served file's listed digest, stays and starts.
+STAYED = (1, [FETCH_FAILED], [])
 DOWNLOADING = "status downloading zynEngine package.."
 SCANNING = "status scanning 1 deep resolution servers.."
 # Over the smallest peak of all the launches: what a transfer may hold besides.
@@ -30,6 +34,9 @@ CASES = {
     "endless body": ("endless", 60, FAILED),
     "chunk size 2^44": ("badchunkfffffffffff", 60, FAILED),
     "body overruns length": ("overrun", 5, INSTALLED),
+    "gzip-coded body": ("gzip", 5, STAYED),
+    "body labelled gzip": ("gziplabel", 5, STAYED),  # only its label is wrong
+    "PE program for Linux": ("ok/foreign", 5, STAYED),
     "reset mid-body": ("reset", 5, KEPT),
     **{name: (scenario, 5, FAILED) for name, scenario in {
         "length -5": "length-5", "length 2^40": "length1099511627776",
@@ -42,7 +49,9 @@ CASES = {
 SOAK_CASES = {
     "drip 1 B/5 s": ("drip5", 40, FAILED),  # the header too, from its first byte
     "trickle 25 B/s": ("trickle0.04", 40, KEPT),  # under the floor of 4 KiB a window
-    "trickle 2 KB/s": ("trickle0.0005", 150, INSTALLED),  # slow but over it: it completes
+    # Over the stall floor, under 1 KiB/s on average: it ends a minute after its first byte.
+    "drip 150 B/s": ("drip0.0067", 75, KEPT),
+    "drip 2 KB/s": ("drip0.0005", 180, INSTALLED),  # slow but over 1 KiB/s: it completes
 }
 # The flood outlasts the second stage 6 waits for answers: a loop serving datagrams before its
 # timers would show in stage 6's time.
@@ -76,6 +85,13 @@ class HostileServers(LaunchTestCase):
         root = os.path.join(open_network(cls), "zyn")
         shutil.copyfile(os.path.join(BIN_DIR, "zynStub"), os.path.join(root, "zynEngine.exe"))
         cls.engine = read(os.path.join(root, "zynEngine.exe"))
+        # The headers of a 64-bit PE program, with its digest listed: only its format is wrong.
+        foreign = bytearray(60000)
+        struct.pack_into("<2s58xI4sHHIIIHHH", foreign, 0, b"MZ", 0x40, b"PE\0\0", 0x8664, 1, 0,
+                         0, 0, 240, 0x22, 0x20b)
+        os.mkdir(os.path.join(root, "foreign"))
+        with open(os.path.join(root, "foreign", "zynEngine.exe"), "wb") as f:
+            f.write(foreign)
         hostile = cls.net.start(HostileServer, root)
         cls.deep = cls.net.start(DeepResolver, [deep_answer("10.0.0.9", 4000),
                                                 deep_answer("10.9.9.9", 9999) + "x" * 9000],
@@ -84,7 +100,7 @@ class HostileServers(LaunchTestCase):
                                          deep_answer("10.0.0.1 -mode x", 1),
                                          deep_answer("10.0.0.1", 70000)])
         cls.cases = dict(CASES, **(SOAK_CASES if SOAK else {}))
-        cls.s, cls.states, launches = {}, {}, {}
+        cls.s, cls.states, cls.installed, launches = {}, {}, {}, {}
         for name in list(cls.cases) + [FLOOD]:
             scratch = cls.s[name] = Scratch()
             cls.addClassCleanup(scratch.remove)
@@ -92,9 +108,18 @@ class HostileServers(LaunchTestCase):
                 scratch.prepare_launch(state=system_state(deep=(cls.deep.address,)))
             else:
                 url = hostile.url(cls.cases[name][0] + "/")
-                scratch.prepare_launch(state=[re.sub("http://(update|download).example.net/zyn/",
-                                                     url, l) for l in system_state()])
-                os.remove(scratch.path("zynEngine.exe"))
+                lines = [re.sub("http://(update|download).example.net/zyn/", url, l)
+                         for l in system_state()]
+                if cls.cases[name][2] != STAYED:
+                    scratch.prepare_launch(state=lines)
+                    os.remove(scratch.path("zynEngine.exe"))
+                else:
+                    served = bytes(foreign) if "foreign" in url else cls.engine
+                    scratch.prepare_launch(state=lines + ["ZynDigest=zynEngine.exe;%d;%s;" % (
+                        len(served), hashlib.sha256(served).hexdigest())])
+                    with open(scratch.path("zynEngine.exe"), "ab") as f:
+                        f.write(b"\0" * 64)
+                    cls.installed[name] = scratch.read("zynEngine.exe")
             cls.states[name] = scratch.read("zynSystemConfig.txt")
             # Side by side; the engine guard of stage 1 holds its port for microseconds only.
             launches[name] = MeasuredLaunch(scratch)
@@ -132,7 +157,10 @@ class HostileServers(LaunchTestCase):
                 kept = [f for f in scratch.files() if f.endswith(".zynpart")]
                 self.assertEqual((result.returncode, result.messages(), kept), outcome)
                 self.assertEqual(scratch.exists("zynEngine.exe") and scratch.read("zynEngine.exe"),
-                                 outcome == INSTALLED and self.engine)
+                                 self.installed.get(name, outcome == INSTALLED and self.engine))
+                if outcome == STAYED:
+                    self.assertEqual([s.name for s in scratch.stub_starts(expected=2)],
+                                     ["zynEngine.exe", "zynUI.exe"])
                 if kept:  # only what arrived of the file
                     part = scratch.read(kept[0])
                     self.assertTrue(0 < len(part) < len(self.engine)

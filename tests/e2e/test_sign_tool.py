@@ -1,14 +1,27 @@
-"""zynSign, the operator's tool: a key pair, digests, a signed state, and its check in the form
-a server serves it and in the form a launcher installs it."""
+"""zynSign, the operator's tool: a key pair (in the clear or encrypted), digests, a signed state
+and its check in the form a server serves it and in the form a launcher installs it; a release
+published (what it refuses, the documented example) and the served tree verified over HTTP."""
 
 import hashlib
 import os
+import re
 import subprocess
 import unittest
 
+from trustcases import DATA, make_release
+from zynnet import Network, Nginx
 from zyntest import BIN_DIR, Scratch, main
 
 MARKER = b"ZYN_XSERVER_CONFIG;\n"
+KEY, PUBLIC_KEY = os.path.join(DATA, "a.key"), os.path.join(DATA, "a.pub")
+DOC = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                   "system-state.md")
+RELEASE = {"zynEngine.exe": "zynStub-7.0.2.6", "zynConfig.exe": "zynStub-7.0.2.6",
+           "zynUI.exe": "zynStub-7.0.2.6", "pssdk_dll.dll": "zynStub",
+           "zynLaunch.exe": "zynLaunchTestKey"}
+DESCRIPTION = ["ZynUpdateURL=http://up.example/zyn/;", "ZynDownloadURL=http://dl.example/zyn/;",
+               "ZynOrbitalServer=orb1.example:4000;"]
+LINUX = ["--platform", "linux"]
 
 
 class SignTool(unittest.TestCase):
@@ -16,17 +29,29 @@ class SignTool(unittest.TestCase):
         self.s = Scratch(self)
         self.path, self.write, self.read = self.s.path, self.s.write, self.s.read
 
-    def run_tool(self, *args, ok=True):
+    def run_tool(self, *args, status=0, env=None):
+        """Its output and errors; in a session of its own, so that no terminal is asked."""
         proc = subprocess.run([os.path.join(BIN_DIR, "zynSign"), *args], cwd=self.s.dir,
-                              capture_output=True, timeout=30)
-        self.assertEqual(proc.returncode == 0, ok, proc.stderr)
-        return proc.stdout.decode()
+                              capture_output=True, timeout=60, start_new_session=True,
+                              env=dict(os.environ, http_proxy="", **(env or {})))
+        self.assertEqual(proc.returncode, status, proc.stderr)
+        return (proc.stdout + proc.stderr).decode()
+
+    def release(self, name, lines=(), changes=None):
+        """A release folder of RELEASE and DESCRIPTION, with CHANGES (None: no such file)."""
+        programs = {n: p for n, p in dict(RELEASE, **(changes or {})).items() if p}
+        return make_release(self.path(name), DESCRIPTION + list(lines), programs)
+
+    def tree(self, folder):
+        """Every file of FOLDER with its bytes; no publish has left a folder beside it."""
+        self.assertEqual([f for f in os.listdir(self.s.dir) if ".publish-" in f], [])
+        return {n: self.read(os.path.join(folder, n)) for n in os.listdir(self.path(folder))}
 
     def test_keygen_digest_sign_and_verify(self):
         self.run_tool("keygen", "op.key")
         self.run_tool("keygen", "other.key")
         self.assertEqual(os.stat(self.path("op.key")).st_mode & 0o077, 0)
-        self.run_tool("keygen", "op.key", ok=False)  # never over an existing key
+        self.run_tool("keygen", "op.key", status=1)  # never over an existing key
 
         engine = bytes(range(256)) * 1000 + b"end"
         self.write("zynEngine.exe", engine)
@@ -36,7 +61,8 @@ class SignTool(unittest.TestCase):
         # An earlier signature line in the middle is dropped; nothing else changes.
         lines = (b"ZynUpdateURL=http://up/;\nZynSignature=old;\nZynSerial=4;\n"
                  b"ZynExpires=4000000000;\n" + line.encode() + b"\n")
-        self.write("state", MARKER + lines)
+        # As saved by an editor on Windows: signed as it is to be served.
+        self.write("state", b"\xef\xbb\xbf" + (MARKER + lines).replace(b"\n", b"\r\n"))
         self.run_tool("sign", "op.key", "state")
         signed = self.read("state")
         at = signed.rindex(b"ZynSignature=")
@@ -46,14 +72,117 @@ class SignTool(unittest.TestCase):
         self.run_tool("verify", "op.key.pub", "state")
         self.write("installed", signed[len(MARKER):].replace(b"\n", b"\r\n"))
         self.run_tool("verify", "op.key.pub", "installed")
-        self.run_tool("verify", "other.key.pub", "state", ok=False)
+        self.run_tool("verify", "other.key.pub", "state", status=1)
         self.write("tampered", signed.replace(b"http://up/", b"http://uq/"))
-        self.run_tool("verify", "op.key.pub", "tampered", ok=False)
+        self.run_tool("verify", "op.key.pub", "tampered", status=1)
 
         # A state that a launcher would refuse is not signed.
         self.write("noserial", MARKER + b"ZynExpires=4000000000;\n")
-        self.run_tool("sign", "op.key", "noserial", ok=False)
+        self.run_tool("sign", "op.key", "noserial", status=1)
         self.assertEqual(self.read("noserial"), MARKER + b"ZynExpires=4000000000;\n")
+
+    def test_an_encrypted_key_signs_and_publishes_with_its_passphrase_only(self):
+        passphrase = {"ZYN_PASS": "correct horse"}
+        self.run_tool("keygen", "--passphrase-env", "ZYN_PASS", "op.key", env=passphrase)
+        self.assertIn(b"ENCRYPTED PRIVATE KEY", self.read("op.key"))
+        self.write("state", MARKER + b"ZynSerial=1;\nZynExpires=4000000000;\n")
+        for options, env, message in [
+                (["--passphrase-env", "ZYN_PASS"], {"ZYN_PASS": "wrong"}, "wrong passphrase"),
+                (["--passphrase-env", "ZYN_UNSET"], {}, "ZYN_UNSET holds no passphrase"),
+                ([], {}, "no terminal to ask")]:
+            self.assertIn(message, self.run_tool("sign", *options, "op.key", "state", status=1,
+                                                 env=env))
+        self.run_tool("sign", "--passphrase-env", "ZYN_PASS", "op.key", "state", env=passphrase)
+        self.release("rel")
+        self.run_tool("publish", "op.key", "rel", "www", *LINUX, "--passphrase-env", "ZYN_PASS",
+                      env=passphrase)
+        self.run_tool("verify", "op.key.pub", "www/clientgetconfig.php")
+
+    def test_publish_refuses_what_would_break_clients_and_leaves_the_tree_as_it_was(self):
+        self.release("rel")
+        self.run_tool("publish", KEY, "rel", "www", *LINUX)
+        served = self.tree("www")
+        # name: (release changes, description lines, key, options, exit status, message)
+        cases = {
+            "public key": ({}, [], PUBLIC_KEY, LINUX, 1, "holds no P-256 private key"),
+            "missing": ({"zynConfig.exe": None}, [], KEY, LINUX, 1, "zynConfig.exe: not in"),
+            "no version": ({"zynUI.exe": "zynVersion"}, [], KEY, LINUX, 1,
+                           "zynUI.exe has no version a launcher reads"),
+            "platform": ({}, [], KEY, ["--platform", "windows"], 1,
+                         "zynEngine.exe is not a Windows program (PE)"),
+            "serial": ({}, [], KEY, LINUX + ["--serial", "1"], 1,
+                       "serial 1 is not higher than the served 1"),
+            "version": ({}, ["ZynVersion=Engine;7.0.2.6;"], KEY, LINUX, 1,
+                        "publish writes the ZynVersion entries itself"),
+            "typo": ({}, ["ZynOrbitalServers=orb2.example:4000;"], KEY, LINUX, 1,
+                     "not an entry a launcher reads"),
+            "url": ({}, ["ZynDownloadURL=http://dl2.example/zyn;"], KEY, LINUX, 1,
+                    "needs a URL a launcher fetches"),
+            "shadowed": ({"zynUI2.exe": "zynStub"}, ["ZynUI=Defaults;UI2;zynUI2.exe;",
+                                                     "ZynUI=Default;UI;zynUI.exe;"], KEY, LINUX,
+                         1, "gets an earlier entry"),
+            "own file": ({}, ["ZynUI=Mine;UI;ZYNUSERCONFIG.TXT;"], KEY, LINUX, 1,
+                         "not a name a launcher may write"),
+            "expiry": ({}, [], KEY, LINUX + ["--expires", "30s"], 2, "--expires takes"),
+            "no platform": ({}, [], KEY, [], 2, "needs --platform"),
+        }
+        for name, (changes, lines, key, options, status, message) in cases.items():
+            with self.subTest(name):
+                self.release(name, lines, changes)
+                self.assertIn(message, self.run_tool("publish", key, name, "www", *options,
+                                                     status=status))
+                self.assertEqual(self.tree("www"), served)
+        # Nothing but the served tree in the output folder, which publish replaces whole.
+        self.write("www/index.html", b"<p>")
+        self.assertIn("holds index.html", self.run_tool("publish", KEY, "rel", "www", *LINUX,
+                                                       status=1))
+        os.remove(self.path("www/index.html"))
+        # A release without a launcher keeps the one served; there must be one. The network
+        # services library needs no version: no launcher compares it.
+        self.release("nolauncher", changes={"zynLaunch.exe": None, "pssdk_dll.dll": "zynVersion"})
+        self.assertIn("zynLaunch.exe: not in", self.run_tool("publish", KEY, "nolauncher",
+                                                             "new", *LINUX, status=1))
+        self.assertFalse(os.path.exists(self.path("new")))
+        self.run_tool("publish", KEY, "nolauncher", "www", *LINUX)
+        self.assertEqual(self.tree("www")["zynLaunchTemp.exe"], served["zynLaunchTemp.exe"])
+        state = self.read("www/clientgetconfig.php")
+        self.assertIn(b"\nZynSerial=2;\n", state)
+        self.assertNotIn(b"NetworkServices", state)
+
+    def test_the_documented_example_is_what_publish_writes(self):
+        with open(DOC, encoding="utf-8") as f:
+            doc = f.read()
+        description, state = (re.search(r"```%s\n(.*?)```" % re.escape(name), doc, re.S)[1]
+                              for name in ("zynRelease.txt", "clientgetconfig.php"))
+        # Saved by an editor on Windows, with a byte order mark and CR LF line ends.
+        make_release(self.path("rel"), b"\xef\xbb\xbf" + description.replace("\n", "\r\n").encode(),
+                     dict(RELEASE, **{"zynClassic.exe": "zynStub-7.0.2.6"}))
+        self.run_tool("publish", KEY, "rel", "www", *LINUX)
+
+        def mask(text):  # what differs from build to build and from minute to minute
+            return re.sub(r"^(ZynDigest=[^;]*;|ZynExpires=|ZynSignature=).*$", r"\1", text,
+                          flags=re.M)
+        self.assertEqual(mask(self.read("www/clientgetconfig.php").decode()), mask(state))
+
+    def test_verify_fetches_the_served_tree_and_names_the_file_that_differs(self):
+        nginx = Network(self).start(Nginx, self.s.dir)
+        url = nginx.url("www/")
+        make_release(self.path("rel"), ["ZynUpdateURL=%s;" % url, "ZynDownloadURL=%s;" % url,
+                                        "ZynOrbitalServer=orb1.example:4000;"], RELEASE)
+        self.run_tool("publish", KEY, "rel", "www", *LINUX)
+        lines = self.run_tool("verify", PUBLIC_KEY, url + "clientgetconfig.php").splitlines()
+        self.assertEqual([l.split(": ")[1][:2] for l in lines], ["ok"] * 6)
+        # One byte changed on the server, the size kept.
+        ui = bytearray(self.read("www/zynUI.exe"))
+        ui[-1] ^= 1
+        self.write("www/zynUI.exe", bytes(ui))
+        lines = self.run_tool("verify", PUBLIC_KEY, url + "clientgetconfig.php",
+                              status=1).splitlines()
+        self.assertEqual([l for l in lines if "FAILED" in l],
+                         [url + "zynUI.exe: FAILED: its SHA-256 is not the one the state lists"])
+        self.assertIn("only http:// URLs", self.run_tool(
+            "verify", PUBLIC_KEY, "https://127.0.0.1/www/clientgetconfig.php", status=1))
+        self.assertIn("usage:", self.run_tool("--help"))
 
 
 if __name__ == "__main__":

@@ -7,9 +7,8 @@ from zyntest import LaunchTestCase, LinuxLaunch, main
 
 class LinuxTrust(TrustCases, LaunchTestCase):
     @classmethod
-    def start(cls, scratch):
-        return LinuxLaunch(scratch, env={"http_proxy": "", "HTTP_PROXY": ""},
-                           program="zynLaunchTestKey")
+    def start(cls, scratch, program):
+        return LinuxLaunch(scratch, env={"http_proxy": "", "HTTP_PROXY": ""}, program=program)
 
 
 if __name__ == "__main__":

@@ -10,8 +10,9 @@ from zyntest import BIN_DIR, LaunchTestCase, WindowsLaunch, main
 
 class WindowsTrust(TrustCases, LaunchTestCase):
     @classmethod
-    def start(cls, scratch):
-        shutil.copyfile(os.path.join(BIN_DIR, "zynLaunchTestKey.exe"), scratch.path("zynLaunch.exe"))
+    def start(cls, scratch, program):
+        if program:
+            shutil.copyfile(os.path.join(BIN_DIR, program + ".exe"), scratch.path("zynLaunch.exe"))
         return WindowsLaunch(scratch)
 
 

@@ -9,6 +9,7 @@ hostile 127.0.0.4:80, deep resolution 127.0.0.5:34523); elsewhere, as for the de
 127.0.0.1 on free ports, except the deep resolution server, whose port the launcher fixes.
 """
 
+import http.client
 import json
 import os
 import pwd
@@ -171,6 +172,15 @@ http {
     def output(self):
         with open(self.path("error.log"), "rb") as f:
             return super().output() + f.read().decode("latin-1")
+
+    def etag(self, path):
+        """The ETag that nginx gives the file at PATH now."""
+        connection = http.client.HTTPConnection(self.address, self.port, timeout=10)
+        try:
+            connection.request("HEAD", "/" + path)
+            return connection.getresponse().getheader("ETag")
+        finally:
+            connection.close()
 
     def requests(self):
         """Each request answered so far: (request line, status, body bytes sent, Range header

@@ -64,8 +64,11 @@ TEST_F(ComponentCheck, DependenciesRemoveCaptureFilesAndQueueWhatIsMissingOrShor
     WriteSized("zynConfig.exe", 50000);
     WriteSized("zynUI.exe", 50000);
     // Kept bytes of earlier downloads: only those of a file fetched now stay.
-    for (const char* name : {"zynEngine.exe", "zynConfig.exe", "zynUI.exe", "zynLaunch.exe"})
+    for (const char* name : {"zynEngine.exe", "zynConfig.exe", "zynUI.exe", "zynLaunch.exe"}) {
         WriteFile(sys::TemporaryFileName(name), "kept");
+        WriteFile(sys::TemporaryFileName(name) + ".validator", "\"tag\"");
+        WriteFile(sys::TemporaryFileName(name) + ".validator.zynpart", "\"ta"); // cut short
+    }
     dlg.m_bUpdateLauncher = 1;
     dlg.CheckDependencies();
     EXPECT_FALSE(Exists("winpcap.exe"));
@@ -73,7 +76,10 @@ TEST_F(ComponentCheck, DependenciesRemoveCaptureFilesAndQueueWhatIsMissingOrShor
     EXPECT_EQ(dlg.m_strDownloadQueue, "zynLaunchTemp.exe;pssdk_dll.dll;zynEngine.exe;");
     EXPECT_FALSE(dlg.VerifyComponents());
     EXPECT_TRUE(Exists("zynEngine.exe.zynpart"));
+    EXPECT_TRUE(Exists("zynEngine.exe.zynpart.validator"));
     EXPECT_FALSE(Exists("zynConfig.exe.zynpart") || Exists("zynUI.exe.zynpart"));
+    EXPECT_FALSE(Exists("zynConfig.exe.zynpart.validator") ||
+                 Exists("zynConfig.exe.zynpart.validator.zynpart"));
     EXPECT_TRUE(Exists("zynLaunch.exe.zynpart")); // the self-update's copy is no download
 
     // Queued names are appended without a test for ones already there; an empty user

@@ -18,7 +18,8 @@ TEST(ComponentName, NamesThatLeaveTheFolderOrTheRequestLineAreRefused) {
     for (const char* name :
          {"", "..", "..\\zynLaunch.exe", "sub/zynUI.exe", "C:zyn.exe", "a..b", "zyn\r\nUI.exe",
           "zyn\x7f.exe", "\tzyn.exe", ".", "zynUI.exe.", "zynUI.exe ", "nul", "CON.exe", "com1.dll",
-          "zynEngine.exe.zynpart", "zynLaunch.exe", "zynSystemConfig.txt", "zynUserConfig.txt"})
+          "zynEngine.exe.zynpart", "zynUI.exe.ZynPart", "zynEngine.exe.zynpart.validator",
+          "zynLaunch.exe", "zynSystemConfig.txt", "zynUserConfig.txt"})
         EXPECT_FALSE(zyn::IsSafeComponentName(name)) << name;
     // The launcher's own files in another letter case are its files where names ignore case.
     const bool foldsCase = sys::SameFileName("zynui.exe", "zynUI.exe");

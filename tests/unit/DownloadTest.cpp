@@ -20,11 +20,11 @@ namespace {
 const char* const kComponentsMissing = "Zyn failed to download one or more components - please "
                                        "restart Zyn to download these components.";
 
-// 60000 bytes in which a piece put at the wrong place shows.
+// A program of 60000 bytes in which a piece put at the wrong place shows.
 std::string Engine() {
-    std::string engine(60000, '\0');
-    for (size_t i = 0; i < engine.size(); ++i)
-        engine[i] = static_cast<char>('a' + i % 23);
+    std::string engine = versionfiles::NativeProgramHead();
+    for (size_t i = engine.size(); i < 60000; ++i)
+        engine += static_cast<char>('a' + i % 23);
     return engine;
 }
 
@@ -62,7 +62,7 @@ class Downloads : public LaunchTest {
     static bool AnyTemporaryFile() {
         const auto names = std::filesystem::directory_iterator(".");
         return std::any_of(begin(names), end(names), [](const auto& entry) {
-            return entry.path().extension() == ".zynpart";
+            return entry.path().filename().string().find(".zynpart") != std::string::npos;
         });
     }
 
@@ -106,7 +106,7 @@ TEST_F(Downloads, AStalledDownloadFailsAfterThirtySecondsOnceAndKeepsTheTargetAn
     // A mirror that failed one file is still asked for the next; the failure shows once.
     EXPECT_EQ(server.Targets(), (Texts{"GET /stall/pssdk_dll.dll", "GET /stall/zynEngine.exe"}));
     EXPECT_EQ(ReadFile("pssdk_dll.dll"), std::string(49999, 'z'));
-    EXPECT_EQ(ReadFile("pssdk_dll.dll.zynpart"), std::string(30000, 'p'));
+    EXPECT_EQ(ReadFile("pssdk_dll.dll.zynpart"), server.DefaultBody().substr(0, 30000));
     EXPECT_TRUE(dlg.started.empty());
 }
 
@@ -137,20 +137,30 @@ TEST_F(Downloads, AWindowDismissedInMidDownloadKeepsWhatArrivedForTheNextLaunch)
               (std::vector<int>{60, 0, 50, 100}));
 }
 
-TEST_F(Downloads, KeptBytesThatCannotBeContinuedGoAndTheSameMirrorSendsTheWholeFile) {
+TEST_F(Downloads, KeptBytesAreContinuedOnlyAsTheSameFileElseTheWholeFileIsSent) {
     zyn::DigestEntry listed{"zynEngine.exe", Engine().size(), {}};
     sys::Sha256 hash;
     hash.Update(Engine());
     ASSERT_TRUE(hash.Final(listed.sha256));
+    const std::string tag = LoopbackHttpServer::Tag(Engine());
     const struct {
         const char* name;
         const char* scenario;
         std::string kept;
+        std::string validator; // kept beside the bytes
         bool digest;
+        bool continued; // the first request asks for the rest, a second for the whole file
+        size_t requests;
     } cases[] = {
-        {"as long as the file: nothing left to send", "ok", Engine(), false},
-        {"a part that does not begin where the kept bytes end", "badrange", "abc", false},
-        {"the kept bytes of another file", "ok", std::string(1000, 'x'), true},
+        {"as long as the file: nothing left to send", "ok", Engine(), tag, false, true, 2},
+        {"a part that does not begin where the kept bytes end", "badrange", "abc", tag, false, true,
+         2},
+        {"the kept bytes of another file", "ok", std::string(1000, 'x'), "", true, true, 2},
+        {"the kept bytes of an older version", "ok", std::string(1000, 'x'), "\"old\"", false, true,
+         1},
+        {"neither validator nor digest", "ok", std::string(1000, 'x'), "", false, false, 1},
+        {"a validator unfit for a request", "ok", std::string(1000, 'x'), "\"a\r\nb\"", false,
+         false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,11 +169,17 @@ TEST_F(Downloads, KeptBytesThatCannotBeContinuedGoAndTheSameMirrorSendsTheWholeF
         server.files["zynEngine.exe"] = Engine();
         std::filesystem::remove("zynEngine.exe");
         WriteFile("zynEngine.exe.zynpart", c.kept);
+        if (!c.validator.empty())
+            WriteFile("zynEngine.exe.zynpart.validator", c.validator);
         RecordingLaunchDlg window;
         ASSERT_EQ(window.DoModal(), 0);
-        ASSERT_EQ(server.requests.size(), 2u);
-        EXPECT_TRUE(AsksFrom(server.requests[0], std::to_string(c.kept.size())));
-        EXPECT_EQ(server.requests[1].find("Range"), std::string::npos);
+        ASSERT_EQ(server.requests.size(), c.requests);
+        EXPECT_EQ(AsksFrom(server.requests[0], std::to_string(c.kept.size())), c.continued);
+        const bool named =
+            server.requests[0].find("\r\nIf-Range: " + c.validator + "\r\n") != std::string::npos;
+        EXPECT_EQ(named, c.continued && !c.validator.empty());
+        EXPECT_EQ(server.requests.back().find("Range") == std::string::npos,
+                  !c.continued || c.requests == 2);
         EXPECT_EQ(ReadFile("zynEngine.exe"), Engine());
         EXPECT_FALSE(AnyTemporaryFile());
     }
@@ -184,25 +200,36 @@ TEST_F(Downloads, AUserInterfaceNameThatLeavesTheFolderIsNeitherDeletedNorReques
     EXPECT_TRUE(dlg.started.empty());
 }
 
-TEST_F(Downloads, AFileThatDoesNotMatchItsListedDigestGivesWayToTheNextMirror) {
-    const std::string engine(60000, 'p'); // what the good mirror serves
+TEST_F(Downloads, AFileThatIsNotTheComponentGivesWayToTheNextMirror) {
+    const std::string engine = Engine(); // what the good mirror serves
     zyn::DigestEntry listed{"zynEngine.exe", engine.size(), {}};
     sys::Sha256 hash;
     hash.Update(engine);
     ASSERT_TRUE(hash.Final(listed.sha256));
-    std::string flipped = engine;
+    std::string flipped = engine, foreign = engine;
     flipped[12345] ^= 1;
-    const std::pair<const char*, std::string> served[] = {
-        {"one byte altered", flipped},
-        {"the right bytes and one more", engine + "p"},
+    const std::string other = sys::NativeProgramFormat() == ProgramFormat::Pe
+                                  ? versionfiles::ElfFile("{}")
+                                  : versionfiles::PeWithVersion("1.0.0.0");
+    foreign.replace(0, other.size(), other);
+    const struct {
+        const char* name;
+        std::string served;
+        bool digest;
+    } cases[] = {
+        {"one byte altered", flipped, true},
+        {"the right bytes and one more", engine + "p", true},
+        {"a program for another system", foreign, false},
     };
-    for (const auto& [name, wrong] : served) {
-        SCOPED_TRACE(name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         LoopbackHttpServer bad;
         ASSERT_TRUE(bad.Start());
-        bad.files["zynEngine.exe"] = wrong;
+        bad.files["zynEngine.exe"] = c.served;
+        server.files["zynEngine.exe"] = engine;
         server.requests.clear();
-        Prepare({bad.Url("ok"), server.Url("ok")}, zyn::DigestLine(listed) + "\r\n");
+        Prepare({bad.Url("ok"), server.Url("ok")},
+                c.digest ? zyn::DigestLine(listed) + "\r\n" : "");
         std::filesystem::remove("zynEngine.exe");
         RecordingLaunchDlg window;
         ASSERT_EQ(window.DoModal(), 0);

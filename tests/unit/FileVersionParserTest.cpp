@@ -57,3 +57,36 @@ TEST(FileVersionParserTest, FilesWithoutVersionOrCutShortGiveFalseAndLeaveTheTex
         }
     EXPECT_EQ(version, "unchanged");
 }
+
+TEST(FileVersionParserTest, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFormat) {
+    const std::string pe = PeWithVersion("1.0.0.0"), elf = ElfFile("{}");
+    const auto altered = [](const std::string& file, size_t at, char value) {
+        return file.substr(0, at) + value + file.substr(at + 1);
+    };
+    // The PE headers at 8 KiB, where the DOS header may point.
+    const std::string farPe = "MZ" + std::string(0x3A, '\0') + std::string("\0\x20\0\0", 4) +
+                              std::string(0x2000 - 0x40, '\0') + pe.substr(0x40);
+    const struct {
+        const char* name;
+        std::string head;
+        std::optional<ProgramFormat> format;
+    } cases[] = {
+        {"PE", pe, ProgramFormat::Pe},
+        {"ELF", elf, ProgramFormat::Elf},
+        {"32-bit big-endian ELF program",
+         std::string("\x7f"
+                     "ELF\1\2\1\0\0\0\0\0\0\0\0\0\0\2",
+                     18),
+         ProgramFormat::Elf},
+        {"ELF object file", altered(elf, 16, 1), std::nullopt},
+        {"PE not marked an image", altered(pe, 0x44 + 18, 0), std::nullopt},
+        {"PE of an unknown optional header", altered(pe, 0x44 + 21, 0x7), std::nullopt},
+        {"PE without MZ", altered(pe, 0, 'X'), std::nullopt},
+        {"PE headers beyond the first 4 KiB", farPe.substr(0, 4096), std::nullopt},
+        {"headers cut short", pe.substr(0, 0x44 + 20), std::nullopt},
+        {"script", "#!/bin/sh\necho\n", std::nullopt},
+    };
+    for (const auto& c : cases)
+        for (ProgramFormat format : {ProgramFormat::Pe, ProgramFormat::Elf})
+            EXPECT_EQ(IsProgramImage(c.head, format), c.format == format) << c.name;
+}

@@ -29,7 +29,9 @@ TEST(HttpReplyReader, FramedBodiesComeOutTheSameWhateverTheBlockSizes) {
     const std::string replies[] = {
         "HTTP/1.1 200 OK\r\ncontent-LENGTH: 26\r\nContent-Type: text/xml\r\n\r\n" + body +
             "surplus of a peer that keeps talking",
-        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\nContent-Length:26\n\n" + body,
+        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\nContent-Length:26\n"
+        "Content-Encoding: Identity\n\n" +
+            body,
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\nContent-Length: 3\r\n\r\n"
         "5;name=value\r\nZYN_X\r\n0000000000015 \r\nSERVER_CONFIG;\nline\r\n\r\n"
         "0\r\nX-Trailer: 1\r\n\r\nsurplus",
@@ -99,6 +101,8 @@ TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nx4\r\nbody\r\n0\r\n\r\n",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody!\r\n0\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\n\r\nbody",
+        "HTTP/1.1 206 Partial\r\ncontent-encoding: identity\r\nContent-Encoding: br\r\n\r\nbody",
     };
     for (const char* reply : replies) {
         HttpReplyReader reader;

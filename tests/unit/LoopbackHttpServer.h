@@ -1,16 +1,19 @@
 // An HTTP server on loopback that runs on the test's own event loop, so that its reply is ready
 // the moment the client looks and virtual time never overtakes it. The first path segment
-// picks what it does, the last names the file it serves (from `files`, else 60000 pattern
-// bytes); connections stay open after a reply, as a keep-alive server's do.
+// picks what it does, the last names the file it serves (from `files`, else DefaultBody());
+// connections stay open after a reply, as a keep-alive server's do.
 //   ok        200 with Content-Length; for "Range: bytes=N-" 206 with the rest from N, or 416
-//             when nothing is left
+//             when nothing is left; the whole file when an If-Range names another ETag
+//             (Tag: each file's own)
 //   badrange  as ok, but its 206 carries the whole body, as if it were the rest
 //   redirect  302 to /ok/ and the same name    notfound  404 with a page
 //   cut       half the body, then the close    stall     half the body, then nothing
 #pragma once
 
 #include "AsyncSocket.h"
+#include "VersionFiles.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +23,16 @@ class LoopbackHttpServer {
   public:
     std::map<std::string, std::string> files;
     std::vector<std::string> requests; // each request's header, in arrival order
+
+    static std::string Tag(const std::string& body) {
+        return "\"" + std::to_string(std::hash<std::string>{}(body)) + "\"";
+    }
+    // 60000 bytes of a program for this system.
+    static std::string DefaultBody() {
+        std::string body = versionfiles::NativeProgramHead();
+        body.resize(60000, 'p');
+        return body;
+    }
 
     bool Start() {
         m_listener.server = this;
@@ -44,20 +57,29 @@ class LoopbackHttpServer {
         const std::string scenario = path.substr(0, path.find('/'));
         const std::string name = path.substr(path.rfind('/') + 1);
         const auto file = files.find(name);
-        const std::string body = file != files.end() ? file->second : std::string(60000, 'p');
-        const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+        const std::string body = file != files.end() ? file->second : DefaultBody();
+        const std::string length = "ETag: " + Tag(body) +
+                                   "\r\nContent-Length: " + std::to_string(body.size()) +
+                                   "\r\n\r\n";
         close = scenario == "cut";
         const std::string asking = "\r\nRange: bytes=";
         const size_t range = request.find(asking);
-        if ((scenario == "ok" || scenario == "badrange") && range != std::string::npos) {
+        const std::string naming = "\r\nIf-Range: ";
+        const size_t ifRange = request.find(naming);
+        const bool sameFile =
+            ifRange == std::string::npos ||
+            request.compare(ifRange + naming.size(), Tag(body).size() + 2, Tag(body) + "\r\n") == 0;
+        if ((scenario == "ok" || scenario == "badrange") && range != std::string::npos &&
+            sameFile) {
             const size_t asked = std::stoul(request.substr(range + asking.size()));
             const std::string total = "/" + std::to_string(body.size()) + "\r\n";
             if (asked >= body.size())
                 return "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes *" + total +
                        "Content-Length: 0\r\n\r\n";
             const size_t from = scenario == "ok" ? asked : 0;
-            return "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
-                   "-" + std::to_string(body.size() - 1) + total +
+            return "HTTP/1.1 206 Partial Content\r\nETag: " + Tag(body) +
+                   "\r\nContent-Range: bytes " + std::to_string(from) + "-" +
+                   std::to_string(body.size() - 1) + total +
                    "Content-Length: " + std::to_string(body.size() - from) + "\r\n\r\n" +
                    body.substr(from);
         }

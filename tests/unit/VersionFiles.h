@@ -1,6 +1,8 @@
 // Program files built by hand: a PE file with a version resource and an ELF file with a
-// package note, for the tests of the version readers and of the component checks.
+// package note, for the tests of the version readers, the component checks and the downloads.
 #pragma once
+
+#include "System.h"
 
 #include <cstdint>
 #include <string>
@@ -70,8 +72,9 @@ inline std::string PeFile(const std::string& versionInfo) {
     Put(f, 0x3C, 0x40, 4);
     f.replace(0x40, 4, std::string("PE\0\0", 4));
     size_t coff = 0x44, optional = coff + 20;
-    Put(f, coff + 2, 1, 2);    // one section
-    Put(f, coff + 16, 240, 2); // optional header size
+    Put(f, coff + 2, 1, 2);     // one section
+    Put(f, coff + 16, 240, 2);  // optional header size
+    Put(f, coff + 18, 0x22, 2); // an executable image, large addresses
     Put(f, optional, 0x20b, 2);
     Put(f, optional + 108, 16, 4); // directories
     Put(f, optional + 112 + 16, 0x1000, 4);
@@ -116,8 +119,10 @@ inline std::string ElfFile(const std::string& json) {
     f.replace(0, 4,
               "\x7f"
               "ELF");
-    f[4] = 2; // 64-bit
-    f[5] = 1; // little-endian
+    f[4] = 2;         // 64-bit
+    f[5] = 1;         // little-endian
+    f[6] = 1;         // the ELF version
+    Put(f, 16, 3, 2); // a shared object, as a position-independent program is
     size_t noteAt = f.size();
     f += note;
     size_t namesAt = f.size();
@@ -137,6 +142,13 @@ inline std::string ElfFile(const std::string& json) {
     Put(f, headers + 128 + 0x18, noteAt, 8);
     Put(f, headers + 128 + 0x20, note.size(), 8);
     return f;
+}
+
+// The first bytes of a program that this system can start (its format's headers); a test
+// program is these followed by any bytes.
+inline std::string NativeProgramHead() {
+    return sys::NativeProgramFormat() == ProgramFormat::Pe ? PeWithVersion("1.0.0.0")
+                                                           : ElfFile("{}");
 }
 
 } // namespace versionfiles

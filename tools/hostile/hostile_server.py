@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """An HTTP server that misbehaves on purpose, for the download and state retrieval tests.
 
-The first path segment of a request names what it does; the body is the file of --root named by
-the last segment, else --size bytes of a fixed pattern. After its reply it waits for the next
+The first path segment of a request names what it does; the body is the file of --root at the
+path that follows it, else the one named by the last segment, else --size bytes of a fixed
+pattern. After its reply it waits for the next
 request on the same connection, as a keep-alive server does, unless the scenario closes.
 
   ok          200 with Content-Length, in one send
+  gzip        the same with the body gzip-coded, as Content-Encoding says
+  gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
   split       the same, the header sent byte by byte and its names in odd letter case
   chunked     200 in chunks of uneven sizes, with chunk extensions and a trailer
   nolength    HTTP/1.0 200 without a length, then the close
@@ -13,7 +16,8 @@ request on the same connection, as a keep-alive server does, unless the scenario
   stall       Content-Length announced, half the body sent, then nothing more
   notfound    404 with an error page of --size bytes
   redirectN   302 to /redirect(N-1)/... on the same Host, and /redirect1/ to /ok/...
-  endless     200 without a length and a body that never ends
+  endless     200 without a length and a body that never ends (the file's bytes first, so
+              that a program's head passes)
   reset       Content-Length announced, half the body sent, then a reset
   firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
   trickleS    the header and half the body at once, then one byte every S seconds (on average)
@@ -22,8 +26,9 @@ request on the same connection, as a keep-alive server does, unless the scenario
               never ends
   overrun     the file's Content-Length, the file, then as much again of other bytes
   bigheader   a header of 10 MB in one field
-  badchunkS   chunked, a chunk size line S and then a body that never ends: a size that is no
-              hex number, too long, or smaller or larger than the data that follows
+  badchunkS   chunked, a chunk size line S and then a body that never ends (the file's bytes
+              first): a size that is no hex number, too long, or smaller or larger than the
+              data that follows
   loop        302 to itself
   schemeX     302 to the same path on an X:// URL (https, ftp)
   statusN     status N with a body that never ends
@@ -33,6 +38,7 @@ appends each request as one JSON line: {"scenario": ..., "request": <the header,
 """
 
 import argparse
+import gzip
 import json
 import os
 import socket
@@ -55,11 +61,12 @@ def read_request(conn):
     return data.split(b"\r\n\r\n", 1)[0] + b"\r\n\r\n"
 
 
-def body_for(args, name):
-    path = os.path.join(args.root, name) if args.root and name else None
-    if path and os.path.isfile(path):
-        with open(path, "rb") as f:
-            return f.read()
+def body_for(args, segments):
+    for parts in (segments[1:], segments[-1:]):
+        path = os.path.join(args.root, *parts) if args.root and parts and parts[-1] else None
+        if path and os.path.isfile(path):
+            with open(path, "rb") as f:
+                return f.read()
     pattern = b"zyn hostile body 0123456789\n"
     return (pattern * (args.size // len(pattern) + 1))[:args.size]
 
@@ -87,7 +94,7 @@ def serve(conn, args):
         with LOG_LOCK, open(args.log, "a") as log:
             log.write(json.dumps({"scenario": scenario, "request": request.decode("latin-1")}) +
                       "\n")
-    body = body_for(args, name)
+    body = body_for(args, segments)
     length = [("Content-Length", str(len(body)))]
     half = body[:len(body) // 2]
     if scenario == "firstwrong":
@@ -98,6 +105,10 @@ def serve(conn, args):
             body = body[:-1] + bytes([body[-1] ^ 1])
     if scenario in ("ok", "firstwrong"):
         conn.sendall(header("200 OK", length) + body)
+    elif scenario in ("gzip", "gziplabel"):
+        coded = gzip.compress(body) if scenario == "gzip" else body
+        conn.sendall(header("200 OK", [("Content-Encoding", "gzip"),
+                                       ("Content-Length", str(len(coded)))]) + coded)
     elif scenario == "split":
         for byte in header("200 OK", [("CONTENT-length", str(len(body))), ("x-Split", "1")]):
             conn.sendall(bytes([byte]))
@@ -131,7 +142,7 @@ def serve(conn, args):
         conn.sendall(header("302 Found", [("Location", "http://%s/%s/%s" % (host, step, rest)),
                                           ("Content-Length", "0")]))
     elif scenario == "endless":
-        conn.sendall(b"HTTP/1.1 200 OK\r\n\r\n")
+        conn.sendall(b"HTTP/1.1 200 OK\r\n\r\n" + body)
         block = b"x" * 65536
         while True:
             conn.sendall(block)
@@ -181,8 +192,9 @@ def big_header(conn, _, body, __):
     return True
 
 
-def bad_chunk(conn, size, _, __):
-    conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + size.encode() + b"\r\n")
+def bad_chunk(conn, size, body, __):
+    conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + size.encode() + b"\r\n" +
+                 body)
     send_endless(conn)
 
 

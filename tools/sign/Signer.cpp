@@ -48,7 +48,7 @@ bool MakeKey(PrivateKey& key) {
 }
 
 bool GenerateKey(const std::string& privateFile, const std::string& publicFile,
-                 std::string& error) {
+                 const std::string* passphrase, std::string& error) {
     PrivateKey made;
     if (!MakeKey(made)) {
         error = "libcrypto made no key";
@@ -59,8 +59,11 @@ bool GenerateKey(const std::string& privateFile, const std::string& publicFile,
         error = "cannot create " + privateFile + " (it must not exist yet)";
         return false;
     }
-    if (PEM_write_PrivateKey(privateOut.get(), made.key.get(), nullptr, nullptr, 0, nullptr,
-                             nullptr) != 1 ||
+    const auto* secret =
+        passphrase ? reinterpret_cast<const unsigned char*>(passphrase->data()) : nullptr;
+    if (PEM_write_PrivateKey(
+            privateOut.get(), made.key.get(), passphrase ? EVP_aes_256_cbc() : nullptr, secret,
+            passphrase ? static_cast<int>(passphrase->size()) : 0, nullptr, nullptr) != 1 ||
         fclose(privateOut.release()) != 0) {
         error = "cannot write " + privateFile;
         return false;
@@ -74,18 +77,44 @@ bool GenerateKey(const std::string& privateFile, const std::string& publicFile,
     return true;
 }
 
-bool LoadPrivateKey(const std::string& file, PrivateKey& key, std::string& error) {
+bool LoadPrivateKey(const std::string& file, const PassphraseSource& source, PrivateKey& key,
+                    std::string& error) {
     File in(fopen(file.c_str(), "r"));
     if (!in) {
         error = "cannot open " + file;
         return false;
     }
-    key.key.reset(PEM_read_PrivateKey(in.get(), nullptr, nullptr, nullptr));
-    if (!key.key || !PointOf(key.key.get(), key.point)) {
+    struct Request {
+        const PassphraseSource& source;
+        const std::string& file;
+        std::string passphrase;
+        bool asked = false;
+        bool given = false;
+        std::string error;
+    } request{source, file, {}, false, false, {}};
+    // Called by libcrypto only for an encrypted key, perhaps more than once.
+    const auto answer = [](char* buffer, int size, int, void* data) -> int {
+        auto& request = *static_cast<Request*>(data);
+        if (!request.asked) {
+            request.asked = true;
+            request.given = GetPassphrase(request.source, request.file, false, request.passphrase,
+                                          request.error);
+        }
+        if (!request.given || request.passphrase.size() > static_cast<size_t>(size))
+            return -1;
+        request.passphrase.copy(buffer, request.passphrase.size());
+        return static_cast<int>(request.passphrase.size());
+    };
+    key.key.reset(PEM_read_PrivateKey(in.get(), nullptr, answer, &request));
+    if (request.asked && !request.given)
+        error = request.error;
+    else if (request.asked && !key.key)
+        error = "cannot decrypt " + file + ": wrong passphrase";
+    else if (!key.key || !PointOf(key.key.get(), key.point))
         error = file + " holds no P-256 private key";
-        return false;
-    }
-    return true;
+    else
+        return true;
+    return false;
 }
 
 bool Sign(const PrivateKey& key, std::string_view message, sys::P256Signature& signature) {

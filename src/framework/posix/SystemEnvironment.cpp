@@ -1,5 +1,6 @@
 // What the Linux program learns from its surroundings.
-// Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time.
+// Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time; ELF as the programs'
+// format.
 // Leaves out: proxy exclusions (no_proxy) and proxies for other schemes.
 #include "ProxyUrl.h"
 #include "System.h"
@@ -10,6 +11,10 @@
 #include <ctime>
 
 namespace sys {
+
+ProgramFormat NativeProgramFormat() {
+    return ProgramFormat::Elf;
+}
 
 ProxySetting ReadProxySetting() {
     ProxySetting setting;

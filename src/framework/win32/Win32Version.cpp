@@ -1,6 +1,6 @@
 // Version resources on Windows. Implements: the FileVersion text of a file's first translation
-// through the system's wide version calls, on the file's full path. Leaves out: every other
-// version value.
+// through the system's wide version calls, on the file's full path; PE as the programs' format.
+// Leaves out: every other version value.
 #include "System.h"
 
 #include "WideText.h"
@@ -11,6 +11,10 @@
 #include <vector>
 
 namespace sys {
+
+ProgramFormat NativeProgramFormat() {
+    return ProgramFormat::Pe;
+}
 
 bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
     // A bare name would be searched for as a library is, the launcher's own folder first: the
