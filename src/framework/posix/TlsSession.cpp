@@ -152,7 +152,11 @@ void TlsSession::Engine::Fail(int result, const char* stage) {
     if (error == SSL_ERROR_WANT_READ)
         return;
     if (error == SSL_ERROR_ZERO_RETURN) {
-        session.m_state = State::Closed;
+        // close_notify: the end of the data, but only once there was a session.
+        if (session.m_state == State::Open)
+            session.m_state = State::Closed;
+        else
+            session.FailAtEnd();
         return;
     }
     const long verified = SSL_get_verify_result(ssl);
