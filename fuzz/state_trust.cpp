@@ -1,7 +1,8 @@
 // Fuzzes what a signed system state is read with: the trust entries, the signature line, the
-// acceptance decision with a trusted key, and public key files. Besides memory faults it checks
-// that what is read is written back the same, and that a state as installed gives its text
-// back.
+// acceptance decision with a trusted key, public key and certificate files. Besides memory faults
+// it checks that what is read is written back the same, and that a state as installed gives its
+// text back.
+#include "CertificatePem.h"
 #include "PublicKeyPem.h"
 #include "config/TrustEntries.h"
 #include "net/StateBody.h"
@@ -47,5 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const sys::PublicKeyList keys = sys::ParseP256PublicKeys(text);
     Check(keys.count <= sys::kMaxPublicKeys);
+    constexpr size_t kMostText = 1 << 14;
+    const auto certificates = sys::ParsePemCertificates<kMostText>(text.substr(0, kMostText));
+    for (size_t i = 0; i < certificates.count; ++i)
+        Check(sys::IsDerSequence(certificates[i].data(), certificates[i].size()));
     return 0;
 }

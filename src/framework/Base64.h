@@ -14,6 +14,18 @@ namespace sys {
 inline constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+// The value of one character of the alphabet, -1 for any other: a few comparisons rather than a
+// search, so that a large file stays within what the compiler evaluates at compile time.
+constexpr int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    return c == '+' ? 62 : c == '/' ? 63 : -1;
+}
+
 // Whole groups of four characters, '=' only as the padding of the last group, and the bits
 // that the padding leaves over all zero. Fills `out` from its start; false when the text breaks
 // a rule or decodes to more than `out` holds.
@@ -28,13 +40,13 @@ constexpr bool DecodeBase64(std::string_view text, std::array<uint8_t, N>& out, 
         int padding = 0;
         for (size_t i = 0; i < 4; ++i) {
             const char c = text[group + i];
-            const size_t value = kBase64Alphabet.find(c);
+            const int value = Base64Value(c);
             if (c == '=' && last && i >= 2) {
                 ++padding;
                 bits <<= 6;
                 continue;
             }
-            if (value == std::string_view::npos || padding > 0)
+            if (value < 0 || padding > 0)
                 return false;
             bits = (bits << 6) | static_cast<uint32_t>(value);
         }

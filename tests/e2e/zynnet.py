@@ -143,11 +143,12 @@ class Nginx(Server):
 
     name = "nginx"
 
-    def __init__(self, folder, root, address=None, port=None, locations=""):
-        """LOCATIONS: nginx directives added to the server (such as a location's rate limit)."""
+    def __init__(self, folder, root, address=None, port=None, locations="", listen=""):
+        """LOCATIONS: nginx directives added to the server (such as a location's rate limit);
+        LISTEN: options of its listen directive (such as "ssl")."""
         address = address or ("127.0.0.2" if isolated() else "127.0.0.1")
         super().__init__(folder, address, port or (80 if isolated() else free_port(address)))
-        self.root, self.locations = root, locations
+        self.root, self.locations, self.listen = root, locations, listen
 
     def command(self):
         temp = self.path("temp")
@@ -162,10 +163,11 @@ http {
     access_log %s zyn; default_type application/octet-stream;
     client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s;
     uwsgi_temp_path %s; scgi_temp_path %s;
-    server { listen %s:%d; root %s; %s }
+    server { listen %s:%d %s; root %s; %s }
 }
 """ % (user, self.path("nginx.pid"), self.path("error.log"), self.path("access.log"),
-            temp, temp, temp, temp, temp, self.address, self.port, self.root, self.locations))
+            temp, temp, temp, temp, temp, self.address, self.port, self.listen, self.root,
+            self.locations))
         return ["nginx", "-p", self.folder, "-c", self.path("nginx.conf"), "-e",
                 self.path("error.log")]
 

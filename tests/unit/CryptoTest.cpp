@@ -1,6 +1,7 @@
 // The platform's SHA-256 and P-256 verification, and the reading of public keys, checked
-// against what the openssl command line made.
+// against what the openssl command line made; the reading of certificates.
 #include "Crypto.h"
+#include "CertificatePem.h"
 #include "PublicKeyPem.h"
 #include "TrustVectors.h"
 
@@ -92,4 +93,32 @@ TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
         EXPECT_FALSE(sys::ParseP256PublicKeys(begin + body + end).ok) << body;
     EXPECT_FALSE(sys::ParseP256PublicKeys(a + "# a comment\n").ok);
     EXPECT_FALSE(sys::ParseP256PublicKeys(a.substr(0, a.size() - 10)).ok) << "no end line";
+}
+
+TEST(CertificatePem, OnlyWholeBlocksOfOneDerSequenceEachAreRead) {
+    // DER sequences of three and of 128 bytes (the long form of the length), line breaks
+    // anywhere.
+    const std::string begin = "-----BEGIN CERTIFICATE-----\n",
+                      end = "\n-----END CERTIFICATE-----\n";
+    const std::string small = begin + "MA\nMCAQE=" + end;
+    const std::string large = begin + "MIGA" + std::string(168, 'A') + "\r\nAAA=" + end;
+    const auto both = sys::ParsePemCertificates<1024>("\n" + small + large);
+    ASSERT_TRUE(both.ok);
+    ASSERT_EQ(both.count, 2u);
+    EXPECT_EQ(both[0].size(), 5u);
+    EXPECT_EQ(both[1].size(), 131u);
+    EXPECT_TRUE(sys::ParsePemCertificates<0>("").ok) << "no certificate at all is a valid list";
+
+    const char* refused[] = {
+        "MAQCAQE=",     // a length that claims one byte more than there is
+        "MAMCAQEA",     // one byte more than the length claims
+        "BAMCAQE=",     // not a sequence
+        "MAMC=AQE",     // padding before the end
+        "MAMCAQE=AAAA", // more after the padding
+        "MAMCAQ",       // an incomplete group
+    };
+    for (const char* body : refused)
+        EXPECT_FALSE((sys::ParsePemCertificates<64>(begin + body + end).ok)) << body;
+    EXPECT_FALSE(sys::ParsePemCertificates<1024>(std::string(kPublicKeyA)).ok);
+    EXPECT_FALSE(sys::ParsePemCertificates<64>(small.substr(0, small.size() - 5)).ok);
 }
