@@ -2,11 +2,11 @@
 // picture made from its bitmap (after a resize or a swap), the whole panel written again (the
 // same), and a progress step (the rows below the picture). Writes go to a scratch file, so the
 // terminal's own work is not counted, only the bytes it would be given.
-#include "BmpReader.h"
-#include "DialogTemplate.h"
-#include "posix/PanelText.h"
-#include "posix/PictureCells.h"
-#include "posix/TerminalPanel.h"
+#include "formats/BmpReader.h"
+#include "framework/DialogTemplate.h"
+#include "framework/terminal/PanelText.h"
+#include "framework/terminal/PictureCells.h"
+#include "framework/terminal/TerminalPanel.h"
 #include "res/resource.h"
 
 #include <cstdio>

@@ -3,8 +3,8 @@
 // download's digest follows.
 #include "Signer.h"
 
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 
 #include <algorithm>
 #include <chrono>

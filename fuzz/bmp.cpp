@@ -1,8 +1,8 @@
 // Fuzzes the BMP reader with whole files, and draws what it reads in terminal cells. Besides
 // memory faults it checks the reader's promises: a failed read leaves the picture alone, a
 // good one gives three bytes for each pixel.
-#include "BmpReader.h"
-#include "posix/PictureCells.h"
+#include "formats/BmpReader.h"
+#include "framework/terminal/PictureCells.h"
 
 #include <cstddef>
 #include <cstdint>

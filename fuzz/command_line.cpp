@@ -2,9 +2,9 @@
 // argument. The input is split as it stands, and it is also taken as words (separated by zero
 // bytes) that are quoted the way a Windows program quotes its arguments: splitting that line
 // must give the same words back, so any value that is quoted reaches the child whole.
-#include "CommandLine.h"
 #include "FuzzCheck.h"
 #include "app/RunMode.h"
+#include "formats/CommandLine.h"
 
 #include <vector>
 

@@ -2,9 +2,9 @@
 // engine's command line. Besides memory faults it checks that a refused answer changes
 // nothing, and that an accepted one adds exactly its address and port to the words the engine
 // gets: nothing in an answer can start an option of its own.
-#include "CommandLine.h"
 #include "FuzzCheck.h"
 #include "config/EngineArgs.h"
+#include "formats/CommandLine.h"
 #include "net/DeepAnswer.h"
 
 #include <vector>

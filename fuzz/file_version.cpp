@@ -2,8 +2,8 @@
 // memory faults it checks that a file without a version leaves the text alone, and that reading
 // a page at a time, as a launch reads an installed program, finds what reading it whole finds;
 // the image checks read the same bytes.
-#include "FileVersionParser.h"
 #include "FuzzCheck.h"
+#include "formats/FileVersionParser.h"
 
 #include <cstring>
 

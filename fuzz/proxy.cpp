@@ -3,8 +3,8 @@
 // checks that a setting that is off changes nothing, and that a URL taken as a proxy always
 // gives a host to connect to.
 #include "FuzzCheck.h"
-#include "ProxyUrl.h"
 #include "config/ProxyServer.h"
+#include "formats/ProxyUrl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = InputText(data, size);

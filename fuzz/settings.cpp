@@ -5,12 +5,12 @@
 // checks that no value runs past the end of its line and that the command line keeps its
 // fixed start.
 #include "FuzzCheck.h"
-#include "System.h"
 #include "config/EngineArgs.h"
 #include "config/SettingLines.h"
+#include "config/StateBody.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
-#include "net/StateBody.h"
+#include "framework/System.h"
 
 // The readers never touch files; a target that did would be a finding.
 namespace sys {

@@ -2,11 +2,11 @@
 // acceptance decision with a trusted key, public key and certificate files. Besides memory faults
 // it checks that what is read is written back the same, and that a state as installed gives its
 // text back.
-#include "CertificatePem.h"
-#include "PublicKeyPem.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 #include "config/TrustEntries.h"
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
+#include "formats/CertificatePem.h"
+#include "formats/PublicKeyPem.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // promises: it never takes more than the space it offered, no plaintext comes out of a session
 // that is not open, and a server that cannot have proved itself ends in a named failure.
 #include "FuzzCheck.h"
-#include "TlsSession.h"
+#include "framework/TlsSession.h"
 
 #include <algorithm>
 #include <cstdlib>

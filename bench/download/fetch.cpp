@@ -2,10 +2,10 @@
 // stage 5 runs it, and exits 0 once the file is in place: the client side of the download
 // benchmark. Given a digest line as the state lists it, the body must match it, checked as it
 // arrives.
-#include "App.h"
-#include "AsyncSocket.h"
-#include "System.h"
 #include "config/TrustEntries.h"
+#include "framework/App.h"
+#include "framework/AsyncSocket.h"
+#include "framework/System.h"
 #include "launch/ZynLaunchDlg.h"
 #include "net/ComponentName.h"
 #include "net/DownloadSocket.h"

@@ -1,8 +1,8 @@
 // The application object.
 #include "app/ZynLaunchApp.h"
 
-#include "FolderLock.h"
 #include "app/RunMode.h"
+#include "framework/FolderLock.h"
 #include "launch/ZynLaunchDlg.h"
 #include "res/resource.h"
 

@@ -2,7 +2,7 @@
 // command line chose, and turns the way the launch ended into the exit status.
 #pragma once
 
-#include "App.h"
+#include "framework/App.h"
 
 class CZynLaunchApp : public CWinApp {
   public:

@@ -2,7 +2,7 @@
 // last deep resolver answer.
 #pragma once
 
-#include "StringList.h"
+#include "framework/StringList.h"
 
 #include <cstdint>
 #include <string>

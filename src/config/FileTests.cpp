@@ -1,7 +1,7 @@
 // The two file tests used on configuration files and components.
 #include "config/FileTests.h"
 
-#include "System.h"
+#include "framework/System.h"
 
 namespace zyn {
 

@@ -2,7 +2,7 @@
 // user interface entries that stage 1 looks up.
 #pragma once
 
-#include "StringList.h"
+#include "framework/StringList.h"
 
 #include <string>
 

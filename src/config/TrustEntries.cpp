@@ -2,9 +2,9 @@
 // number must not pass for one in a check that guards what gets installed.
 #include "config/TrustEntries.h"
 
-#include "System.h"
 #include "config/SettingLines.h"
 #include "config/SystemStateFile.h"
+#include "framework/System.h"
 
 #include <limits>
 

@@ -4,7 +4,7 @@
 // them.
 #pragma once
 
-#include "Crypto.h"
+#include "framework/Crypto.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 // The user configuration file: default text and the user interface choice.
 #include "config/UserConfigFile.h"
 
-#include "System.h"
+#include "framework/System.h"
 
 namespace zyn {
 

@@ -1,5 +1,5 @@
 // The calendar time as the launcher reads it, which tests may fix.
-#include "System.h"
+#include "framework/System.h"
 
 namespace sys {
 

@@ -1,8 +1,8 @@
 // The dialog base and its controls forward everything to the current host.
-#include "Dialog.h"
+#include "framework/Dialog.h"
 
-#include "App.h"
-#include "DialogHost.h"
+#include "framework/App.h"
+#include "framework/DialogHost.h"
 
 namespace {
 DialogHost* g_installedHost = nullptr;

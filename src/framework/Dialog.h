@@ -1,8 +1,8 @@
 // Modal dialog base: notifications come in as virtual calls, one at a time, from the host.
 #pragma once
 
-#include "Controls.h"
-#include "DialogHost.h"
+#include "framework/Controls.h"
+#include "framework/DialogHost.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // The file writer's course, alike on every system; each backend supplies the file calls.
-#include "System.h"
+#include "framework/System.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The last socket error of the program's one thread, the same for every backend.
-#include "SocketError.h"
+#include "framework/SocketError.h"
 
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 
 namespace {
 int g_lastError = 0;

@@ -2,7 +2,7 @@
 // texts, the proxy setting and the calendar time. One implementation per platform.
 #pragma once
 
-#include "FileVersionParser.h"
+#include "formats/FileVersionParser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Portable timer queue shared by the terminal and the fake backends.
-#include "TimerQueue.h"
+#include "framework/TimerQueue.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // TLS over a connected CAsyncSocket.
-#include "TlsChannel.h"
+#include "framework/TlsChannel.h"
 
 CTlsChannel::CTlsChannel(CAsyncSocket& socket, const std::string& host,
                          std::span<const sys::CertificateDer> pinned)

@@ -2,8 +2,8 @@
 // an owner that reads replies block by block reads them the same way over TLS.
 #pragma once
 
-#include "AsyncSocket.h"
-#include "TlsSession.h"
+#include "framework/AsyncSocket.h"
+#include "framework/TlsSession.h"
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,5 @@
 // What both backends of the TLS session share: the input and output buffers and the failure.
-#include "TlsSession.h"
+#include "framework/TlsSession.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Line-format reporting of a window's visible changes.
-#include "WindowTrace.h"
+#include "framework/WindowTrace.h"
 
 #include <cstdlib>
 

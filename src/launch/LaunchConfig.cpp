@@ -2,12 +2,12 @@
 // fields to the file readers.
 #include "launch/ZynLaunchDlg.h"
 
-#include "System.h"
 #include "config/EngineArgs.h"
 #include "config/FileTests.h"
+#include "config/StateSignature.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
-#include "net/StateSignature.h"
+#include "framework/System.h"
 
 void CZynLaunchDlg::ReadSystemState() {
     if (!zyn::FileExists(zyn::kSystemStateFileName)) {

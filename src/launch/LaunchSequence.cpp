@@ -2,9 +2,9 @@
 // showing its progress and arming the next stage.
 #include "launch/ZynLaunchDlg.h"
 
-#include "System.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
+#include "framework/System.h"
 #include "net/StateSocket.h"
 
 #include <string>

@@ -2,11 +2,11 @@
 // "zynSystemConfig.txt" with a valid reply that the launcher's trusted keys vouch for.
 #include "launch/ZynLaunchDlg.h"
 
-#include "System.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 #include "config/SystemStateFile.h"
+#include "framework/System.h"
 #include "net/RandomRange.h"
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
 #include "net/StateSocket.h"
 
 void CZynLaunchDlg::RequestSystemState() {

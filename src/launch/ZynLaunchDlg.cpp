@@ -2,12 +2,12 @@
 // other parts report progress, fatal errors and deep resolver answers.
 #include "launch/ZynLaunchDlg.h"
 
-#include "System.h"
 #include "config/ProxyServer.h"
+#include "config/TrustedKeys.h"
+#include "framework/System.h"
 #include "net/DeepResolverSocket.h"
 #include "net/DownloadSocket.h"
 #include "net/StateSocket.h"
-#include "net/TrustedKeys.h"
 #include "res/resource.h"
 
 CZynLaunchDlg::CZynLaunchDlg()

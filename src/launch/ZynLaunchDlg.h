@@ -2,12 +2,12 @@
 // part reports, and the timed launch sequence.
 #pragma once
 
-#include "Controls.h"
-#include "Crypto.h"
-#include "Dialog.h"
-#include "StringList.h"
 #include "config/Components.h"
 #include "config/TrustEntries.h"
+#include "framework/Controls.h"
+#include "framework/Crypto.h"
+#include "framework/Dialog.h"
+#include "framework/StringList.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The name a component is requested and written under.
 #include "net/ComponentName.h"
 
-#include "System.h"
+#include "framework/System.h"
 #include "net/AsciiCase.h"
 
 #include <algorithm>

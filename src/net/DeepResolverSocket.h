@@ -1,7 +1,7 @@
 // The UDP socket through which the launch asks the deep resolution servers for an address.
 #pragma once
 
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 
 class CZynLaunchDlg;
 

@@ -3,10 +3,10 @@
 // A transfer cut short keeps the bytes that arrived, and the next attempt asks for the rest.
 #pragma once
 
-#include "Controls.h"
-#include "Crypto.h"
-#include "System.h"
 #include "config/TrustEntries.h"
+#include "framework/Controls.h"
+#include "framework/Crypto.h"
+#include "framework/System.h"
 #include "net/HttpTransfer.h"
 
 #include <cstdint>

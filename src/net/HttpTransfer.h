@@ -5,7 +5,7 @@
 // means to the launch.
 #pragma once
 
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 #include "net/HttpReplyReader.h"
 #include "net/HttpUrl.h"
 #include "net/TransferPace.h"

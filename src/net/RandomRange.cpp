@@ -1,9 +1,9 @@
 // The picker that chooses one server of a list at random, seeded from the calendar.
 #include "net/RandomRange.h"
 
-#include "App.h"
-#include "DialogHost.h"
-#include "System.h"
+#include "framework/App.h"
+#include "framework/DialogHost.h"
+#include "framework/System.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
 // The system state retrieval's connection.
 #include "net/StateSocket.h"
 
+#include "config/StateBody.h"
 #include "launch/ZynLaunchDlg.h"
 #include "net/HttpRequest.h"
-#include "net/StateBody.h"
 
 CStateSocket::CStateSocket(CZynLaunchDlg* owner, int kind)
     : CHttpTransfer(zyn::kStateBodyLimit), m_pOwner(owner), m_nKind(kind) {}

@@ -2,7 +2,7 @@
 // (ZYN_TRUSTED_CA) and compiled into it; none in a default build: the system's roots then.
 #pragma once
 
-#include "TlsSession.h"
+#include "framework/TlsSession.h"
 
 #include <span>
 

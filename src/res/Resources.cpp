@@ -1,6 +1,6 @@
 // The launch window's template and the string table, for the hosts that have no resource
 // compiler (the terminal and the fake); the Windows program reads the real ones.
-#include "DialogTemplate.h"
+#include "framework/DialogTemplate.h"
 #include "res/resource.h"
 
 const DialogTemplate* FindDialogTemplate(int templateId) {

@@ -1,6 +1,6 @@
 // zynPictureSwap: the launch window's template in the terminal window, with Enter in place of a
 // deep resolution server's answer: it swaps the picture as that answer does. Escape closes it.
-#include "Dialog.h"
+#include "framework/Dialog.h"
 #include "res/resource.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Linked into test launchers only: ZYN_TEST_TIME fixes the calendar time that a launch reads,
 // so that an end-to-end test knows where a random pick of a mirror falls.
-#include "System.h"
+#include "framework/System.h"
 
 #include <cstdlib>
 

@@ -1,10 +1,10 @@
 // The TLS session against nginx on loopback, which tests/tls/tls_servers.py runs and names
 // through the environment: real sockets, the event loop, and the reply read by the launcher's
 // own reader, as a download reads it. Built with the test CA as its pinned CA.
-#include "App.h"
-#include "AsyncSocket.h"
-#include "Crypto.h"
-#include "TlsChannel.h"
+#include "framework/App.h"
+#include "framework/AsyncSocket.h"
+#include "framework/Crypto.h"
+#include "framework/TlsChannel.h"
 #include "net/HttpReplyReader.h"
 #include "net/TrustedCas.h"
 

@@ -1,8 +1,8 @@
 // The socket layer over loopback, through CAsyncSocket and AfxPumpEvents, so the same cases hold
 // for every backend. Each wait is bounded and fails instead of hanging.
-#include "AsyncSocket.h"
-#include "App.h"
+#include "framework/AsyncSocket.h"
 #include "SocketPeer.h"
+#include "framework/App.h"
 
 #include <gtest/gtest.h>
 

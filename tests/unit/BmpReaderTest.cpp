@@ -1,6 +1,6 @@
 // BMP files built here by hand: the pixels of both row orders, and damaged or unsupported files
 // that give no picture.
-#include "BmpReader.h"
+#include "formats/BmpReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Windows-rule splitting of a command line, as the Linux program starts its children.
-#include "CommandLine.h"
+#include "formats/CommandLine.h"
 
 #include <gtest/gtest.h>
 

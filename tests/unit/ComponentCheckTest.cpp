@@ -1,7 +1,7 @@
 // The component checks: versions compared and outdated files queued (never deleted), missing or
 // short files queued, and the final check.
 #include "LaunchHarness.h"
-#include "System.h"
+#include "framework/System.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The platform's SHA-256 and P-256 verification, and the reading of public keys, checked
 // against what the openssl command line made; the reading of certificates.
-#include "Crypto.h"
-#include "CertificatePem.h"
-#include "PublicKeyPem.h"
+#include "framework/Crypto.h"
 #include "TrustVectors.h"
+#include "formats/CertificatePem.h"
+#include "formats/PublicKeyPem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The deep resolver exchange over real loopback UDP: the probes of a scan, and which answers
 // reach the launch window.
-#include "AsyncSocket.h"
 #include "LaunchHarness.h"
+#include "framework/AsyncSocket.h"
 #include "net/DeepAnswer.h"
 #include "net/DeepResolverSocket.h"
 

@@ -3,10 +3,10 @@
 // leave the folder, the bytes of a transfer cut short continued by the next attempt.
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
-#include "PublicKeyPem.h"
-#include "System.h"
 #include "TrustVectors.h"
 #include "config/TrustEntries.h"
+#include "formats/PublicKeyPem.h"
+#include "framework/System.h"
 #include "net/RandomRange.h"
 
 #include <gtest/gtest.h>

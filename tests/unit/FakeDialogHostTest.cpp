@@ -1,9 +1,9 @@
 // The fake host's virtual time against real loopback sockets: time jumps to the next timer
 // only once no socket is ready, as network tests in virtual time rely on.
-#include "FakeDialogHost.h"
-#include "App.h"
-#include "AsyncSocket.h"
-#include "Dialog.h"
+#include "support/FakeDialogHost.h"
+#include "framework/App.h"
+#include "framework/AsyncSocket.h"
+#include "framework/Dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Version texts read from program files' bytes: an ELF package note and a PE version resource,
 // built here by hand, and both cut short. How Windows itself reads real programs' resources is
 // compared with this reader end to end.
-#include "FileVersionParser.h"
+#include "formats/FileVersionParser.h"
 #include "VersionFiles.h"
 
 #include <gtest/gtest.h>

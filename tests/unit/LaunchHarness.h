@@ -2,12 +2,12 @@
 // starts are recorded instead of made.
 #pragma once
 
-#include "App.h"
-#include "FakeDialogHost.h"
 #include "ScratchDir.h"
 #include "VersionFiles.h"
+#include "framework/App.h"
 #include "launch/ZynLaunchDlg.h"
 #include "res/resource.h"
+#include "support/FakeDialogHost.h"
 
 #include <map>
 #include <string>

@@ -1,7 +1,7 @@
 // The launch sequence in virtual time: stage order and delays, the closing flag, and every way
 // a launch ends.
-#include "AsyncSocket.h"
 #include "LaunchHarness.h"
+#include "framework/AsyncSocket.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 //   cut       half the body, then the close    stall     half the body, then nothing
 #pragma once
 
-#include "AsyncSocket.h"
 #include "VersionFiles.h"
+#include "framework/AsyncSocket.h"
 
 #include <functional>
 #include <map>

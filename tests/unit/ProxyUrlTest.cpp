@@ -1,5 +1,5 @@
 // The proxy URL of the Linux environment turned into the "host:port" text of the setting.
-#include "ProxyUrl.h"
+#include "formats/ProxyUrl.h"
 
 #include <gtest/gtest.h>
 

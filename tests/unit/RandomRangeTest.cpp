@@ -1,7 +1,7 @@
 // The server picker: its range rule and the draw from a fixed clock.
 #include "net/RandomRange.h"
-#include "FakeDialogHost.h"
-#include "System.h"
+#include "framework/System.h"
+#include "support/FakeDialogHost.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

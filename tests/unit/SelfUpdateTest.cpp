@@ -1,7 +1,7 @@
 // The self-update's file steps: the launcher is replaced in one step, or not at all (the
 // replacement itself is the launch sequence's test of the -stage1 run).
 #include "LaunchHarness.h"
-#include "System.h"
+#include "framework/System.h"
 
 #include <gtest/gtest.h>
 

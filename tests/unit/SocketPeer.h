@@ -1,7 +1,7 @@
 // What a test's peer does to a socket beyond what the class offers, one file per platform.
 #pragma once
 
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 
 namespace peer {
 void ShutdownSending(CAsyncSocket& s); // a half-close

@@ -1,5 +1,5 @@
 // A fetched system state body turned into the file's text.
-#include "net/StateBody.h"
+#include "config/StateBody.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Stage 2's retrieval against a loopback server, through the socket and the rewrite: only a
 // whole 2xx reply that carries the marker, and with trusted keys only a signed one, replaces
 // "zynSystemConfig.txt".
-#include "AsyncSocket.h"
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
-#include "PublicKeyPem.h"
-#include "System.h"
 #include "TrustVectors.h"
-#include "net/StateBody.h"
+#include "config/StateBody.h"
+#include "formats/PublicKeyPem.h"
+#include "framework/AsyncSocket.h"
+#include "framework/System.h"
 #include "net/StateSocket.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // Whether a fetched system state may replace the one on disk, the signature line, the state as
 // installed, and the trust entries read from hostile text.
-#include "net/StateSignature.h"
-#include "PublicKeyPem.h"
+#include "config/StateSignature.h"
 #include "TrustVectors.h"
+#include "config/StateBody.h"
 #include "config/TrustEntries.h"
-#include "net/StateBody.h"
-#include "net/TrustedKeys.h"
+#include "config/TrustedKeys.h"
+#include "formats/PublicKeyPem.h"
 
 #include <gtest/gtest.h>
 

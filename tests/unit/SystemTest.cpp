@@ -1,10 +1,10 @@
 // The system services' contract, held by every backend: files by bare name, byte for byte;
 // files put in place whole or not at all; copies; process start failures; the folder lock; the
 // calendar.
-#include "System.h"
-#include "FolderLock.h"
+#include "framework/System.h"
 #include "ScratchDir.h"
 #include "VersionFiles.h"
+#include "framework/FolderLock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Window-style timers: re-armed by a second Set, fired in order of their deadlines (ties in the
 // order they were armed), and once only after falling behind. That they repeat until killed,
 // every launch sequence test's fired timers show.
-#include "TimerQueue.h"
+#include "framework/TimerQueue.h"
 
 #include <gtest/gtest.h>
 

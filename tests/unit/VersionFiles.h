@@ -2,7 +2,7 @@
 // package note, for the tests of the version readers, the component checks and the downloads.
 #pragma once
 
-#include "System.h"
+#include "framework/System.h"
 
 #include <cstdint>
 #include <string>

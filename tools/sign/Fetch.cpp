@@ -2,10 +2,10 @@
 // the ticks a launch's window timer would give it.
 #include "Fetch.h"
 
-#include "App.h"
-#include "AsyncSocket.h"
-#include "System.h"
 #include "config/ProxyServer.h"
+#include "framework/App.h"
+#include "framework/AsyncSocket.h"
+#include "framework/System.h"
 #include "net/HttpRequest.h"
 #include "net/HttpTransfer.h"
 

@@ -3,14 +3,14 @@
 // served tree replaced whole by an exchange of folders.
 #include "Publish.h"
 
-#include "FileVersionParser.h"
 #include "Release.h"
 #include "Signer.h"
-#include "System.h"
 #include "config/Components.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 #include "config/TrustEntries.h"
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
+#include "formats/FileVersionParser.h"
+#include "framework/System.h"
 
 #include <cerrno>
 #include <cstdio>

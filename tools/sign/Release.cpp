@@ -2,15 +2,15 @@
 // its setting lines, its user interface lookup, its URL split and its version reading.
 #include "Release.h"
 
-#include "FileVersionParser.h"
 #include "config/Components.h"
 #include "config/SettingLines.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
+#include "formats/FileVersionParser.h"
 #include "net/ComponentName.h"
 #include "net/HttpUrl.h"
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
 
 #include <algorithm>
 #include <ctime>

@@ -3,14 +3,14 @@
 
 #include "Fetch.h"
 #include "Release.h"
-#include "System.h"
 #include "config/Components.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 #include "config/SystemStateFile.h"
 #include "config/TrustEntries.h"
+#include "framework/System.h"
 #include "net/ComponentName.h"
 #include "net/HttpUrl.h"
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
 
 #include <cstdio>
 

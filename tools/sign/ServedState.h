@@ -1,7 +1,7 @@
 // verify with a URL: the served state and every file it lists, fetched as launchers fetch them.
 #pragma once
 
-#include "Crypto.h"
+#include "framework/Crypto.h"
 
 #include <span>
 #include <string>

@@ -3,9 +3,9 @@
 // checks.
 #pragma once
 
-#include "Crypto.h"
 #include "Passphrase.h"
-#include "posix/LibCrypto.h"
+#include "framework/Crypto.h"
+#include "framework/posix/LibCrypto.h"
 
 #include <string>
 #include <string_view>

@@ -7,11 +7,11 @@
 #include "ServedState.h"
 #include "Signer.h"
 
-#include "PublicKeyPem.h"
-#include "System.h"
+#include "config/StateBody.h"
+#include "config/StateSignature.h"
 #include "config/TrustEntries.h"
-#include "net/StateBody.h"
-#include "net/StateSignature.h"
+#include "formats/PublicKeyPem.h"
+#include "framework/System.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // zynVersion FILE...: one line per file, "FILE<TAB>=TEXT" with the version text that the
 // launcher reads (its buffer of 128 characters included), or "FILE<TAB>none".
-#include "System.h"
+#include "framework/System.h"
 
 #include <cstdio>
 

@@ -3,11 +3,11 @@
 // keeps its own name), the first argument as the shell split it, string resources, the socket
 // service start (only SIGPIPE needs taming), message boxes outside a dialog.
 // Leaves out: control hosting (nothing to switch on in a terminal).
-#include "App.h"
+#include "framework/App.h"
 
-#include "DialogHost.h"
-#include "DialogTemplate.h"
-#include "ProgramArguments.h"
+#include "framework/DialogHost.h"
+#include "framework/DialogTemplate.h"
+#include "framework/posix/ProgramArguments.h"
 
 #include <csignal>
 #include <string>

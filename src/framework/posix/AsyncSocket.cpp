@@ -5,11 +5,11 @@
 // SOCK_ERR_... codes, a reset kept for OnClose once Receive or Send has taken it.
 // Notifications come from SocketDispatcher.
 // Leaves out: IPv6, out-of-band data, socket options.
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 
-#include "EventLoop.h"
-#include "SocketDispatcher.h"
-#include "SocketError.h"
+#include "framework/SocketError.h"
+#include "framework/posix/EventLoop.h"
+#include "framework/posix/SocketDispatcher.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -2,9 +2,9 @@
 // Implements: the hash through EVP; the verification through EVP, with the raw point imported
 // as an EC key of the named curve and r||s turned into the DER form that libcrypto checks.
 // Leaves out: nothing.
-#include "Crypto.h"
+#include "framework/Crypto.h"
 
-#include "LibCrypto.h"
+#include "framework/posix/LibCrypto.h"
 
 #include <openssl/core_names.h>
 #include <openssl/params.h>

@@ -3,7 +3,7 @@
 // earlier callback of the same round, loop time, signals through a self-pipe, a failing poll()
 // that waits out its round instead of spinning.
 // Leaves out: timers (the hosts keep a TimerQueue and pass its deadline as the timeout).
-#include "EventLoop.h"
+#include "framework/posix/EventLoop.h"
 
 #include <cerrno>
 #include <csignal>

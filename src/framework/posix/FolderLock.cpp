@@ -1,7 +1,7 @@
 // The folder lock on Linux. Implements: flock on a descriptor of the current directory itself,
 // so no file is made, and the kernel drops it with the last descriptor, at any end of the
 // process; the holder's note on standard error. Leaves out: finding the holder (no window).
-#include "FolderLock.h"
+#include "framework/FolderLock.h"
 
 #include <cerrno>
 #include <chrono>

@@ -5,9 +5,9 @@
 // peer's data has all been offered, with the error of a reset even when a Receive took it;
 // errno values mapped to the SOCK_ERR_... codes.
 // Leaves out: OnOutOfBandData (urgent data is never requested).
-#include "SocketDispatcher.h"
+#include "framework/posix/SocketDispatcher.h"
 
-#include "EventLoop.h"
+#include "framework/posix/EventLoop.h"
 
 #include <cerrno>
 #include <poll.h>

@@ -2,7 +2,7 @@
 // translation of poll() readiness into the Windows-style On... notifications.
 #pragma once
 
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 
 #include <cstdint>
 #include <map>

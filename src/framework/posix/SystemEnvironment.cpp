@@ -2,8 +2,8 @@
 // Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time; ELF as the programs'
 // format.
 // Leaves out: proxy exclusions (no_proxy) and proxies for other schemes.
-#include "ProxyUrl.h"
-#include "System.h"
+#include "formats/ProxyUrl.h"
+#include "framework/System.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -7,8 +7,8 @@
 // point rather than whole.
 // Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
 // would only hold up other tools, so a file open elsewhere is read all the same.
-#include "FileVersionParser.h"
-#include "System.h"
+#include "formats/FileVersionParser.h"
+#include "framework/System.h"
 
 #include <algorithm>
 #include <cerrno>

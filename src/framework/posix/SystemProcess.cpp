@@ -5,8 +5,8 @@
 // descriptor inherited; no zombie is left and no process-wide child setting is made; a failed
 // exec is a failed start, with the system's reason.
 // Leaves out: any search for the program (PATH, the launcher's own folder, extensions).
-#include "CommandLine.h"
-#include "System.h"
+#include "formats/CommandLine.h"
+#include "framework/System.h"
 
 #include <cerrno>
 #include <csignal>

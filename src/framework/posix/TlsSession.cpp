@@ -4,7 +4,7 @@
 // (which honour SSL_CERT_FILE and SSL_CERT_DIR) or against a store that holds the pinned CAs
 // alone, and the host name (or address) checked; TLS 1.2 as the lowest version.
 // Leaves out: session resumption, client certificates, revocation checks, sending close_notify.
-#include "TlsSession.h"
+#include "framework/TlsSession.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>

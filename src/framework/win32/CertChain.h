@@ -1,7 +1,7 @@
 // The check of a TLS server's certificate chain, apart from the TLS that brought it.
 #pragma once
 
-#include "WinApi.h"
+#include "framework/win32/WinApi.h"
 
 #include <wincrypt.h>
 

@@ -1,9 +1,9 @@
 // Walks a dialog template resource (classic or extended layout) to find the facts the host
 // traces. Implements: both template layouts, ordinal and string class names and titles.
 // Leaves out: everything not needed for those facts (menus, fonts and sizes are skipped).
-#include "DialogResource.h"
+#include "framework/win32/DialogResource.h"
 
-#include "WinApi.h"
+#include "framework/win32/WinApi.h"
 
 #include <cstdint>
 #include <string>

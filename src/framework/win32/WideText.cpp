@@ -1,8 +1,8 @@
 // Conversions between the ANSI code page and UTF-16, and full paths built in wide characters:
 // an 8-bit full path would lose every character of the folder's name outside the code page.
-#include "WideText.h"
+#include "framework/win32/WideText.h"
 
-#include "WinApi.h"
+#include "framework/win32/WinApi.h"
 
 #include <climits>
 

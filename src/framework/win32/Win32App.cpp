@@ -2,11 +2,11 @@
 // the socket service start, the first argument as the C runtime split it, the program name
 // (from its wide path), message boxes outside a dialog, string resources, common controls.
 // Leaves out: a message loop of its own (the program ends when InitInstance returns).
-#include "App.h"
+#include "framework/App.h"
 
-#include "WideText.h"
-#include "WinApi.h"
-#include "WindowTrace.h"
+#include "framework/WindowTrace.h"
+#include "framework/win32/WideText.h"
+#include "framework/win32/WinApi.h"
 
 #include <cstdlib>
 

@@ -6,10 +6,10 @@
 // the SOCK_ERR_... codes, the event pump for code outside a dialog.
 // Leaves out: IPv6, socket options, out-of-band sending. Under Wine 8 a reset arrives as a
 // clean close (FD_CLOSE without an error, recv returning 0): nothing here can tell them apart.
-#include "AsyncSocket.h"
+#include "framework/AsyncSocket.h"
 
-#include "SocketError.h"
-#include "WinApi.h"
+#include "framework/SocketError.h"
+#include "framework/win32/WinApi.h"
 
 #include <mswsock.h>
 

@@ -6,7 +6,7 @@
 // checked first (Wine's SSL policy passes a chain that lacks its issuer), then the SSL policy
 // for the name.
 // Leaves out: revocation checks and anything fetched from the network.
-#include "CertChain.h"
+#include "framework/win32/CertChain.h"
 
 #include <cstring>
 

@@ -4,9 +4,9 @@
 // as a BCRYPT_ECCPUBLIC_BLOB and checking r||s, which is CNG's own signature form, against the
 // SHA-256 of the message.
 // Leaves out: nothing.
-#include "Crypto.h"
+#include "framework/Crypto.h"
 
-#include "WinApi.h"
+#include "framework/win32/WinApi.h"
 
 #include <bcrypt.h>
 

@@ -3,12 +3,12 @@
 // Implements: DialogHost in full, a window centred on its screen unless it placed itself, the
 // minimised-window icon painting, the window trace, the folder lock holder's mark.
 // Leaves out: modeless dialogs, owner windows, dialogs nested inside a running one.
-#include "DialogHost.h"
+#include "framework/DialogHost.h"
 
-#include "DialogResource.h"
-#include "Win32FolderLock.h"
-#include "WinApi.h"
-#include "WindowTrace.h"
+#include "framework/WindowTrace.h"
+#include "framework/win32/DialogResource.h"
+#include "framework/win32/Win32FolderLock.h"
+#include "framework/win32/WinApi.h"
 
 #include <algorithm>
 #include <map>

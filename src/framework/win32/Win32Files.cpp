@@ -4,9 +4,9 @@
 // with write-through, a kept temporary file taken up again only as a file on disk); copy
 // through the writer.
 // Leaves out: permissions, as Windows knows a program by its extension.
-#include "System.h"
+#include "framework/System.h"
 
-#include "WinApi.h"
+#include "framework/win32/WinApi.h"
 
 #include <algorithm>
 

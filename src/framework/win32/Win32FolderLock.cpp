@@ -1,11 +1,11 @@
 // The folder lock on Windows. Implements: a global mutex named by the digest of the folder's
 // upper-cased full wide path, released by the system at any end of its holder; the holder's
 // window marked with that name, brought to the front by a second launcher. Leaves out: the note.
-#include "FolderLock.h"
+#include "framework/FolderLock.h"
 
-#include "Crypto.h"
-#include "WideText.h"
-#include "Win32FolderLock.h"
+#include "framework/Crypto.h"
+#include "framework/win32/WideText.h"
+#include "framework/win32/Win32FolderLock.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // carries a mark by which a second launcher in the folder finds it.
 #pragma once
 
-#include "WinApi.h"
+#include "framework/win32/WinApi.h"
 
 void MarkFolderLockWindow(HWND window);
 void UnmarkFolderLockWindow(HWND window);

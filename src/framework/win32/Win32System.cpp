@@ -2,10 +2,10 @@
 // CreateProcessW with the program named outright by its full wide path, the user's proxy
 // setting in the registry, calendar time. Leaves out: anything the launcher does not call; version
 // resources are Win32Version.cpp's.
-#include "System.h"
+#include "framework/System.h"
 
-#include "WideText.h"
-#include "WinApi.h"
+#include "framework/win32/WideText.h"
+#include "framework/win32/WinApi.h"
 
 #include <cstdio>
 #include <cstring>

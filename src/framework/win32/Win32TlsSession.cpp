@@ -6,10 +6,10 @@
 // the handshake (renegotiation, TLS 1.3 tickets) handed back to InitializeSecurityContext; the
 // server's chain checked by Win32CertChain.cpp once a handshake is done.
 // Leaves out: session resumption, client certificates, sending close_notify.
-#include "TlsSession.h"
+#include "framework/TlsSession.h"
 
-#include "CertChain.h"
-#include "WinApi.h"
+#include "framework/win32/CertChain.h"
+#include "framework/win32/WinApi.h"
 
 // SCH_CREDENTIALS and TLS_PARAMETERS come only with SCHANNEL_USE_BLACKLISTS, and need
 // UNICODE_STRING.

@@ -1,10 +1,10 @@
 // Version resources on Windows. Implements: the FileVersion text of a file's first translation
 // through the system's wide version calls, on the file's full path; PE as the programs' format.
 // Leaves out: every other version value.
-#include "System.h"
+#include "framework/System.h"
 
-#include "WideText.h"
-#include "WinApi.h"
+#include "framework/win32/WideText.h"
+#include "framework/win32/WinApi.h"
 
 #include <algorithm>
 #include <cwchar>

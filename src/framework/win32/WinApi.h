@@ -4,7 +4,7 @@
 
 // The framework's shapes first, so that windows.h's IDOK/IDCANCEL macros meet an enum that
 // already exists rather than rewriting its declaration.
-#include "Dialog.h"
+#include "framework/Dialog.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

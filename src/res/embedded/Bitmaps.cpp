@@ -1,6 +1,6 @@
 // The launch window's pictures for the programs without a resource compiler: the same BMP files
 // that the Windows resources hold, made into byte arrays by the build.
-#include "DialogTemplate.h"
+#include "framework/DialogTemplate.h"
 #include "res/resource.h"
 
 #include <cstddef>

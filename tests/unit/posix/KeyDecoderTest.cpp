@@ -1,6 +1,6 @@
 // Only a lone Escape byte is the Escape key: Alt+key and key sequences are not, also when a
 // read splits them.
-#include "posix/KeyDecoder.h"
+#include "framework/terminal/KeyDecoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The picture in terminal cells: its size for the room given, the colours of each half cell in
 // both colour modes, and the artwork built into the program.
-#include "posix/PictureCells.h"
-#include "BmpReader.h"
-#include "DialogTemplate.h"
+#include "framework/terminal/PictureCells.h"
+#include "formats/BmpReader.h"
+#include "framework/DialogTemplate.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

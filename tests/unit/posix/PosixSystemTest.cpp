@@ -1,7 +1,7 @@
 // What only the Linux backend does: children that are never ours to reap, files that are no
 // regular files, and the execute permission of written and copied programs.
 #include "../ScratchDir.h"
-#include "System.h"
+#include "framework/System.h"
 
 #include <gtest/gtest.h>
 

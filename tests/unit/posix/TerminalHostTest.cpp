@@ -1,6 +1,6 @@
 // The terminal window's timers keep their period when a handler takes most of it.
-#include "Dialog.h"
-#include "posix/EventLoop.h"
+#include "framework/Dialog.h"
+#include "framework/posix/EventLoop.h"
 
 #include <gtest/gtest.h>
 

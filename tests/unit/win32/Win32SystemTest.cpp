@@ -1,7 +1,7 @@
 // What only the Windows backend does: file sharing, the proxy setting in the registry, process
 // start of a named file with a command line and a current directory.
 #include "../ScratchDir.h"
-#include "System.h"
+#include "framework/System.h"
 
 #include <windows.h>
 

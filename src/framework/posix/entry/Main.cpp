@@ -1,8 +1,8 @@
 // The program entry of the Linux program: hands the command line to the framework and runs
 // the one global application object.
-#include "App.h"
-#include "DialogHost.h"
-#include "posix/ProgramArguments.h"
+#include "framework/App.h"
+#include "framework/DialogHost.h"
+#include "framework/posix/ProgramArguments.h"
 
 int main(int argc, char** argv) {
     SetProgramArguments(argc, argv);

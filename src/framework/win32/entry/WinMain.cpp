@@ -1,8 +1,8 @@
 // Program entry of the Windows program: the application object, built during static
 // initialisation, runs everything from InitInstance; its exit code is the program's.
-#include "App.h"
+#include "framework/App.h"
 
-#include "../WinApi.h"
+#include "framework/win32/WinApi.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CWinApp* app = AfxGetApp();

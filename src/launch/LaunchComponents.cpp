@@ -3,9 +3,9 @@
 // the state lists (the kept bytes of any other go), and the final check before anything starts.
 #include "launch/ZynLaunchDlg.h"
 
-#include "System.h"
 #include "config/Components.h"
 #include "config/FileTests.h"
+#include "framework/System.h"
 #include "net/ComponentName.h"
 #include "net/DownloadSocket.h"
 

@@ -8,7 +8,7 @@
 // and there clears a few lines of what was above the panel; rows pushed into the scrollback by
 // a rewrap stay there; signals that a sanitizer or the shell (ignored ones) already claimed;
 // SIGKILL and SIGSTOP, which no program can catch.
-#include "TerminalPanel.h"
+#include "framework/terminal/TerminalPanel.h"
 
 #include <algorithm>
 #include <cerrno>

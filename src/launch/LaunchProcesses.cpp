@@ -1,8 +1,8 @@
 // Starting the product's programs, and the guard that refuses a launch while an engine runs.
 #include "launch/ZynLaunchDlg.h"
 
-#include "AsyncSocket.h"
-#include "System.h"
+#include "framework/AsyncSocket.h"
+#include "framework/System.h"
 
 bool CZynLaunchDlg::StartProcess(const std::string& program, const std::string& commandLine,
                                  const std::string& directory, std::string& failure) {

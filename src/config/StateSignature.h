@@ -4,7 +4,7 @@
 // installed gives the same text back once its CR LF pairs are LF again.
 #pragma once
 
-#include "Crypto.h"
+#include "framework/Crypto.h"
 
 #include <cstdint>
 #include <optional>

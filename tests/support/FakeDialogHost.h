@@ -4,8 +4,8 @@
 // no socket is ready, so real socket I/O is never overtaken by virtual time.
 #pragma once
 
-#include "DialogHost.h"
-#include "TimerQueue.h"
+#include "framework/DialogHost.h"
+#include "framework/TimerQueue.h"
 
 #include <cstdint>
 #include <functional>

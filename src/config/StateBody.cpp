@@ -1,5 +1,5 @@
 // A fetched system state body turned into the text of "zynSystemConfig.txt".
-#include "net/StateBody.h"
+#include "config/StateBody.h"
 
 #include <cstring>
 

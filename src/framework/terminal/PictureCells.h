@@ -3,7 +3,7 @@
 // a background of the lower one's.
 #pragma once
 
-#include "BmpReader.h"
+#include "formats/BmpReader.h"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 // download: a hostile or truncated file gives no version, never a read outside the bytes given.
 #pragma once
 
-#include "FileBytes.h"
+#include "formats/FileBytes.h"
 
 #include <string>
 #include <string_view>

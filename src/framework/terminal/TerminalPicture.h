@@ -2,7 +2,7 @@
 // the terminal announces, or the line of what the picture says where it cannot be drawn.
 #pragma once
 
-#include "PictureCells.h"
+#include "framework/terminal/PictureCells.h"
 
 #include <optional>
 #include <string>

@@ -2,9 +2,9 @@
 // removal of what a launch cut short left behind.
 #include "launch/ZynLaunchDlg.h"
 
-#include "System.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
+#include "framework/System.h"
 
 namespace {
 const std::string kLauncher = "zynLaunch.exe";

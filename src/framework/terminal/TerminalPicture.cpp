@@ -5,10 +5,10 @@
 // picture would get fewer than 4 rows.
 // Leaves out: the grey shades that Windows maps to the system's 3-D colours (a terminal has
 // none to map to).
-#include "TerminalPicture.h"
+#include "framework/terminal/TerminalPicture.h"
 
-#include "BmpReader.h"
-#include "DialogTemplate.h"
+#include "formats/BmpReader.h"
+#include "framework/DialogTemplate.h"
 
 #include <cstdlib>
 #include <cstring>

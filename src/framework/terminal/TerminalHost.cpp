@@ -6,12 +6,12 @@
 // SIGHUP as the close box, Enter as OK, a last line that says how the dialog ended, the whole
 // panel drawn again for the new size after SIGWINCH.
 // Leaves out: icons and painting (a terminal shows neither), a minimised state.
-#include "TerminalHost.h"
+#include "framework/terminal/TerminalHost.h"
 
-#include "Dialog.h"
-#include "DialogTemplate.h"
-#include "EventLoop.h"
-#include "PanelText.h"
+#include "framework/Dialog.h"
+#include "framework/DialogTemplate.h"
+#include "framework/posix/EventLoop.h"
+#include "framework/terminal/PanelText.h"
 
 #include <algorithm>
 #include <csignal>

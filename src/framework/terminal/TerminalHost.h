@@ -2,12 +2,12 @@
 // when standard output is not a terminal, run on the one poll() loop with window-like timers.
 #pragma once
 
-#include "DialogHost.h"
-#include "KeyDecoder.h"
-#include "TerminalPanel.h"
-#include "TerminalPicture.h"
-#include "TimerQueue.h"
-#include "WindowTrace.h"
+#include "framework/DialogHost.h"
+#include "framework/TimerQueue.h"
+#include "framework/WindowTrace.h"
+#include "framework/terminal/KeyDecoder.h"
+#include "framework/terminal/TerminalPanel.h"
+#include "framework/terminal/TerminalPicture.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 // The ELF reader: the version of a native program's package metadata note, a JSON object in
 // the ".note.package" section. Every offset and length read from the file is checked.
-#include "FileVersionParser.h"
+#include "formats/FileVersionParser.h"
 
-#include "FileBytes.h"
+#include "formats/FileBytes.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
 // The BMP reader: the file header, a BITMAPINFOHEADER or a later, longer one, then the rows.
-#include "BmpReader.h"
+#include "formats/BmpReader.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 // Proxy URL to "host:port".
-#include "ProxyUrl.h"
+#include "formats/ProxyUrl.h"
 
 std::string ProxyServerFromUrl(const std::string& url) {
     const char* blanks = " \t\r\n\v\f";

@@ -1,6 +1,6 @@
 // Scaling by the average of the pixels that each cell half covers, and the SGR colour
 // sequences: 24-bit ones, or the nearest entry of the 256-colour palette.
-#include "PictureCells.h"
+#include "framework/terminal/PictureCells.h"
 
 #include <algorithm>
 #include <array>

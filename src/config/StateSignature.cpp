@@ -1,11 +1,11 @@
 // The signature of a system state and the decision whether a fetched state may replace the one
 // on disk.
-#include "net/StateSignature.h"
+#include "config/StateSignature.h"
 
-#include "Base64.h"
+#include "config/StateBody.h"
 #include "config/TextRules.h"
 #include "config/TrustEntries.h"
-#include "net/StateBody.h"
+#include "formats/Base64.h"
 
 namespace zyn {
 

@@ -2,7 +2,7 @@
 // the launcher is built (ZYN_TRUSTED_KEYS) and compiled into it. None in a default build.
 #pragma once
 
-#include "Crypto.h"
+#include "framework/Crypto.h"
 
 #include <span>
 

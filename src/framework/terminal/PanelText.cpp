@@ -1,7 +1,7 @@
 // Layout of the panel's progress bar and message boxes.
-#include "PanelText.h"
+#include "framework/terminal/PanelText.h"
 
-#include "TerminalPanel.h"
+#include "framework/terminal/TerminalPanel.h"
 
 #include <algorithm>
 

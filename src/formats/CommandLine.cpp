@@ -1,5 +1,5 @@
 // Command-line splitting as the Microsoft C runtime of 2008 and later does it.
-#include "CommandLine.h"
+#include "formats/CommandLine.h"
 
 namespace {
 bool IsBlank(char c) {

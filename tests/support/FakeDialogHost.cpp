@@ -3,10 +3,10 @@
 // scripted close box, platform socket notifications delivered before virtual time moves on,
 // the first EndDialog's result.
 // Leaves out: painting, real windows, keyboard input.
-#include "FakeDialogHost.h"
+#include "support/FakeDialogHost.h"
 
-#include "AsyncSocket.h"
-#include "Dialog.h"
+#include "framework/AsyncSocket.h"
+#include "framework/Dialog.h"
 
 #include <algorithm>
 

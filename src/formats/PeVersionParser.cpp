@@ -1,8 +1,8 @@
 // The PE reader: the FileVersion text of a program file's version resource, found as Windows
 // finds it. Every offset and length read from the file is checked against the bytes there.
-#include "FileVersionParser.h"
+#include "formats/FileVersionParser.h"
 
-#include "FileBytes.h"
+#include "formats/FileBytes.h"
 
 #include <optional>
 #include <string>
@@ -204,11 +204,12 @@ bool ParsePeFileVersion(const fileparse::ByteSource& file, std::string& version)
 
 bool IsPeImage(std::string_view head) {
     const Bytes b(head);
-    const auto coff = b.Slice(0, 2) == "MZ" ? FindCoffHeader(b) : std::nullopt;
-    if (!coff)
+    const std::optional<uint64_t> found = b.Slice(0, 2) == "MZ" ? FindCoffHeader(b) : std::nullopt;
+    if (!found)
         return false;
-    auto optionalSize = b.Read(*coff + 16, 2), characteristics = b.Read(*coff + 18, 2),
-         magic = b.Read(*coff + 20, 2);
+    const uint64_t coff = found.value_or(0);
+    auto optionalSize = b.Read(coff + 16, 2), characteristics = b.Read(coff + 18, 2),
+         magic = b.Read(coff + 20, 2);
     // Programs and libraries alike are marked executable images; the optional header is that
     // of a 32-bit or a 64-bit image.
     return optionalSize && *optionalSize >= 2 && characteristics && (*characteristics & 0x0002) &&

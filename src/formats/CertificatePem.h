@@ -3,9 +3,9 @@
 // no certificate at all, fails the build instead of leaving a launcher that trusts nothing.
 #pragma once
 
-#include "Base64.h"
-#include "PublicKeyPem.h"
-#include "TlsSession.h"
+#include "formats/Base64.h"
+#include "formats/PublicKeyPem.h"
+#include "framework/TlsSession.h"
 
 namespace sys {
 

@@ -1,6 +1,6 @@
 // Key decoding for the terminal window: Enter, Ctrl-C and Escape; CSI and SS3 sequences and
 // Alt+key are skipped, also when split across reads.
-#include "KeyDecoder.h"
+#include "framework/terminal/KeyDecoder.h"
 
 std::vector<KeyDecoder::Key> KeyDecoder::Feed(const std::string& bytes) {
     std::vector<Key> keys;

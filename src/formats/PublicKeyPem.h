@@ -4,8 +4,8 @@
 // launcher that trusts nothing.
 #pragma once
 
-#include "Base64.h"
-#include "Crypto.h"
+#include "formats/Base64.h"
+#include "framework/Crypto.h"
 
 namespace sys {
 
