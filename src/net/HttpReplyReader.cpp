@@ -161,9 +161,8 @@ bool HttpReplyReader::ParseHead() {
 void HttpReplyReader::StartBody() {
     std::string value;
     if (IsRedirection(m_status)) {
-        if (!FindHeader("Location", value) || value.size() < 7 ||
-            !EqualsNoCase(std::string_view(value).substr(0, 7), "http://"))
-            return Fail("redirection to an unsupported location");
+        if (!FindHeader("Location", value) || value.empty())
+            return Fail("redirection without a location");
         m_location = value;
         m_state = State::Redirect;
         return;

@@ -12,25 +12,33 @@ constexpr size_t kReadBudget = 1024 * 1024;
 
 bool CHttpTransfer::BeginTransfer(const std::string& url, const std::string& proxyHost,
                                   int proxyPort) {
+    m_strProxyHost = proxyHost;
+    m_nProxyPort = proxyPort;
+    m_nRedirections = 0;
+    return OpenConnection(url);
+}
+
+bool CHttpTransfer::OpenConnection(const std::string& url) {
     m_bUnderWay = false;
     Close();
     zyn::HttpUrl parts;
-    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok)
+    // An https:// URL waits for the TLS layer: nothing of it goes out in the clear, to a server
+    // or to a proxy that would fetch it on our behalf.
+    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok || parts.scheme != "http")
         return false;
-    m_strProxyHost = proxyHost;
-    m_nProxyPort = proxyPort;
-    const bool viaProxy = !proxyHost.empty();
+    m_strCurrentUrl = url;
+    const bool viaProxy = !m_strProxyHost.empty();
     m_strRequest = BuildRequest(parts, viaProxy);
     m_nSent = 0;
     m_reader.emplace(m_nBodyLimit);
     m_bBodyStarted = false;
     RestartWindow();
-    if (viaProxy && (proxyPort < 1 || proxyPort > 65535))
+    if (viaProxy && (m_nProxyPort < 1 || m_nProxyPort > 65535))
         return false;
     if (!Create(0, SOCK_STREAM_TYPE, FD_ALL_EVENTS))
         return false;
-    if (!Connect(viaProxy ? proxyHost : parts.host,
-                 viaProxy ? static_cast<unsigned>(proxyPort) : parts.port)) {
+    if (!Connect(viaProxy ? m_strProxyHost : parts.host,
+                 viaProxy ? static_cast<unsigned>(m_nProxyPort) : parts.port)) {
         Close();
         return false;
     }
@@ -134,9 +142,12 @@ bool CHttpTransfer::TakeBlock(std::string_view block) {
 }
 
 bool CHttpTransfer::FollowRedirection() {
-    const std::string location = m_reader->GetLocation();
+    std::string next;
+    zyn::HttpUrl parts;
     if (++m_nRedirections > kMaxRedirections ||
-        !BeginTransfer(location, m_strProxyHost, m_nProxyPort))
+        zyn::FollowLocation(m_strCurrentUrl, m_reader->GetLocation(), next, parts) !=
+            zyn::UrlSplit::Ok ||
+        !OpenConnection(next))
         return EndTransfer(false);
     return false;
 }

@@ -42,8 +42,9 @@ class CHttpTransfer : public CAsyncSocket {
     explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
 
     // Opens a connection for the GET of `url`, to `proxyHost`:`proxyPort` when a proxy is
-    // given. False when it fails at once (not an http:// URL, a name that does not resolve, no
-    // socket): nothing is reported then.
+    // given; each call is a new attempt, with redirections counted anew. False when it fails at
+    // once (not an http:// URL, a name that does not resolve, no socket): nothing is reported
+    // then.
     bool BeginTransfer(const std::string& url, const std::string& proxyHost, int proxyPort);
 
     virtual std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const = 0;
@@ -63,6 +64,7 @@ class CHttpTransfer : public CAsyncSocket {
     void OnClose(int errorCode) override;
 
   private:
+    bool OpenConnection(const std::string& url);
     void SendRequest();
     // False once the transfer has ended (the object may be gone) or moved to a new connection.
     bool TakeBlock(std::string_view block);
@@ -73,6 +75,7 @@ class CHttpTransfer : public CAsyncSocket {
     const uint64_t m_nBodyLimit;
     std::string m_strProxyHost;
     int m_nProxyPort = 0;
+    std::string m_strCurrentUrl; // of the connection under way: redirections resolve against it
     std::optional<zyn::HttpReplyReader> m_reader;
     std::string m_strRequest;
     size_t m_nSent = 0;
