@@ -1,7 +1,7 @@
 // Fuzzes the way from a listed URL, a queued name and a redirection's Location to the bytes of a
 // request. The input is a URL, optionally followed by a line feed and a component name that is
-// appended to it once it passes the name check, as a download appends it, and by another line
-// feed and a Location resolved against the URL. Besides memory faults it checks that a
+// appended to it encoded once it passes the name check, as a download appends it, and by another
+// line feed and a Location resolved against the URL. Besides memory faults it checks that a
 // refused URL leaves the parts alone, that an accepted one keeps its promises, that a redirection
 // never leaves https, and that no blank, CR, LF or other control byte of the input ever reaches
 // the request line or a header.
@@ -57,9 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string name = input.substr(lineEnd + 1, locationStart - lineEnd - 1);
         if (zyn::IsSafeComponentName(name)) {
             // The name is the file a download writes, so it must be what the URL ends in.
+            const std::string encoded = zyn::EncodePathSegment(name);
             if (!url.empty() && url.back() == '/')
-                Require(zyn::UrlFileName(url + name) == name);
-            url += name;
+                Require(zyn::DecodePercent(zyn::UrlFileName(url + encoded)) == name);
+            url += encoded;
         }
     }
 

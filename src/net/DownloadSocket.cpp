@@ -17,7 +17,7 @@ CDownloadSocket::~CDownloadSocket() {
 
 void CDownloadSocket::SetUrl(const std::string& url) {
     m_strUrl = url;
-    m_strFileName = zyn::UrlFileName(url);
+    m_strFileName = zyn::DecodePercent(zyn::UrlFileName(url));
 }
 
 void CDownloadSocket::SetExpectedDigest(const zyn::DigestEntry* expected) {

@@ -28,7 +28,7 @@ class CDownloadSocket : public CHttpTransfer {
 
     void SetProgressCtrl(CProgressCtrl* progress) { m_pProgress = progress; }
     void SetOwner(CZynLaunchDlg* owner) { m_pOwner = owner; }
-    // The file is named after the text that follows the URL's last "/".
+    // The file is named after the text that follows the URL's last "/", percent-decoded.
     void SetUrl(const std::string& url);
     // The size and SHA-256 the file must have to be put in place; null: any body will do.
     void SetExpectedDigest(const zyn::DigestEntry* expected);

@@ -1,4 +1,4 @@
-// The parts of an http[s] URL, and where a redirection leads.
+// The parts of an http[s] URL, where a redirection leads, and percent-encoding.
 #include "net/HttpUrl.h"
 
 #include "net/AsciiCase.h"
@@ -195,6 +195,39 @@ UrlSplit FollowLocation(const std::string& current, const std::string& location,
     next = resolved;
     parts = split;
     return UrlSplit::Ok;
+}
+
+std::string EncodePathSegment(const std::string& name) {
+    constexpr std::string_view kKept = "-._~!$&'()*+,;=:@";
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= '0' && byte <= '9') || ((byte | 0x20) >= 'a' && (byte | 0x20) <= 'z') ||
+            kKept.find(c) != std::string_view::npos) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 15];
+        }
+    }
+    return encoded;
+}
+
+std::string DecodePercent(const std::string& text) {
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+            HexDigitValue(text[i + 2]) >= 0) {
+            decoded +=
+                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
 }
 
 } // namespace zyn

@@ -1,5 +1,5 @@
-// The parts of an "http[s]://host[:port]/path" URL that a connection and its request need, and
-// where a redirection's Location leads.
+// The parts of an "http[s]://host[:port]/path" URL that a connection and its request need, where
+// a redirection's Location leads, and the percent-encoding of the names put into a URL.
 #pragma once
 
 #include <cstdint>
@@ -34,5 +34,12 @@ UrlSplit SplitHttpUrl(const std::string& url, HttpUrl& parts);
 // anyone's on the way.
 UrlSplit FollowLocation(const std::string& current, const std::string& location, std::string& next,
                         HttpUrl& parts);
+
+// A name as one segment of a URL's path: every byte but letters, digits and
+// "-._~!$&'()*+,;=:@" as "%XX", so that a blank, "%", "#", "?" or a byte beyond ASCII arrives
+// as part of the name.
+std::string EncodePathSegment(const std::string& name);
+// "%XX" as the byte it stands for; a "%" without two hex digits after it stays as it is.
+std::string DecodePercent(const std::string& text);
 
 } // namespace zyn

@@ -178,6 +178,14 @@ TEST_F(Downloads, AUserInterfaceNameThatLeavesTheFolderIsNeitherDeletedNorReques
     EXPECT_TRUE(dlg.started.empty());
 }
 
+TEST_F(Downloads, ANameWithABlankHashOrPercentIsAskedForEncodedAndWrittenAsNamed) {
+    Prepare({server.Url("ok")}, "ZynUI=Default;UI;Zyn UI#100%.exe;\r\n");
+    WriteFile("zynUserConfig.txt", "zynUI=Default\r\n");
+    dlg.DoModal();
+    EXPECT_EQ(server.Targets(), Texts{"GET /ok/Zyn%20UI%23100%25.exe"});
+    EXPECT_EQ(ReadFile("Zyn UI#100%.exe"), std::string(60000, 'p'));
+}
+
 TEST_F(Downloads, AFileThatDoesNotMatchItsListedDigestGivesWayToTheNextMirror) {
     const std::string engine(60000, 'p'); // what the good mirror serves
     zyn::DigestEntry listed{"zynEngine.exe", engine.size(), {}};

@@ -1,5 +1,5 @@
-// The split of an http(s) URL into what a connection and its request need, and where a
-// redirection leads.
+// The split of an http(s) URL into what a connection and its request need, where a redirection
+// leads, and the names put into a URL.
 #include "net/HttpUrl.h"
 
 #include <gtest/gtest.h>
@@ -86,4 +86,19 @@ TEST(HttpUrl, ALocationIsResolvedAgainstTheRequestAndNeverLeavesHttps) {
         EXPECT_EQ(zyn::FollowLocation(c.current, c.location, next, parts), c.result) << c.location;
         EXPECT_EQ(next, c.next) << c.location;
     }
+}
+
+TEST(HttpUrl, NamesAreEncodedWhereAUrlNeedsItAndDecodedBack) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"zynEngine.exe", "zynEngine.exe"},
+        {"Zyn UI.exe", "Zyn%20UI.exe"},
+        {"100%.exe", "100%25.exe"},
+        {"a#b?c.exe", "a%23b%3Fc.exe"},
+        {"\xc3\xa9t\xc3\xa9-(1)+~,;=@!$&'*.exe", "%C3%A9t%C3%A9-(1)+~,;=@!$&'*.exe"},
+    };
+    for (const auto& [name, encoded] : cases) {
+        EXPECT_EQ(zyn::EncodePathSegment(name), encoded);
+        EXPECT_EQ(zyn::DecodePercent(encoded), name);
+    }
+    EXPECT_EQ(zyn::DecodePercent("%41%zz%4%"), "A%zz%4%");
 }
