@@ -84,6 +84,19 @@ TEST(HttpReplyReader, RedirectionsAreReportedWithTheirLocation) {
     }
 }
 
+TEST(HttpReplyReader, FoldedLinesAreJoinedAndBlanksBeforeTheColonTolerated) {
+    HttpReplyReader reader;
+    EXPECT_EQ(FeedInBlocks(reader,
+                           "HTTP/1.1 200 OK\r\nX-Folded: one\r\n  two \r\n\tthree\r\n"
+                           "Content-Length : 2\r\nX-Empty:\r\n more\r\n\r\nok",
+                           5),
+              "ok");
+    std::string folded, empty;
+    EXPECT_TRUE(reader.FindHeader("x-folded", folded) && reader.FindHeader("X-Empty", empty));
+    EXPECT_EQ(folded, "one two three");
+    EXPECT_EQ(empty, "more");
+}
+
 TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
     const char* replies[] = {
         "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
@@ -95,6 +108,7 @@ TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
         "HTTP/1.1 200 OK\r\nContent-Length: -4\r\n\r\nbody",
         "HTTP/1.1 200 OK\r\nContent-Length 4\r\n\r\nbody",
         "HTTP/1.1 200 OK\r\n folded: 4\r\n\r\nbody",
+        "HTTP/1.1 200 OK\r\nContent Length: 4\r\n\r\nbody",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nx4\r\nbody\r\n0\r\n\r\n",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody!\r\n0\r\n\r\n",
