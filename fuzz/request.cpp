@@ -39,9 +39,12 @@ void CheckParts(const zyn::HttpUrl& parts) {
             parts.port != 0 && parts.path[0] == '/' && parts.path.find('#') == std::string::npos &&
             (parts.authority.rfind(parts.host, 0) == 0 ||
              parts.authority.rfind("[" + parts.host + "]", 0) == 0));
+    zyn::RequestContext context;
+    context.launcherVersion = "1.0.0.0";
     for (bool viaProxy : {false, true}) {
-        CheckRequest(zyn::BuildStateRequest(parts, viaProxy), 3);
-        CheckRequest(zyn::BuildDownloadRequest(parts, viaProxy), 2);
+        context.viaProxy = viaProxy;
+        CheckRequest(zyn::BuildStateRequest(parts, context), 4);
+        CheckRequest(zyn::BuildDownloadRequest(parts, context), 3);
     }
 }
 

@@ -14,6 +14,7 @@ bool CZynLaunchApp::InitInstance() {
     EnableControlContainer();
 
     CZynLaunchDlg dlg;
+    dlg.m_strBuildVersion = m_strVersion;
     switch (ParseRunMode(AfxGetFirstArgument())) {
     case RunMode::Stage1:
         dlg.m_bStage1 = 1;

@@ -74,6 +74,8 @@ class CZynLaunchDlg : public CDialog {
     // The launch state record.
     int32_t m_nProxyPort = 0;
     std::string m_strProxyHost;
+    // The launcher's own version, as it was built: every request names it (User-Agent).
+    std::string m_strBuildVersion;
     std::string m_strUIComponent = "UI";
     std::string m_strUIExecutable = "zynUI.exe";
     std::string m_strUIName = "Default";

@@ -47,11 +47,13 @@ bool CDownloadSocket::StartDownload() {
 bool CDownloadSocket::BeginDownload() {
     m_bKeepable = false;
     m_bStartOver = false;
-    return BeginTransfer(m_strUrl, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort);
+    return BeginTransfer(m_strUrl, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort,
+                         m_pOwner->m_strBuildVersion);
 }
 
-std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const {
-    return zyn::BuildDownloadRequest(url, viaProxy, m_nResumeFrom);
+std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url,
+                                          const zyn::RequestContext& context) const {
+    return zyn::BuildDownloadRequest(url, context, m_nResumeFrom);
 }
 
 bool CDownloadSocket::OnBodyStart() {

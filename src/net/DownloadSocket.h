@@ -64,7 +64,8 @@ class CDownloadSocket : public CHttpTransfer {
     std::optional<sys::Sha256> m_hash;
 
   protected:
-    std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override;
+    std::string BuildRequest(const zyn::HttpUrl& url,
+                             const zyn::RequestContext& context) const override;
     bool OnBodyStart() override;
     bool OnBodyBytes(std::string_view bytes) override;
     void OnTransferEnd(bool complete) override;

@@ -11,9 +11,10 @@ constexpr size_t kReadBudget = 1024 * 1024;
 } // namespace
 
 bool CHttpTransfer::BeginTransfer(const std::string& url, const std::string& proxyHost,
-                                  int proxyPort) {
+                                  int proxyPort, const std::string& version) {
     m_strProxyHost = proxyHost;
     m_nProxyPort = proxyPort;
+    m_strVersion = version;
     m_nRedirections = 0;
     return OpenConnection(url);
 }
@@ -28,7 +29,10 @@ bool CHttpTransfer::OpenConnection(const std::string& url) {
         return false;
     m_strCurrentUrl = url;
     const bool viaProxy = !m_strProxyHost.empty();
-    m_strRequest = BuildRequest(parts, viaProxy);
+    zyn::RequestContext context;
+    context.viaProxy = viaProxy;
+    context.launcherVersion = m_strVersion;
+    m_strRequest = BuildRequest(parts, context);
     m_nSent = 0;
     m_reader.emplace(m_nBodyLimit);
     m_bBodyStarted = false;

@@ -7,6 +7,7 @@
 
 #include "AsyncSocket.h"
 #include "net/HttpReplyReader.h"
+#include "net/HttpRequest.h"
 #include "net/HttpUrl.h"
 
 #include <array>
@@ -42,12 +43,14 @@ class CHttpTransfer : public CAsyncSocket {
     explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
 
     // Opens a connection for the GET of `url`, to `proxyHost`:`proxyPort` when a proxy is
-    // given; each call is a new attempt, with redirections counted anew. False when it fails at
-    // once (not an http:// URL, a name that does not resolve, no socket): nothing is reported
-    // then.
-    bool BeginTransfer(const std::string& url, const std::string& proxyHost, int proxyPort);
+    // given, as the launcher of `version`; each call is a new attempt, with redirections counted
+    // anew. False when it fails at once (not an http:// URL, a name that does not resolve, no
+    // socket): nothing is reported then.
+    bool BeginTransfer(const std::string& url, const std::string& proxyHost, int proxyPort,
+                       const std::string& version);
 
-    virtual std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const = 0;
+    virtual std::string BuildRequest(const zyn::HttpUrl& url,
+                                     const zyn::RequestContext& context) const = 0;
     // A 2xx reply's body is about to arrive; false refuses it (the transfer fails).
     virtual bool OnBodyStart() { return true; }
     // Body bytes with the framing undone, in order; false fails the transfer.
@@ -75,6 +78,7 @@ class CHttpTransfer : public CAsyncSocket {
     const uint64_t m_nBodyLimit;
     std::string m_strProxyHost;
     int m_nProxyPort = 0;
+    std::string m_strVersion;
     std::string m_strCurrentUrl; // of the connection under way: redirections resolve against it
     std::optional<zyn::HttpReplyReader> m_reader;
     std::string m_strRequest;

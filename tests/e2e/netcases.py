@@ -174,6 +174,11 @@ class NetworkCases:
             log = f.read()
         for path in ("proxy/clientgetconfig.php", "zyn/zynEngine.exe"):
             self.assertIn(self.nginx.url(path), log)
+        # Every request names the launcher as it was built.
+        with open(self.nginx.path("access.log"), encoding="latin-1") as f:
+            agents = {l.split('"')[5] for l in f if "GET " in l}
+        self.assertLessEqual({"zynLaunch/1.0.0.0"}, agents)
+        self.assertLessEqual(agents, {"zynLaunch/1.0.0.0", "zynLaunch/0.9.0.0"})
         # Only the rest of the engine was asked for: squid passed the range on, and the part back.
         self.assertIn((206, len(served) - 999, "bytes=999-"),
                       [r[1:] for r in self.nginx.requests() if "/zyn/zynEngine.exe" in r[0]])
