@@ -41,10 +41,11 @@ void CheckParts(const zyn::HttpUrl& parts) {
              parts.authority.rfind("[" + parts.host + "]", 0) == 0));
     zyn::RequestContext context;
     context.launcherVersion = "1.0.0.0";
+    context.proxyAuthorization = "Basic dTpw";
     for (bool viaProxy : {false, true}) {
         context.viaProxy = viaProxy;
-        CheckRequest(zyn::BuildStateRequest(parts, context), 4);
-        CheckRequest(zyn::BuildDownloadRequest(parts, context), 3);
+        CheckRequest(zyn::BuildStateRequest(parts, context), viaProxy ? 5 : 4);
+        CheckRequest(zyn::BuildDownloadRequest(parts, context), viaProxy ? 4 : 3);
     }
 }
 

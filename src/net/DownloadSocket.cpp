@@ -47,8 +47,7 @@ bool CDownloadSocket::StartDownload() {
 bool CDownloadSocket::BeginDownload() {
     m_bKeepable = false;
     m_bStartOver = false;
-    return BeginTransfer(m_strUrl, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort,
-                         m_pOwner->m_strBuildVersion);
+    return BeginTransfer(m_strUrl, m_pOwner->GetProxyRules(), m_pOwner->m_strBuildVersion);
 }
 
 std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url,

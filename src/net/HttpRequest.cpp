@@ -10,9 +10,12 @@ std::string BuildGet(const HttpUrl& url, const RequestContext& context,
     const std::string target =
         context.viaProxy ? url.scheme + "://" + url.authority + url.path : url.path;
     // Some content networks refuse a request that names no user agent.
-    return "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\nUser-Agent: zynLaunch" +
-           (context.launcherVersion.empty() ? "" : "/" + context.launcherVersion) + "\r\n" +
-           extraHeaders + "Connection: close\r\n\r\n";
+    std::string request =
+        "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\nUser-Agent: zynLaunch" +
+        (context.launcherVersion.empty() ? "" : "/" + context.launcherVersion) + "\r\n";
+    if (context.viaProxy && !context.proxyAuthorization.empty())
+        request += "Proxy-Authorization: " + context.proxyAuthorization + "\r\n";
+    return request + extraHeaders + "Connection: close\r\n\r\n";
 }
 
 } // namespace

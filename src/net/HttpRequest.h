@@ -13,7 +13,8 @@ struct RequestContext {
     // To a forward proxy in the clear. A forward proxy routes only an absolute URL in the
     // request line, while origin servers expect the path alone.
     bool viaProxy = false;
-    std::string launcherVersion; // the launcher's own, as built: User-Agent names it
+    std::string proxyAuthorization; // that proxy's Proxy-Authorization value, or none
+    std::string launcherVersion;    // the launcher's own, as built: User-Agent names it
 };
 
 // "Connection: close" keeps an HTTP/1.1 peer from holding the connection open after its reply.

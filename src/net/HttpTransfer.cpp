@@ -10,10 +10,9 @@ constexpr size_t kReadSize = 128 * 1024;
 constexpr size_t kReadBudget = 1024 * 1024;
 } // namespace
 
-bool CHttpTransfer::BeginTransfer(const std::string& url, const std::string& proxyHost,
-                                  int proxyPort, const std::string& version) {
-    m_strProxyHost = proxyHost;
-    m_nProxyPort = proxyPort;
+bool CHttpTransfer::BeginTransfer(const std::string& url, const zyn::ProxyRules& proxies,
+                                  const std::string& version) {
+    m_proxies = proxies;
     m_strVersion = version;
     m_nRedirections = 0;
     return OpenConnection(url);
@@ -28,21 +27,22 @@ bool CHttpTransfer::OpenConnection(const std::string& url) {
     if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok || parts.scheme != "http")
         return false;
     m_strCurrentUrl = url;
-    const bool viaProxy = !m_strProxyHost.empty();
+    const zyn::ProxyEndpoint* proxy = m_proxies.For(parts);
     zyn::RequestContext context;
-    context.viaProxy = viaProxy;
+    context.viaProxy = proxy != nullptr;
+    context.proxyAuthorization = proxy ? proxy->authorization : "";
     context.launcherVersion = m_strVersion;
     m_strRequest = BuildRequest(parts, context);
     m_nSent = 0;
     m_reader.emplace(m_nBodyLimit);
     m_bBodyStarted = false;
     RestartWindow();
-    if (viaProxy && (m_nProxyPort < 1 || m_nProxyPort > 65535))
+    if (proxy && (proxy->port < 1 || proxy->port > 65535))
         return false;
     if (!Create(0, SOCK_STREAM_TYPE, FD_ALL_EVENTS))
         return false;
-    if (!Connect(viaProxy ? m_strProxyHost : parts.host,
-                 viaProxy ? static_cast<unsigned>(m_nProxyPort) : parts.port)) {
+    if (!Connect(proxy ? proxy->host : parts.host,
+                 proxy ? static_cast<unsigned>(proxy->port) : parts.port)) {
         Close();
         return false;
     }

@@ -9,6 +9,7 @@
 #include "net/HttpReplyReader.h"
 #include "net/HttpRequest.h"
 #include "net/HttpUrl.h"
+#include "net/ProxyRules.h"
 
 #include <array>
 #include <cstdint>
@@ -42,11 +43,11 @@ class CHttpTransfer : public CAsyncSocket {
   protected:
     explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
 
-    // Opens a connection for the GET of `url`, to `proxyHost`:`proxyPort` when a proxy is
-    // given, as the launcher of `version`; each call is a new attempt, with redirections counted
-    // anew. False when it fails at once (not an http:// URL, a name that does not resolve, no
+    // Opens a connection for the GET of `url`, through the proxy that `proxies` give for it,
+    // as the launcher of `version`; each call is a new attempt, with redirections counted anew.
+    // False when it fails at once (not an http:// URL, a name that does not resolve, no
     // socket): nothing is reported then.
-    bool BeginTransfer(const std::string& url, const std::string& proxyHost, int proxyPort,
+    bool BeginTransfer(const std::string& url, const zyn::ProxyRules& proxies,
                        const std::string& version);
 
     virtual std::string BuildRequest(const zyn::HttpUrl& url,
@@ -76,8 +77,7 @@ class CHttpTransfer : public CAsyncSocket {
     void RestartWindow();
 
     const uint64_t m_nBodyLimit;
-    std::string m_strProxyHost;
-    int m_nProxyPort = 0;
+    zyn::ProxyRules m_proxies;
     std::string m_strVersion;
     std::string m_strCurrentUrl; // of the connection under way: redirections resolve against it
     std::optional<zyn::HttpReplyReader> m_reader;

@@ -10,8 +10,7 @@ CStateSocket::CStateSocket(CZynLaunchDlg* owner, int kind)
 
 void CStateSocket::RequestUrl(const std::string& url) {
     m_strUrl = url;
-    BeginTransfer(url, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort,
-                  m_pOwner->m_strBuildVersion);
+    BeginTransfer(url, m_pOwner->GetProxyRules(), m_pOwner->m_strBuildVersion);
 }
 
 std::string CStateSocket::BuildRequest(const zyn::HttpUrl& url,

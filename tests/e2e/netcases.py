@@ -1,7 +1,8 @@
 """Launches over the local Zyn network, the same for the Linux and the Windows program: nginx
 serves each case its own system state and the components, squid is the proxy (through which
-the kept beginning of a file is continued), and the hostile server plays the mirrors that fail.
-A test file supplies only how its program is started.
+the kept beginning of a file is continued; the direct case has a proxy that is not there, with
+nginx on its bypass list), and the hostile server plays the mirrors that fail. A test file
+supplies only how its program is started.
 
 Cases run side by side; each starts once the one before has passed its engine guard (stage 1),
 so that no two guards ever meet on their port."""
@@ -19,6 +20,7 @@ OLD_LAUNCHER = "zynLaunchOld" + EXE
 FETCH_FAILED = "The download failed"
 PAST_GUARD = "status downloading system state.."
 CLOSING = "status closing zynLaunch.."
+BYPASSED = "bypassed"  # a case's proxy: a dead one, which its bypass list steers round
 
 
 def read(path):
@@ -70,12 +72,12 @@ class NetworkCases:
     has wait_for_line and wait(timeout))."""
 
     # name: (download mirrors of the served state, listed versions changed there, installed
-    # launcher or None, through the proxy)
+    # launcher or None, through the proxy: True, False or BYPASSED)
     CASES = {
         "stall": (["hostile:stall"], dict(Engine="7.0.2.6"), None, False),
         "selfupdate": (["zyn"], {}, OLD_LAUNCHER, False),
         "nomatch": (["zyn"], dict(Launch="1.0.0.7"), NEW_LAUNCHER, False),
-        "direct": (["zyn"], dict(Engine="7.0.2.6", UI="7.0.2.6"), None, False),
+        "direct": (["zyn"], dict(Engine="7.0.2.6", UI="7.0.2.6"), None, BYPASSED),
         "proxy": (["zyn"], dict(Engine="7.0.2.6"), None, True),
         "failover": (["dead", "hostile:notfound/failover", "zyn"], dict(Engine="7.0.2.6"), None,
                      False),
@@ -92,8 +94,8 @@ class NetworkCases:
         cls.nginx = cls.net.start(Nginx, www)
         cls.squid = cls.net.start(Squid)
         cls.hostile = cls.net.start(HostileServer, os.path.join(www, "zyn"))
-        mirrors = {"zyn": cls.nginx.url("zyn/"),
-                   "dead": "http://127.0.0.1:%d/" % free_port("127.0.0.1")}
+        cls.dead_port = free_port("127.0.0.1")
+        mirrors = {"zyn": cls.nginx.url("zyn/"), "dead": "http://127.0.0.1:%d/" % cls.dead_port}
 
         cls.s, cls.served = {}, {}
         for name, (names, versions, launcher, _) in cls.CASES.items():
@@ -125,7 +127,7 @@ class NetworkCases:
 
     @classmethod
     def proxy_for(cls, name):
-        return cls.squid if cls.CASES[name][3] else None
+        return cls.squid if cls.CASES[name][3] is True else None
 
     @classmethod
     def wait_for_runs(cls, name, launch, runs=3, timeout=60):

@@ -2,7 +2,7 @@
 and through the proxy, outdated components replaced, mirrors that fail, a stall, and the
 self-update over three runs (the cases are in netcases)."""
 
-from netcases import NetworkCases
+from netcases import BYPASSED, NetworkCases
 from zyntest import LaunchTestCase, LinuxLaunch, main
 
 
@@ -10,7 +10,11 @@ class LinuxNetwork(NetworkCases, LaunchTestCase):
     @classmethod
     def start(cls, scratch, name):
         proxy = cls.proxy_for(name)
-        env = {"http_proxy": proxy.proxy_url if proxy else "", "HTTP_PROXY": ""}
+        env = {"http_proxy": proxy.proxy_url if proxy else "", "HTTP_PROXY": "", "no_proxy": "",
+               "NO_PROXY": ""}
+        if cls.CASES[name][3] == BYPASSED:
+            env.update(http_proxy="http://127.0.0.1:%d" % cls.dead_port,
+                       no_proxy="other.example, 127.0.0.0/8")
         return LinuxLaunch(scratch, env=env, program=cls.CASES[name][2] or "zynLaunch")
 
 

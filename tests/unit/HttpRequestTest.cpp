@@ -11,7 +11,7 @@ zyn::HttpUrl Url(const char* text) {
 }
 } // namespace
 
-TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrlBothNamingTheLauncher) {
+TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrlWithItsCredentials) {
     zyn::RequestContext direct, proxy, unnamed;
     direct.launcherVersion = proxy.launcherVersion = "1.0.0.0";
     proxy.viaProxy = true;
@@ -28,7 +28,9 @@ TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrlBothNamingTheLauncher) 
     EXPECT_EQ(zyn::BuildDownloadRequest(component, unnamed, 30000),
               "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: [::1]\r\nUser-Agent: zynLaunch\r\n"
               "Range: bytes=30000-\r\nConnection: close\r\n\r\n");
+    proxy.proxyAuthorization = "Basic dXNlcjpwYXNz";
     EXPECT_EQ(zyn::BuildDownloadRequest(component, proxy),
               "GET http://[::1]/zyn/zynEngine.exe HTTP/1.1\r\nHost: [::1]\r\n"
-              "User-Agent: zynLaunch/1.0.0.0\r\nConnection: close\r\n\r\n");
+              "User-Agent: zynLaunch/1.0.0.0\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n"
+              "Connection: close\r\n\r\n");
 }

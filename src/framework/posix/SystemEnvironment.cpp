@@ -1,9 +1,7 @@
-// What the Linux program learns from its surroundings.
-// Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time; the version text of a
-// program file (PE version resource or ELF package note).
-// Leaves out: proxy exclusions (no_proxy) and proxies for other schemes.
+// What the Linux program learns from its surroundings. Implements: the proxy variables (http_,
+// https_ and no_proxy, each before its upper-case form), calendar time, a program file's version
+// text (PE resource or ELF note). Leaves out: all_proxy and proxies for other schemes.
 #include "FileVersionParser.h"
-#include "ProxyUrl.h"
 #include "System.h"
 
 #include <algorithm>
@@ -27,16 +25,24 @@ bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
     return true;
 }
 
+namespace {
+// The first of the two variables that is set and not empty.
+std::string ReadVariable(const char* lower, const char* upper) {
+    for (const char* variable : {lower, upper}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return value;
+    }
+    return "";
+}
+} // namespace
+
 ProxySetting ReadProxySetting() {
     ProxySetting setting;
-    for (const char* variable : {"http_proxy", "HTTP_PROXY"}) {
-        const char* value = std::getenv(variable);
-        if (!value || !*value)
-            continue;
-        setting.server = ProxyServerFromUrl(value);
-        setting.enabled = setting.server.empty() ? 0 : 1;
-        break;
-    }
+    setting.fromEnvironment = true;
+    setting.httpProxy = ReadVariable("http_proxy", "HTTP_PROXY");
+    setting.httpsProxy = ReadVariable("https_proxy", "HTTPS_PROXY");
+    setting.noProxy = ReadVariable("no_proxy", "NO_PROXY");
     return setting;
 }
 
