@@ -1,4 +1,5 @@
-// The program's one application object; the platform's entry runs it.
+// The program's one application object, of the version the program is built as; the platform's
+// entry runs it.
 #include "app/ZynLaunchApp.h"
 
-CZynLaunchApp theApp;
+CZynLaunchApp theApp(ZYN_BUILD_VERSION);

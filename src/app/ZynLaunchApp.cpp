@@ -26,6 +26,7 @@ bool CZynLaunchApp::InitInstance() {
     EnableControlContainer();
 
     CZynLaunchDlg dlg;
+    dlg.m_strBuildVersion = m_strVersion;
     switch (mode) {
     case RunMode::Stage1:
         dlg.m_bStage1 = 1;

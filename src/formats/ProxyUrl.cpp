@@ -1,7 +1,10 @@
-// Proxy URL to "host:port".
+// Proxy URL to "host:port" and its credentials.
 #include "formats/ProxyUrl.h"
 
-std::string ProxyServerFromUrl(const std::string& url) {
+namespace {
+
+// What follows the scheme, up to the path: [user[:password]@]host[:port].
+std::string Authority(const std::string& url) {
     const char* blanks = " \t\r\n\v\f";
     size_t first = url.find_first_not_of(blanks);
     if (first == std::string::npos)
@@ -10,7 +13,13 @@ std::string ProxyServerFromUrl(const std::string& url) {
     size_t scheme = rest.find("://");
     if (scheme != std::string::npos)
         rest.erase(0, scheme + 3);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
+    return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+} // namespace
+
+std::string ProxyServerFromUrl(const std::string& url) {
+    std::string rest = Authority(url);
     // The password may itself hold '@'; the host follows the last one.
     size_t at = rest.rfind('@');
     if (at != std::string::npos)
@@ -26,4 +35,10 @@ std::string ProxyServerFromUrl(const std::string& url) {
     if (port.empty())
         port = "1080"; // curl's default for a proxy given without a port
     return host + ":" + port;
+}
+
+std::string ProxyUserInfoFromUrl(const std::string& url) {
+    const std::string authority = Authority(url);
+    const size_t at = authority.rfind('@');
+    return at == std::string::npos ? "" : authority.substr(0, at);
 }

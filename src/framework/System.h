@@ -114,11 +114,18 @@ ProgramFormat NativeProgramFormat();
 // buffer is then left untouched.
 bool ReadFileVersion(const std::string& name, char* buffer, size_t size);
 
-// The user's proxy setting in the Windows shape: an enable value and the server text
-// ("host:port"). Without a setting, enabled is 0 and the text empty.
+// The user's proxy setting as the system holds it: on Windows the registry's internet settings
+// (an enable value, the server text and the list of hosts reached directly), read as WinINet
+// reads them; on Linux the environment's proxy URLs and no_proxy, read as curl reads them.
+// Whatever is not set is 0 or empty.
 struct ProxySetting {
-    uint32_t enabled = 0;
-    std::string server;
+    uint32_t enabled = 0;         // ProxyEnable
+    std::string server;           // ProxyServer: "host:port", or "http=host:port;https=..."
+    std::string proxyOverride;    // ProxyOverride
+    bool fromEnvironment = false; // the three below count, and the three above do not
+    std::string httpProxy;        // http_proxy, else HTTP_PROXY
+    std::string httpsProxy;       // https_proxy, else HTTPS_PROXY
+    std::string noProxy;          // no_proxy, else NO_PROXY
 };
 ProxySetting ReadProxySetting();
 

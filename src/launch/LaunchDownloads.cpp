@@ -5,6 +5,7 @@
 
 #include "net/ComponentName.h"
 #include "net/DownloadSocket.h"
+#include "net/HttpUrl.h"
 #include "net/RandomRange.h"
 #include "net/StateSocket.h"
 
@@ -38,7 +39,8 @@ bool CZynLaunchDlg::StartNextMirror() {
         auto* client = new CDownloadSocket();
         client->SetProgressCtrl(&m_progress);
         client->SetOwner(this);
-        client->SetUrl(mirror + m_strDownloadFile);
+        // A blank, "%" or "#" in the name is part of the name, and is sent as such.
+        client->SetUrl(mirror + zyn::EncodePathSegment(m_strDownloadFile));
         client->SetExpectedDigest(m_trustEntries.FindDigest(m_strDownloadFile));
         if (client->StartDownload()) {
             m_pDownloadSocket = client;

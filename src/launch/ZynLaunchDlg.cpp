@@ -29,8 +29,9 @@ void CZynLaunchDlg::DoDataExchange() {
 bool CZynLaunchDlg::OnInitDialog() {
     SetIcon(m_hIcon);
 
-    const sys::ProxySetting proxy = sys::ReadProxySetting();
-    zyn::ParseProxyServer(proxy.enabled, proxy.server, m_strProxyHost, m_nProxyPort);
+    m_proxyRules = zyn::ReadProxyRules(sys::ReadProxySetting());
+    m_strProxyHost = m_proxyRules.http.host;
+    m_nProxyPort = m_proxyRules.http.port;
 
     m_bClosing = 0;
 
@@ -40,6 +41,13 @@ bool CZynLaunchDlg::OnInitDialog() {
     m_progress.SetRange(0, 100);
     SetTimer(1, 1000);
     return true;
+}
+
+zyn::ProxyRules CZynLaunchDlg::GetProxyRules() const {
+    zyn::ProxyRules rules = m_proxyRules;
+    rules.http.host = m_strProxyHost;
+    rules.http.port = m_nProxyPort;
+    return rules;
 }
 
 void CZynLaunchDlg::OnPaint() {

@@ -8,6 +8,7 @@
 #include "framework/Crypto.h"
 #include "framework/Dialog.h"
 #include "framework/StringList.h"
+#include "net/ProxyRules.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +69,8 @@ class CZynLaunchDlg : public CDialog {
     bool VerifyComponents();
 
     // Network.
+    // The proxies of the user's setting, m_strProxyHost:m_nProxyPort being the one for http.
+    zyn::ProxyRules GetProxyRules() const;
     void RequestSystemState();
     void OnSystemStateReceived(CStateSocket* socket, const std::string& body, int kind);
     void ScanDeepServers();
@@ -75,6 +78,11 @@ class CZynLaunchDlg : public CDialog {
     // The launch state record.
     int32_t m_nProxyPort = 0;
     std::string m_strProxyHost;
+    // The rest of the user's proxy setting: the proxy for https, credentials, hosts reached
+    // directly.
+    zyn::ProxyRules m_proxyRules;
+    // The launcher's own version, as it was built: every request names it (User-Agent).
+    std::string m_strBuildVersion;
     std::string m_strUIComponent = zyn::kDefaultUIComponent;
     std::string m_strUIExecutable = zyn::kDefaultUIExecutable;
     std::string m_strUIName = "Default";

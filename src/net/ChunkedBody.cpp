@@ -1,6 +1,8 @@
 // The chunked transfer coding undone.
 #include "net/ChunkedBody.h"
 
+#include "net/AsciiCase.h"
+
 #include <algorithm>
 
 namespace zyn {
@@ -9,14 +11,6 @@ namespace {
 // A size line is a few hex digits and rarely an extension; trailers are bounded like a header.
 constexpr size_t kSizeLineLimit = 4096;
 constexpr size_t kTrailerLimit = 64 * 1024;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-        return (c | 0x20) - 'a' + 10;
-    return -1;
-}
 } // namespace
 
 bool ChunkedBody::ReadLine(std::string_view& block, size_t limit, bool& tooLong) {
@@ -41,10 +35,10 @@ bool ChunkedBody::ParseSize(const std::string& line) {
     size_t i = 0;
     uint64_t size = 0;
     // Fifteen hex digits already exceed any real body and keep the value far from overflow.
-    for (; i < line.size() && HexValue(line[i]) >= 0; ++i) {
+    for (; i < line.size() && HexDigitValue(line[i]) >= 0; ++i) {
         if (i == 15)
             return false;
-        size = size * 16 + static_cast<uint64_t>(HexValue(line[i]));
+        size = size * 16 + static_cast<uint64_t>(HexDigitValue(line[i]));
     }
     if (i == 0)
         return false;

@@ -28,7 +28,7 @@ void CDownloadSocket::RemoveKeptBytes(const std::string& fileName) {
 
 void CDownloadSocket::SetUrl(const std::string& url) {
     m_strUrl = url;
-    m_strFileName = zyn::UrlFileName(url);
+    m_strFileName = zyn::DecodePercent(zyn::UrlFileName(url));
 }
 
 void CDownloadSocket::SetExpectedDigest(const zyn::DigestEntry* expected) {
@@ -67,11 +67,12 @@ bool CDownloadSocket::StartDownload() {
 bool CDownloadSocket::BeginDownload() {
     m_bKeepable = false;
     m_bStartOver = false;
-    return BeginTransfer(m_strUrl, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort);
+    return BeginTransfer(m_strUrl, m_pOwner->GetProxyRules(), m_pOwner->m_strBuildVersion);
 }
 
-std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const {
-    return zyn::BuildDownloadRequest(url, viaProxy, m_nResumeFrom, m_strValidator);
+std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url,
+                                          const zyn::RequestContext& context) const {
+    return zyn::BuildDownloadRequest(url, context, m_nResumeFrom, m_strValidator);
 }
 
 bool CDownloadSocket::OnBodyStart() {

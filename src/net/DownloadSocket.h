@@ -30,7 +30,7 @@ class CDownloadSocket : public CHttpTransfer {
 
     void SetProgressCtrl(CProgressCtrl* progress) { m_pProgress = progress; }
     void SetOwner(CZynLaunchDlg* owner) { m_pOwner = owner; }
-    // The file is named after the text that follows the URL's last "/".
+    // The file is named after the text that follows the URL's last "/", percent-decoded.
     void SetUrl(const std::string& url);
     // The size and SHA-256 the file must have to be put in place; null: any body will do.
     void SetExpectedDigest(const zyn::DigestEntry* expected);
@@ -77,7 +77,8 @@ class CDownloadSocket : public CHttpTransfer {
     std::string m_strHead; // the file's first bytes, up to kProgramHeadBytes
 
   protected:
-    std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override;
+    std::string BuildRequest(const zyn::HttpUrl& url,
+                             const zyn::RequestContext& context) const override;
     bool OnBodyStart() override;
     bool OnBodyBytes(std::string_view bytes) override;
     void OnTransferEnd(bool complete) override;

@@ -145,9 +145,23 @@ bool HttpReplyReader::ParseHead() {
         }
         if (line.empty())
             break;
+        // A line that starts with a blank continues the field before it (obs-fold): a user
+        // agent joins the two with a space (RFC 9112 section 5.2).
+        if (line[0] == ' ' || line[0] == '\t') {
+            if (m_fields.empty()) {
+                Fail("folded line before any header field");
+                return false;
+            }
+            const std::string_view more = TrimBlanks(line);
+            std::string& value = m_fields.back().second;
+            if (!more.empty())
+                value.append(value.empty() ? "" : " ").append(more);
+            continue;
+        }
         const size_t colon = line.find(':');
-        const std::string_view name = line.substr(0, colon);
-        // Folded lines and blanks before the colon are refused: peers disagree on them.
+        // Blanks before the colon are taken away, as curl does; a name with a blank inside is
+        // none.
+        const std::string_view name = TrimBlanks(line.substr(0, colon));
         if (colon == std::string_view::npos || name.empty() ||
             name.find_first_of(" \t") != std::string_view::npos) {
             Fail("malformed header field");
@@ -161,9 +175,8 @@ bool HttpReplyReader::ParseHead() {
 void HttpReplyReader::StartBody() {
     std::string value;
     if (IsRedirection(m_status)) {
-        if (!FindHeader("Location", value) || value.size() < 7 ||
-            !EqualsNoCase(std::string_view(value).substr(0, 7), "http://"))
-            return Fail("redirection to an unsupported location");
+        if (!FindHeader("Location", value) || value.empty())
+            return Fail("redirection without a location");
         m_location = value;
         m_state = State::Redirect;
         return;

@@ -20,7 +20,7 @@ class HttpReplyReader {
         Header,   // the status line and header fields are arriving
         Body,     // a 2xx reply's body is arriving
         Complete, // the whole body has arrived
-        Redirect, // a redirection to an http:// location (GetLocation)
+        Redirect, // a redirection: GetLocation, to resolve against the request's URL
         Failed,   // GetFailure says why; nothing more is read
     };
     static constexpr size_t kHeaderLimit = 64 * 1024;

@@ -8,13 +8,21 @@
 
 namespace zyn {
 
-// A forward proxy routes only an absolute URL in the request line, while origin servers
-// expect the path alone; "Connection: close" keeps an HTTP/1.1 peer from holding the
-// connection open after its reply. Both ask for the bytes as they are stored, uncompressed.
-std::string BuildStateRequest(const HttpUrl& url, bool viaProxy);
+// What every request carries besides its URL.
+struct RequestContext {
+    // To a forward proxy in the clear. A forward proxy routes only an absolute URL in the
+    // request line, while origin servers expect the path alone.
+    bool viaProxy = false;
+    std::string proxyAuthorization; // that proxy's Proxy-Authorization value, or none
+    std::string launcherVersion;    // the launcher's own, as built: User-Agent names it
+};
+
+// "Connection: close" keeps an HTTP/1.1 peer from holding the connection open after its reply.
+// Both ask for the bytes as they are stored, uncompressed.
+std::string BuildStateRequest(const HttpUrl& url, const RequestContext& context);
 // From `resumeFrom` on, when it is not 0: the bytes before it are already there. With a
 // `validator`, only if the file is still the one it names: otherwise the server sends it whole.
-std::string BuildDownloadRequest(const HttpUrl& url, bool viaProxy, uint64_t resumeFrom = 0,
-                                 const std::string& validator = "");
+std::string BuildDownloadRequest(const HttpUrl& url, const RequestContext& context,
+                                 uint64_t resumeFrom = 0, const std::string& validator = "");
 
 } // namespace zyn

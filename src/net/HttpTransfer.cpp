@@ -10,27 +10,39 @@ constexpr size_t kReadSize = 128 * 1024;
 constexpr size_t kReadBudget = 1024 * 1024;
 } // namespace
 
-bool CHttpTransfer::BeginTransfer(const std::string& url, const std::string& proxyHost,
-                                  int proxyPort) {
+bool CHttpTransfer::BeginTransfer(const std::string& url, const zyn::ProxyRules& proxies,
+                                  const std::string& version) {
+    m_proxies = proxies;
+    m_strVersion = version;
+    m_nRedirections = 0;
+    return OpenConnection(url);
+}
+
+bool CHttpTransfer::OpenConnection(const std::string& url) {
     m_bUnderWay = false;
     Close();
     zyn::HttpUrl parts;
-    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok)
+    // An https:// URL waits for the TLS layer: nothing of it goes out in the clear, to a server
+    // or to a proxy that would fetch it on our behalf.
+    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok || parts.scheme != "http")
         return false;
-    m_strProxyHost = proxyHost;
-    m_nProxyPort = proxyPort;
-    const bool viaProxy = !proxyHost.empty();
-    m_strRequest = BuildRequest(parts, viaProxy);
+    m_strCurrentUrl = url;
+    const zyn::ProxyEndpoint* proxy = m_proxies.For(parts);
+    zyn::RequestContext context;
+    context.viaProxy = proxy != nullptr;
+    context.proxyAuthorization = proxy ? proxy->authorization : "";
+    context.launcherVersion = m_strVersion;
+    m_strRequest = BuildRequest(parts, context);
     m_nSent = 0;
     m_reader.emplace(m_nBodyLimit);
     m_bBodyStarted = false;
     m_pace.Restart();
-    if (viaProxy && (proxyPort < 1 || proxyPort > 65535))
+    if (proxy && (proxy->port < 1 || proxy->port > 65535))
         return false;
     if (!Create(0, SOCK_STREAM_TYPE, FD_ALL_EVENTS))
         return false;
-    if (!Connect(viaProxy ? proxyHost : parts.host,
-                 viaProxy ? static_cast<unsigned>(proxyPort) : parts.port)) {
+    if (!Connect(proxy ? proxy->host : parts.host,
+                 proxy ? static_cast<unsigned>(proxy->port) : parts.port)) {
         Close();
         return false;
     }
@@ -122,9 +134,12 @@ bool CHttpTransfer::TakeBlock(std::string_view block) {
 }
 
 bool CHttpTransfer::FollowRedirection() {
-    const std::string location = m_reader->GetLocation();
+    std::string next;
+    zyn::HttpUrl parts;
     if (++m_nRedirections > kMaxRedirections ||
-        !BeginTransfer(location, m_strProxyHost, m_nProxyPort))
+        zyn::FollowLocation(m_strCurrentUrl, m_reader->GetLocation(), next, parts) !=
+            zyn::UrlSplit::Ok ||
+        !OpenConnection(next))
         return EndTransfer(false);
     return false;
 }

@@ -7,7 +7,9 @@
 
 #include "framework/AsyncSocket.h"
 #include "net/HttpReplyReader.h"
+#include "net/HttpRequest.h"
 #include "net/HttpUrl.h"
+#include "net/ProxyRules.h"
 #include "net/TransferPace.h"
 
 #include <cstdint>
@@ -38,12 +40,15 @@ class CHttpTransfer : public CAsyncSocket {
   protected:
     explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
 
-    // Opens a connection for the GET of `url`, to `proxyHost`:`proxyPort` when a proxy is
-    // given. False when it fails at once (not an http:// URL, a name that does not resolve, no
+    // Opens a connection for the GET of `url`, through the proxy that `proxies` give for it,
+    // as the launcher of `version`; each call is a new attempt, with redirections counted anew.
+    // False when it fails at once (not an http:// URL, a name that does not resolve, no
     // socket): nothing is reported then.
-    bool BeginTransfer(const std::string& url, const std::string& proxyHost, int proxyPort);
+    bool BeginTransfer(const std::string& url, const zyn::ProxyRules& proxies,
+                       const std::string& version);
 
-    virtual std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const = 0;
+    virtual std::string BuildRequest(const zyn::HttpUrl& url,
+                                     const zyn::RequestContext& context) const = 0;
     // A 2xx reply's body is about to arrive; false refuses it (the transfer fails).
     virtual bool OnBodyStart() { return true; }
     // Body bytes with the framing undone, in order; false fails the transfer.
@@ -60,6 +65,7 @@ class CHttpTransfer : public CAsyncSocket {
     void OnClose(int errorCode) override;
 
   private:
+    bool OpenConnection(const std::string& url);
     void SendRequest();
     // False once the transfer has ended (the object may be gone) or moved to a new connection.
     bool TakeBlock(std::string_view block);
@@ -67,8 +73,9 @@ class CHttpTransfer : public CAsyncSocket {
     bool EndTransfer(bool complete);
 
     const uint64_t m_nBodyLimit;
-    std::string m_strProxyHost;
-    int m_nProxyPort = 0;
+    zyn::ProxyRules m_proxies;
+    std::string m_strVersion;
+    std::string m_strCurrentUrl; // of the connection under way: redirections resolve against it
     std::optional<zyn::HttpReplyReader> m_reader;
     std::string m_strRequest;
     size_t m_nSent = 0;

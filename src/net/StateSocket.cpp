@@ -10,11 +10,12 @@ CStateSocket::CStateSocket(CZynLaunchDlg* owner, int kind)
 
 void CStateSocket::RequestUrl(const std::string& url) {
     m_strUrl = url;
-    BeginTransfer(url, m_pOwner->m_strProxyHost, m_pOwner->m_nProxyPort);
+    BeginTransfer(url, m_pOwner->GetProxyRules(), m_pOwner->m_strBuildVersion);
 }
 
-std::string CStateSocket::BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const {
-    return zyn::BuildStateRequest(url, viaProxy);
+std::string CStateSocket::BuildRequest(const zyn::HttpUrl& url,
+                                       const zyn::RequestContext& context) const {
+    return zyn::BuildStateRequest(url, context);
 }
 
 bool CStateSocket::OnBodyBytes(std::string_view bytes) {

@@ -25,7 +25,8 @@ class CStateSocket : public CHttpTransfer {
     std::string m_strUrl;
 
   protected:
-    std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override;
+    std::string BuildRequest(const zyn::HttpUrl& url,
+                             const zyn::RequestContext& context) const override;
     bool OnBodyBytes(std::string_view bytes) override;
     // Only a whole reply reaches the owner; one that fails leaves the object idle.
     void OnTransferEnd(bool complete) override;

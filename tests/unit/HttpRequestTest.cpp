@@ -11,32 +11,36 @@ zyn::HttpUrl Url(const char* text) {
 }
 } // namespace
 
-TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrl) {
+TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrlWithItsCredentials) {
+    zyn::RequestContext direct, proxy, unnamed;
+    direct.launcherVersion = proxy.launcherVersion = "1.0.0.0";
+    proxy.viaProxy = true;
+    const std::string end = "Accept-Encoding: identity\r\nConnection: close\r\n\r\n";
     const zyn::HttpUrl state = Url("http://127.0.0.2:8080/zyn/clientgetconfig.php");
-    EXPECT_EQ(zyn::BuildStateRequest(state, false),
+    EXPECT_EQ(zyn::BuildStateRequest(state, direct),
               "GET /zyn/clientgetconfig.php HTTP/1.1\r\nHost: 127.0.0.2:8080\r\n"
-              "Accept: text/xml\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(zyn::BuildStateRequest(state, true),
+              "User-Agent: zynLaunch/1.0.0.0\r\nAccept: text/xml\r\n" +
+                  end);
+    EXPECT_EQ(zyn::BuildStateRequest(state, proxy),
               "GET http://127.0.0.2:8080/zyn/clientgetconfig.php HTTP/1.1\r\n"
-              "Host: 127.0.0.2:8080\r\nAccept: text/xml\r\nAccept-Encoding: "
-              "identity\r\nConnection: close\r\n\r\n");
+              "Host: 127.0.0.2:8080\r\nUser-Agent: zynLaunch/1.0.0.0\r\nAccept: text/xml\r\n" +
+                  end);
 
-    const zyn::HttpUrl component = Url("http://download.zyn.example/zyn/zynEngine.exe");
-    EXPECT_EQ(zyn::BuildDownloadRequest(component, false),
-              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: download.zyn.example\r\n"
-              "Accept-Encoding: identity\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(
-        zyn::BuildDownloadRequest(component, true),
-        "GET http://download.zyn.example/zyn/zynEngine.exe HTTP/1.1\r\n"
-        "Host: download.zyn.example\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 30000),
-              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: download.zyn.example\r\n"
-              "Range: bytes=30000-\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 30000, "\"5f3a-ea60\""),
-              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: download.zyn.example\r\n"
-              "Range: bytes=30000-\r\nIf-Range: \"5f3a-ea60\"\r\nAccept-Encoding: identity\r\n"
-              "Connection: close\r\n\r\n");
+    const zyn::HttpUrl component = Url("http://[::1]/zyn/zynEngine.exe");
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, unnamed, 30000),
+              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: [::1]\r\nUser-Agent: zynLaunch\r\n"
+              "Range: bytes=30000-\r\n" +
+                  end);
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, unnamed, 30000, "\"5f3a-ea60\""),
+              "GET /zyn/zynEngine.exe HTTP/1.1\r\nHost: [::1]\r\nUser-Agent: zynLaunch\r\n"
+              "Range: bytes=30000-\r\nIf-Range: \"5f3a-ea60\"\r\n" +
+                  end);
     // Nothing is kept: the validator has nothing to name.
-    EXPECT_EQ(zyn::BuildDownloadRequest(component, false, 0, "\"5f3a-ea60\""),
-              zyn::BuildDownloadRequest(component, false));
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, unnamed, 0, "\"5f3a-ea60\""),
+              zyn::BuildDownloadRequest(component, unnamed));
+    proxy.proxyAuthorization = "Basic dXNlcjpwYXNz";
+    EXPECT_EQ(zyn::BuildDownloadRequest(component, proxy),
+              "GET http://[::1]/zyn/zynEngine.exe HTTP/1.1\r\nHost: [::1]\r\n"
+              "User-Agent: zynLaunch/1.0.0.0\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n" +
+                  end);
 }

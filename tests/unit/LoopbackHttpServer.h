@@ -6,7 +6,8 @@
 //             when nothing is left; the whole file when an If-Range names another ETag
 //             (Tag: each file's own)
 //   badrange  as ok, but its 206 carries the whole body, as if it were the rest
-//   redirect  302 to /ok/ and the same name    notfound  404 with a page
+//   redirect  302 to /ok/ and the same name, relative and with a fragment
+//   notfound  404 with a page
 //   cut       half the body, then the close    stall     half the body, then nothing
 #pragma once
 
@@ -88,8 +89,8 @@ class LoopbackHttpServer {
         if (scenario == "cut" || scenario == "stall")
             return "HTTP/1.1 200 OK\r\n" + length + body.substr(0, body.size() / 2);
         if (scenario == "redirect")
-            return "HTTP/1.1 302 Found\r\nLocation: " + Url("ok") + name +
-                   "\r\nContent-Length: 0\r\n\r\n";
+            return "HTTP/1.1 302 Found\r\nLocation: ../ok/" + name +
+                   "#part\r\nContent-Length: 0\r\n\r\n";
         return "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
     }
 

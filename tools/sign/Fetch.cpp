@@ -2,12 +2,12 @@
 // the ticks a launch's window timer would give it.
 #include "Fetch.h"
 
-#include "config/ProxyServer.h"
 #include "framework/App.h"
 #include "framework/AsyncSocket.h"
 #include "framework/System.h"
 #include "net/HttpRequest.h"
 #include "net/HttpTransfer.h"
+#include "net/ProxyRules.h"
 
 #include <chrono>
 
@@ -20,11 +20,7 @@ class CFetch : public CHttpTransfer {
     CFetch(FetchKind kind, uint64_t limit) : CHttpTransfer(limit), m_kind(kind) {}
 
     bool Start(const std::string& url) {
-        std::string proxyHost;
-        int32_t proxyPort = 0;
-        const sys::ProxySetting proxy = sys::ReadProxySetting();
-        zyn::ParseProxyServer(proxy.enabled, proxy.server, proxyHost, proxyPort);
-        return BeginTransfer(url, proxyHost, proxyPort);
+        return BeginTransfer(url, zyn::ReadProxyRules(sys::ReadProxySetting()), "");
     }
     std::string Failure() const {
         const std::string& reason = Reply().GetFailure();
@@ -37,9 +33,10 @@ class CFetch : public CHttpTransfer {
     FetchResult m_result;
 
   protected:
-    std::string BuildRequest(const zyn::HttpUrl& url, bool viaProxy) const override {
-        return m_kind == FetchKind::State ? zyn::BuildStateRequest(url, viaProxy)
-                                          : zyn::BuildDownloadRequest(url, viaProxy);
+    std::string BuildRequest(const zyn::HttpUrl& url,
+                             const zyn::RequestContext& context) const override {
+        return m_kind == FetchKind::State ? zyn::BuildStateRequest(url, context)
+                                          : zyn::BuildDownloadRequest(url, context);
     }
     bool OnBodyBytes(std::string_view bytes) override {
         m_result.body.append(bytes);

@@ -1,7 +1,6 @@
-// What the Linux program learns from its surroundings.
-// Implements: the proxy from http_proxy, then HTTP_PROXY; calendar time; ELF as the programs'
-// format.
-// Leaves out: proxy exclusions (no_proxy) and proxies for other schemes.
+// What the Linux program learns from its surroundings. Implements: the proxy variables (http_,
+// https_ and no_proxy, each before its upper-case form), calendar time, ELF as the programs'
+// format. Leaves out: all_proxy and proxies for other schemes.
 #include "formats/ProxyUrl.h"
 #include "framework/System.h"
 
@@ -16,16 +15,24 @@ ProgramFormat NativeProgramFormat() {
     return ProgramFormat::Elf;
 }
 
+namespace {
+// The first of the two variables that is set and not empty.
+std::string ReadVariable(const char* lower, const char* upper) {
+    for (const char* variable : {lower, upper}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return value;
+    }
+    return "";
+}
+} // namespace
+
 ProxySetting ReadProxySetting() {
     ProxySetting setting;
-    for (const char* variable : {"http_proxy", "HTTP_PROXY"}) {
-        const char* value = std::getenv(variable);
-        if (!value || !*value)
-            continue;
-        setting.server = ProxyServerFromUrl(value);
-        setting.enabled = setting.server.empty() ? 0 : 1;
-        break;
-    }
+    setting.fromEnvironment = true;
+    setting.httpProxy = ReadVariable("http_proxy", "HTTP_PROXY");
+    setting.httpsProxy = ReadVariable("https_proxy", "HTTPS_PROXY");
+    setting.noProxy = ReadVariable("no_proxy", "NO_PROXY");
     return setting;
 }
 

@@ -79,6 +79,17 @@ ProxySetting ReadProxySetting() {
         if (RegQueryValueExA(key, "ProxyEnable", nullptr, nullptr,
                              reinterpret_cast<BYTE*>(&enabled), &size) != ERROR_SUCCESS)
             enabled = 0;
+        // The list of hosts reached directly has no bound of its own: it is read at its length.
+        std::vector<char> bypass;
+        size = 0;
+        if (RegQueryValueExA(key, "ProxyOverride", nullptr, nullptr, nullptr, &size) ==
+                ERROR_SUCCESS &&
+            size > 0) {
+            bypass.assign(size + 1, '\0');
+            if (RegQueryValueExA(key, "ProxyOverride", nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(bypass.data()), &size) == ERROR_SUCCESS)
+                setting.proxyOverride.assign(bypass.data(), strnlen(bypass.data(), bypass.size()));
+        }
         RegCloseKey(key);
     }
     // A value that filled the whole buffer has no terminating zero of its own.

@@ -64,10 +64,11 @@ class ProxyRegistryTest : public ::testing::Test {
         RegCloseKey(m_user);
         RegDeleteTreeA(HKEY_CURRENT_USER, kUser);
     }
-    void SetServer(const std::string& text) {
-        RegSetValueExA(m_key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    void SetValue(const char* name, const std::string& text) {
+        RegSetValueExA(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1));
     }
+    void SetServer(const std::string& text) { SetValue("ProxyServer", text); }
     void SetEnable(DWORD value) {
         RegSetValueExA(m_key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                        sizeof value);
@@ -87,9 +88,11 @@ TEST_F(ProxyRegistryTest, ValuesAreReadAsStoredAndMissingOnesStayZero) {
 
     Remove("ProxyServer");
     SetEnable(1);
+    SetValue("ProxyOverride", "<local>;" + std::string(2000, 'h'));
     setting = sys::ReadProxySetting();
     EXPECT_EQ(setting.enabled, 1u);
     EXPECT_EQ(setting.server, "");
+    EXPECT_EQ(setting.proxyOverride, "<local>;" + std::string(2000, 'h'));
 }
 
 TEST_F(ProxyRegistryTest, ServerTextLongerThanTheBufferIsNotReadAtAll) {
