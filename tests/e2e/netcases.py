@@ -1,13 +1,10 @@
-""
-    "Launches over the local Zyn network, the same for the Linux and the Windows program: nginx
-    serves each case its own system state and the components,
-    squid is the proxy(through which the kept beginning of a file is continued;
-                       the direct case has a proxy that is not there,
-                       with nginx on its bypass list),
-    and the hostile server plays the mirrors that fail
-            .A test file supplies only how its program is started and cancelled.
+"""Launches over the local Zyn network, the same for the Linux and the Windows program: nginx
+serves each case its own system state and the components, squid is the proxy (through which
+the kept beginning of a file is continued; the direct case has a proxy that is not there, with
+nginx on its bypass list), and the hostile server plays the mirrors that fail. A test file
+supplies only how its program is started and cancelled.
 
-        Cases run side by side; each starts once the one before has passed its engine guard (stage 1),
+Cases run side by side; each starts once the one before has passed its engine guard (stage 1),
 so that no two guards ever meet on their port."""
 
 import ctypes
@@ -112,23 +109,21 @@ class NetworkCases:
     """Mixed into a LaunchTestCase whose start(scratch, name) starts a case's launch (one that
     has wait_for_line and wait(timeout))."""
 
-#name : (download mirrors of the served state, listed versions changed there, installed
-#launcher or None, through the proxy : True, False or BYPASSED)."failover" runs with its
-#clock fixed so that its pick is the dead mirror; "damaged" has 3, 000 random bytes for its
-#state file; "cancel" is dismissed during its download, then launched again offline.
+    # name: (download mirrors of the served state, listed versions changed there, installed
+    # launcher or None, through the proxy: True, False or BYPASSED). "failover" runs with its
+    # clock fixed so that its pick is the dead mirror; "damaged" has 3,000 random bytes for its
+    # state file; "cancel" is dismissed during its download, then launched again offline.
     CASES = {
-    "stall" : (["hostile:stall"], dict(Engine = "7.0.2.6"), None, False),
-              "selfupdate" : (["zyn"], {}, OLD_LAUNCHER, False),
-                             "nomatch" : (["zyn"], dict(Launch = "1.0.0.7"), NEW_LAUNCHER, False),
-                                         "direct"
-        : (["zyn"], dict(Engine = "7.0.2.6", UI = "7.0.2.6"), None, BYPASSED),
-          "proxy" : (["zyn"], dict(Engine = "7.0.2.6"), None, True),
-                    "failover" : ([ "dead", "hostile:notfound/failover", "zyn" ],
-                                  dict(Engine = "7.0.2.6"), CLOCK_LAUNCHER, False),
-                                 "notfound"
-        : (["hostile:notfound"], dict(Engine = "7.0.2.6"), None, False),
-          "damaged" : (["zyn"], {}, None, False),
-                      "cancel" : (["hostile:stall"], dict(Engine = "7.0.2.6"), None, False),
+        "stall": (["hostile:stall"], dict(Engine="7.0.2.6"), None, False),
+        "selfupdate": (["zyn"], {}, OLD_LAUNCHER, False),
+        "nomatch": (["zyn"], dict(Launch="1.0.0.7"), NEW_LAUNCHER, False),
+        "direct": (["zyn"], dict(Engine="7.0.2.6", UI="7.0.2.6"), None, BYPASSED),
+        "proxy": (["zyn"], dict(Engine="7.0.2.6"), None, True),
+        "failover": (["dead", "hostile:notfound/failover", "zyn"], dict(Engine="7.0.2.6"),
+                     CLOCK_LAUNCHER, False),
+        "notfound": (["hostile:notfound"], dict(Engine="7.0.2.6"), None, False),
+        "damaged": (["zyn"], {}, None, False),
+        "cancel": (["hostile:stall"], dict(Engine="7.0.2.6"), None, False),
     }
 
     @classmethod
@@ -145,8 +140,7 @@ class NetworkCases:
         mirrors = {"zyn": cls.nginx.url("zyn/"), "dead": "http://127.0.0.1:%d/" % cls.dead_port}
 
         os.environ["ZYN_TEST_TIME"] = str(time_picking(0, 3))
-        cls.s, cls.served = {}, {
-    }
+        cls.s, cls.served = {}, {}
         for name, (names, versions, launcher, _) in cls.CASES.items():
             lines = [l for l in system_state() if not l.startswith("ZynDownloadURL=")]
             for component, version in versions.items():
@@ -173,7 +167,7 @@ class NetworkCases:
             if name == "damaged":
                 scratch.write("zynSystemConfig.txt", random.Random(3).randbytes(3000))
 
-#Alone, so that the key reaches its window : dismissed in mid - download, then offline.
+        # Alone, so that the key reaches its window: dismissed in mid-download, then offline.
         scratch = cls.s["cancel"]
         launch = cls.start(scratch, "cancel")
         launch.wait_for_line("progress 50", timeout=60)  # the half the stalling mirror sends
@@ -185,7 +179,7 @@ class NetworkCases:
             scratch.read("zynSystemConfig.txt")))
 
         launches = start_in_turn(cls.CASES, lambda name: cls.start(cls.s[name], name))
-#In the order started, the stall first : its run's length is its own.
+        # In the order started, the stall first: its run's length is its own.
         cls.results = {name: wait_for_runs(cls.s[name], launches[name])
                        if cls.CASES[name][2] in (OLD_LAUNCHER, NEW_LAUNCHER)
                        else launches[name].wait(90) for name in cls.CASES}
@@ -216,12 +210,12 @@ class NetworkCases:
                 self.assertEqual(self.started(name), ["zynEngine.exe", "zynUI.exe"])
                 self.assertFalse(scratch.exists("winpcap.exe") or scratch.exists("packetx.dll"))
                 self.assert_no_partial_file(name)
-#Two files in queue order, under their labels, each with its bar from 0 to 100.
+        # Two files in queue order, under their labels, each with its bar from 0 to 100.
         self.assertEqual(self.s["direct"].read("zynUI.exe"), served)
         self.assertEqual(self.downloads("direct"), ["status downloading zynEngine package..",
                                                     "status downloading zynUserInterface package.."])
         lines = self.results["direct"].lines
-#Up to stage 5's own 80, found from the scan's status: a bar may pass through 80 too.
+        # Up to stage 5's own 80, found from the scan's status: a bar may pass through 80 too.
         end = lines.index("status scanning 1 deep resolution servers..") - 1
         self.assertEqual(lines[end], "progress 80")
         bar = [l for l in lines[lines.index("progress 60") + 1:end] if l.startswith("progress ")]
@@ -231,16 +225,16 @@ class NetworkCases:
             log = f.read()
         for path in ("proxy/clientgetconfig.php", "zyn/zynEngine.exe"):
             self.assertIn(self.nginx.url(path), log)
-#Every request names the launcher as it was built.
+        # Every request names the launcher as it was built.
         with open(self.nginx.path("access.log"), encoding="latin-1") as f:
             agents = {l.split('"')[5] for l in f if "GET " in l}
         self.assertLessEqual({"zynLaunch/1.0.0.0"}, agents)
         self.assertLessEqual(agents, {"zynLaunch/1.0.0.0", "zynLaunch/0.9.0.0"})
-#Only the rest of the engine was asked for : squid passed the range on, and the part back.
+        # Only the rest of the engine was asked for: squid passed the range on, and the part back.
         self.assertIn((206, len(served) - 999, "bytes=999-"),
                       [r[1:] for r in self.nginx.requests() if "/zyn/zynEngine.exe" in r[0]])
         self.assertIn("/206 ", "".join(l for l in log.splitlines() if "zynEngine.exe" in l))
-#The pick was the dead mirror : the engine came from the third, after the failing one.
+        # The pick was the dead mirror: the engine came from the third, after the failing one.
         asked = [r for r in self.hostile.requests() if "/notfound/failover/" in r["request"]]
         self.assertEqual(len(asked), 1)
 
@@ -253,12 +247,12 @@ class NetworkCases:
                 self.assertEqual(result.messages(), [FETCH_FAILED])
                 self.assertEqual(self.s[name].read("zynEngine.exe"), installed)
                 self.assertEqual(self.started(name), ["zynEngine.exe", "zynUI.exe"])
-#The stalled half is kept for the next attempt to continue.
+        # The stalled half is kept for the next attempt to continue.
         self.assert_no_partial_file("notfound")
         served = read(os.path.join(BIN_DIR, STUB_NEW))
         self.assertEqual(self.s["stall"].read("zynEngine.exe.zynpart"), served[:len(served) // 2])
-#The stall limit : from the file's start to its failure (whole run on Windows, whose
-#lines carry no times).
+        # The stall limit: from the file's start to its failure (whole run on Windows, whose
+        # lines carry no times).
         stall = self.results["stall"]
         waited = (stall.time_of("message " + FETCH_FAILED) -
                   stall.time_of("status downloading zynEngine package..")
@@ -269,7 +263,7 @@ class NetworkCases:
     def test_a_damaged_state_or_a_cancelled_download_leaves_a_product_that_starts(self):
         installed = read(os.path.join(BIN_DIR, "zynStub" + EXE))
         damaged, cancelled, offline = self.results["damaged"], self.results["cancel"], self.offline
-#Every component listed without a version, and no server to fetch from : all stay.
+        # Every component listed without a version, and no server to fetch from: all stay.
         self.assertEqual((damaged.returncode, damaged.messages()), (1, [FETCH_FAILED, NO_ORBITALS]))
         for name in ("damaged", "cancel"):
             for component in ("zynEngine.exe", "zynConfig.exe", "zynUI.exe", "pssdk_dll.dll"):

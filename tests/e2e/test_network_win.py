@@ -40,15 +40,19 @@ class WindowsNetwork(NetworkCases, LaunchTestCase):
         if cls.CASES[name][3] == BYPASSED:
             set_proxy("127.0.0.1:%d" % cls.dead_port, "other.example;127.0.0.*;<local>")
         elif proxy:
-#Per scheme, as the system's settings page writes it.
+            # Per scheme, as the system's settings page writes it.
             set_proxy("http=%s:%d;https=%s:%d" % (proxy.address, proxy.port, proxy.address,
                                                   proxy.port))
         else:
             return WindowsLaunch(scratch)
-#The window reads the setting as it opens : later launches must not find it.
+        # The window reads the setting as it opens: later launches must not find it.
         try:
-            launch
-= WindowsLaunch(scratch) launch.wait_for_line(PAST_GUARD, timeout = 30) finally
-    : set_proxy(None) return launch
+            launch = WindowsLaunch(scratch)
+            launch.wait_for_line(PAST_GUARD, timeout=30)
+        finally:
+            set_proxy(None)
+        return launch
 
-      if __name__ == "__main__" : main()
+
+if __name__ == "__main__":
+    main()
