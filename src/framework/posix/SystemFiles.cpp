@@ -171,9 +171,6 @@ bool DeleteFile(const std::string& name) {
     return unlink(name.c_str()) == 0;
 }
 
-bool SameFileName(std::string_view a, std::string_view b) {
-    return a == b;
-}
 
 intptr_t FileWriter::CreateFresh(const std::string& name, Kind kind) {
     // A leftover goes first, so that the new file gets the mode asked for; creating exclusively
