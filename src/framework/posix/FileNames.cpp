@@ -1,5 +1,5 @@
 // File names on Linux: compared byte for byte, as the file system does.
-#include "System.h"
+#include "framework/System.h"
 
 namespace sys {
 
