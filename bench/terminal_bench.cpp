@@ -44,9 +44,9 @@ int main() {
     if (!report || !sink || dup2(fileno(sink), STDOUT_FILENO) < 0)
         return 1;
 
-    Bitmap start, found;
-    ReadBmp(FindBitmapResource(IDB_PICTURE_START)->bytes, start);
-    ReadBmp(FindBitmapResource(IDB_PICTURE_FOUND)->bytes, found);
+    formats::Bitmap start, found;
+    formats::ReadBmp(FindBitmapResource(IDB_PICTURE_START)->bytes, start);
+    formats::ReadBmp(FindBitmapResource(IDB_PICTURE_FOUND)->bytes, found);
     std::fprintf(report, "picture %dx%d, drawn into the cells of an 80 x 24 terminal (68 x 14)\n",
                  start.width, start.height);
 
@@ -54,9 +54,9 @@ int main() {
         const char* name = colours == CellColours::TrueColour ? "24-bit" : "256-colour";
         std::vector<std::string> picture;
         double make = Measure(200, [&](int i) {
-            Bitmap bitmap;
-            ReadBmp(FindBitmapResource(i % 2 ? IDB_PICTURE_FOUND : IDB_PICTURE_START)->bytes,
-                    bitmap);
+            formats::Bitmap bitmap;
+            formats::ReadBmp(
+                FindBitmapResource(i % 2 ? IDB_PICTURE_FOUND : IDB_PICTURE_START)->bytes, bitmap);
             picture = PictureLines(bitmap, 78, 14, colours);
         });
         std::vector<std::string> lines{" Tarvo Zyn Vantor VII"};

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Bitmap bitmap;
+    formats::Bitmap bitmap;
     bitmap.width = -1;
-    if (!ReadBmp(std::string_view(reinterpret_cast<const char*>(data), size), bitmap)) {
+    if (!formats::ReadBmp(std::string_view(reinterpret_cast<const char*>(data), size), bitmap)) {
         if (bitmap.width != -1 || !bitmap.rgb.empty())
             __builtin_trap();
         return 0;

@@ -50,7 +50,7 @@ std::vector<std::string> WordsOf(const std::string& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = InputText(data, size);
-    const std::vector<std::string> split = SplitCommandLine(input);
+    const std::vector<std::string> split = formats::SplitCommandLine(input);
     if (!split.empty())
         Require(split[0].find('"') == std::string::npos);
     if (split.size() > 1)
@@ -62,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            : words[0];
     for (size_t i = 1; i < words.size(); ++i)
         line += ' ' + QuoteArgument(words[i]);
-    Require(SplitCommandLine(line) == words);
+    Require(formats::SplitCommandLine(line) == words);
     return 0;
 }

@@ -30,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         expected.push_back(answer.ip);
     expected.push_back("-deepport");
     expected.push_back(std::to_string(answer.port));
-    Require(SplitCommandLine("zynEngine.exe " + args) == expected);
+    Require(formats::SplitCommandLine("zynEngine.exe " + args) == expected);
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <cstring>
 
 namespace {
-class Pages : public fileparse::ByteSource {
+class Pages : public formats::ByteSource {
   public:
     explicit Pages(std::string_view data) : m_data(data) {}
     uint64_t Size() const override { return m_data.size(); }
@@ -24,11 +24,11 @@ class Pages : public fileparse::ByteSource {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);
-    IsPeImage(file);
-    IsElfImage(file);
+    formats::IsPeImage(file);
+    formats::IsElfImage(file);
     std::string whole = "untouched", paged = "untouched";
-    const bool found = ParseFileVersion(file, whole);
+    const bool found = formats::ParseFileVersion(file, whole);
     Require(found || whole == "untouched");
-    Require(ParseFileVersion(Pages(file), paged) == found && paged == whole);
+    Require(formats::ParseFileVersion(Pages(file), paged) == found && paged == whole);
     return 0;
 }

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The environment holds C strings: a URL ends at its first zero byte.
     const std::string proxyUrl = server.substr(0, server.find('\0'));
-    const std::string hostPort = ProxyServerFromUrl(proxyUrl);
+    const std::string hostPort = formats::ProxyServerFromUrl(proxyUrl);
     if (!hostPort.empty()) {
         zyn::SplitProxyServer(hostPort, host, port);
         Require(!host.empty());

@@ -14,11 +14,11 @@
 
 namespace {
 
-constexpr sys::PublicKeyList kKey =
-    sys::ParseP256PublicKeys("-----BEGIN PUBLIC KEY-----\n"
-                             "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27p\n"
-                             "HIqwOzezSXjVn4nFoSJLn4f5ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjpqQ==\n"
-                             "-----END PUBLIC KEY-----\n");
+constexpr formats::PublicKeyList kKey = formats::ParseP256PublicKeys(
+    "-----BEGIN PUBLIC KEY-----\n"
+    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27p\n"
+    "HIqwOzezSXjVn4nFoSJLn4f5ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjpqQ==\n"
+    "-----END PUBLIC KEY-----\n");
 
 void Check(bool condition) {
     if (!condition)
@@ -46,11 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(zyn::StateTextOfFile(file) == text);
     zyn::JudgeStateText(text, std::span(kKey.keys.data(), kKey.count), 5, 1700000000);
 
-    const sys::PublicKeyList keys = sys::ParseP256PublicKeys(text);
-    Check(keys.count <= sys::kMaxPublicKeys);
+    const formats::PublicKeyList keys = formats::ParseP256PublicKeys(text);
+    Check(keys.count <= formats::kMaxPublicKeys);
     constexpr size_t kMostText = 1 << 14;
-    const auto certificates = sys::ParsePemCertificates<kMostText>(text.substr(0, kMostText));
+    const auto certificates = formats::ParsePemCertificates<kMostText>(text.substr(0, kMostText));
     for (size_t i = 0; i < certificates.count; ++i)
-        Check(sys::IsDerSequence(certificates[i].data(), certificates[i].size()));
+        Check(formats::IsDerSequence(certificates[i].data(), certificates[i].size()));
     return 0;
 }

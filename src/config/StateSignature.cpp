@@ -60,7 +60,7 @@ bool SplitSignedText(std::string_view text, std::string_view& signedBytes,
         return false;
     size_t size = 0;
     sys::P256Signature decoded;
-    if (!sys::DecodeBase64(line.substr(prefix, kSignatureValueSize), decoded, size) ||
+    if (!formats::DecodeBase64(line.substr(prefix, kSignatureValueSize), decoded, size) ||
         size != decoded.size())
         return false;
     signedBytes = text.substr(0, start);
@@ -70,7 +70,7 @@ bool SplitSignedText(std::string_view text, std::string_view& signedBytes,
 
 std::string SignatureLine(const sys::P256Signature& signature) {
     return std::string(kSignatureKey) + "=" +
-           sys::EncodeBase64(signature.data(), signature.size()) + ";\n";
+           formats::EncodeBase64(signature.data(), signature.size()) + ";\n";
 }
 
 std::string WithoutSignatureLines(std::string_view text) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace sys {
+namespace formats {
 
 inline constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -73,4 +73,4 @@ inline std::string EncodeBase64(const uint8_t* data, size_t size) {
     return text;
 }
 
-} // namespace sys
+} // namespace formats

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+namespace formats {
+
 namespace {
 constexpr int kMaxSide = 4096;
 constexpr size_t kFileHeaderSize = 14;
@@ -57,3 +59,5 @@ bool ReadBmp(std::string_view file, Bitmap& bitmap) {
     }
     return true;
 }
+
+} // namespace formats

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace formats {
+
 struct Bitmap {
     int width = 0, height = 0;
     // Red, green, blue for each pixel, the top row first.
@@ -15,3 +17,5 @@ struct Bitmap {
 // An uncompressed 24-bit BMP, bottom-up or top-down, of at most 4096 pixels each way. False
 // for anything else; `bitmap` is then left untouched.
 bool ReadBmp(std::string_view file, Bitmap& bitmap);
+
+} // namespace formats

@@ -3,11 +3,12 @@
 // no certificate at all, fails the build instead of leaving a launcher that trusts nothing.
 #pragma once
 
+#include <span>
+
 #include "formats/Base64.h"
 #include "formats/PublicKeyPem.h"
-#include "framework/TlsSession.h"
 
-namespace sys {
+namespace formats {
 
 inline constexpr std::string_view kPemCertificateBegin = "-----BEGIN CERTIFICATE-----";
 inline constexpr std::string_view kPemCertificateEnd = "-----END CERTIFICATE-----";
@@ -20,8 +21,8 @@ template <size_t N> struct CertificateList {
     size_t count = 0;
     bool ok = false; // false: the text holds something that is not a certificate block
 
-    constexpr CertificateDer operator[](size_t i) const {
-        return CertificateDer(der.data() + starts[i], starts[i + 1] - starts[i]);
+    constexpr std::span<const uint8_t> operator[](size_t i) const {
+        return std::span<const uint8_t>(der.data() + starts[i], starts[i + 1] - starts[i]);
     }
 };
 
@@ -92,4 +93,4 @@ template <size_t N> constexpr CertificateList<N> ParsePemCertificates(std::strin
     }
 }
 
-} // namespace sys
+} // namespace formats

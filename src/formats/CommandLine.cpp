@@ -1,6 +1,8 @@
 // Command-line splitting as the Microsoft C runtime of 2008 and later does it.
 #include "formats/CommandLine.h"
 
+namespace formats {
+
 namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -61,3 +63,5 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
         words.push_back(word);
     }
 }
+
+} // namespace formats

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace formats {
+
 // The program word (quotes group, nothing is escaped) followed by the argument words
 // (blanks and tabs separate; double quotes group; backslashes escape only quotes).
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+} // namespace formats

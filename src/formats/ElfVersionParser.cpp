@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 
-using fileparse::Align4;
-using fileparse::Bytes;
+namespace formats {
+
+using formats::Align4;
+using formats::Bytes;
 
 namespace {
 
@@ -290,7 +292,7 @@ bool ParseElfFileVersion(std::string_view file, std::string& version) {
     return ParseElf(Bytes(file), version);
 }
 
-bool ParseElfFileVersion(const fileparse::ByteSource& file, std::string& version) {
+bool ParseElfFileVersion(const formats::ByteSource& file, std::string& version) {
     return ParseElf(Bytes(file), version);
 }
 
@@ -303,3 +305,5 @@ bool IsElfImage(std::string_view head) {
     return (head[4] == 1 || head[4] == 2) && (head[5] == 1 || head[5] == 2) && head[6] == 1 &&
            type && (*type == 2 || *type == 3);
 }
+
+} // namespace formats

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace fileparse {
+namespace formats {
 
 // Where the bytes come from.
 class ByteSource {
@@ -118,4 +118,4 @@ inline uint64_t Align4(uint64_t v) {
     return (v + 3) & ~uint64_t(3);
 }
 
-} // namespace fileparse
+} // namespace formats

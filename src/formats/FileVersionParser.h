@@ -8,16 +8,18 @@
 #include <string>
 #include <string_view>
 
+namespace formats {
+
 // A PE file's version resource: the FileVersion string of its first translation.
 bool ParsePeFileVersion(std::string_view file, std::string& version);
-bool ParsePeFileVersion(const fileparse::ByteSource& file, std::string& version);
+bool ParsePeFileVersion(const formats::ByteSource& file, std::string& version);
 // An ELF file's ".note.package" JSON: the top-level "version" member, escapes decoded.
 bool ParseElfFileVersion(std::string_view file, std::string& version);
-bool ParseElfFileVersion(const fileparse::ByteSource& file, std::string& version);
+bool ParseElfFileVersion(const formats::ByteSource& file, std::string& version);
 // Either, by the file's first bytes. False when the bytes hold no version; `version` is then
 // left untouched. From a ByteSource only the headers and the version's own bytes are read.
 bool ParseFileVersion(std::string_view file, std::string& version);
-bool ParseFileVersion(const fileparse::ByteSource& file, std::string& version);
+bool ParseFileVersion(const formats::ByteSource& file, std::string& version);
 
 // The program images that a system starts: PE on Windows, ELF on Linux.
 enum class ProgramFormat { Pe, Elf };
@@ -27,3 +29,5 @@ enum class ProgramFormat { Pe, Elf };
 bool IsProgramImage(std::string_view head, ProgramFormat format);
 bool IsPeImage(std::string_view head);
 bool IsElfImage(std::string_view head);
+
+} // namespace formats

@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 
-using fileparse::Align4;
-using fileparse::Bytes;
+namespace formats {
+
+using formats::Align4;
+using formats::Bytes;
 
 namespace {
 
@@ -198,7 +200,7 @@ bool ParsePeFileVersion(std::string_view file, std::string& version) {
     return ParsePe(Bytes(file), version);
 }
 
-bool ParsePeFileVersion(const fileparse::ByteSource& file, std::string& version) {
+bool ParsePeFileVersion(const formats::ByteSource& file, std::string& version) {
     return ParsePe(Bytes(file), version);
 }
 
@@ -215,3 +217,5 @@ bool IsPeImage(std::string_view head) {
     return optionalSize && *optionalSize >= 2 && characteristics && (*characteristics & 0x0002) &&
            magic && (*magic == 0x10b || *magic == 0x20b);
 }
+
+} // namespace formats

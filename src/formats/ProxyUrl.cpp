@@ -1,6 +1,8 @@
 // Proxy URL to "host:port" and its credentials.
 #include "formats/ProxyUrl.h"
 
+namespace formats {
+
 namespace {
 
 // What follows the scheme, up to the path: [user[:password]@]host[:port].
@@ -42,3 +44,5 @@ std::string ProxyUserInfoFromUrl(const std::string& url) {
     const size_t at = authority.rfind('@');
     return at == std::string::npos ? "" : authority.substr(0, at);
 }
+
+} // namespace formats

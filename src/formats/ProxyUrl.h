@@ -4,8 +4,12 @@
 
 #include <string>
 
+namespace formats {
+
 // [scheme://][user[:password]@]host[:port][/...] -> "host:port", the port 1080 when none is
 // given; empty when there is no host.
 std::string ProxyServerFromUrl(const std::string& url);
 // The "user[:password]" of such a URL as it is written (percent-encoded); empty when it has none.
 std::string ProxyUserInfoFromUrl(const std::string& url);
+
+} // namespace formats

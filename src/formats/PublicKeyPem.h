@@ -7,7 +7,7 @@
 #include "formats/Base64.h"
 #include "framework/Crypto.h"
 
-namespace sys {
+namespace formats {
 
 // DER is distinguished, so every P-256 public key with the curve named and the point
 // uncompressed is this prefix followed by the 65 bytes of the point: comparing the prefix
@@ -23,7 +23,7 @@ inline constexpr std::string_view kPemKeyEnd = "-----END PUBLIC KEY-----";
 inline constexpr size_t kMaxPublicKeys = 16;
 
 struct PublicKeyList {
-    std::array<P256PublicKey, kMaxPublicKeys> keys{};
+    std::array<sys::P256PublicKey, kMaxPublicKeys> keys{};
     size_t count = 0;
     bool ok = false; // false: the text holds something that is not a P-256 public key block
 };
@@ -33,7 +33,7 @@ constexpr bool IsPemSpace(char c) {
 }
 
 // The base64 between one block's lines, line breaks and all.
-constexpr bool DecodeP256KeyBlock(std::string_view body, P256PublicKey& key) {
+constexpr bool DecodeP256KeyBlock(std::string_view body, sys::P256PublicKey& key) {
     std::array<char, 4 * ((kP256KeyInfoPrefix.size() + 65 + 2) / 3)> text{};
     size_t length = 0;
     for (char c : body) {
@@ -78,4 +78,4 @@ constexpr PublicKeyList ParseP256PublicKeys(std::string_view text) {
     }
 }
 
-} // namespace sys
+} // namespace formats

@@ -107,7 +107,7 @@ bool StartProcess(const std::string& program, const std::string& commandLine,
                   const std::string& currentDirectory, std::string& failure);
 
 // The kind of program image this system starts.
-ProgramFormat NativeProgramFormat();
+formats::ProgramFormat NativeProgramFormat();
 
 // The FileVersion text of a program file's version information (its first translation) into
 // `buffer`: at most size - 1 characters and a terminating zero. False when there is none; the

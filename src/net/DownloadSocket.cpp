@@ -189,7 +189,7 @@ void CDownloadSocket::TakeHead(std::string_view bytes) {
 
 bool CDownloadSocket::IsForeignProgram(bool whole) const {
     return m_bProgram && (whole || m_strHead.size() == kProgramHeadBytes) &&
-           !IsProgramImage(m_strHead, sys::NativeProgramFormat());
+           !formats::IsProgramImage(m_strHead, sys::NativeProgramFormat());
 }
 
 bool CDownloadSocket::IsWholeFile() {

@@ -13,19 +13,19 @@ namespace {
 // A proxy URL of the environment; an empty one names no proxy.
 ProxyEndpoint ReadProxyUrl(const std::string& url) {
     ProxyEndpoint proxy;
-    const std::string server = ProxyServerFromUrl(url);
+    const std::string server = formats::ProxyServerFromUrl(url);
     if (server.empty())
         return proxy;
     SplitProxyServer(server, proxy.host, proxy.port);
-    const std::string userInfo = ProxyUserInfoFromUrl(url);
+    const std::string userInfo = formats::ProxyUserInfoFromUrl(url);
     if (!userInfo.empty()) {
         const size_t colon = userInfo.find(':');
         const std::string password =
             colon == std::string::npos ? "" : DecodePercent(userInfo.substr(colon + 1));
         const std::string credentials = DecodePercent(userInfo.substr(0, colon)) + ":" + password;
         proxy.authorization =
-            "Basic " + sys::EncodeBase64(reinterpret_cast<const uint8_t*>(credentials.data()),
-                                         credentials.size());
+            "Basic " + formats::EncodeBase64(reinterpret_cast<const uint8_t*>(credentials.data()),
+                                             credentials.size());
     }
     return proxy;
 }

@@ -35,15 +35,15 @@ std::string Bmp(bool topDown) {
 TEST(BmpReaderTest, PixelsComeTopRowFirstInRedGreenBlueWhicheverWayTheRowsAreStored) {
     const std::vector<uint8_t> expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
     for (bool topDown : {false, true}) {
-        Bitmap bitmap;
-        ASSERT_TRUE(ReadBmp(Bmp(topDown), bitmap)) << topDown;
+        formats::Bitmap bitmap;
+        ASSERT_TRUE(formats::ReadBmp(Bmp(topDown), bitmap)) << topDown;
         EXPECT_EQ(bitmap.width, 2);
         EXPECT_EQ(bitmap.height, 2);
         EXPECT_EQ(bitmap.rgb, expected) << topDown;
     }
     // The last row's padding may be missing.
-    Bitmap bitmap;
-    EXPECT_TRUE(ReadBmp(Bmp(false).substr(0, 54 + 8 + 6), bitmap));
+    formats::Bitmap bitmap;
+    EXPECT_TRUE(formats::ReadBmp(Bmp(false).substr(0, 54 + 8 + 6), bitmap));
 }
 
 TEST(BmpReaderTest, DamagedOrUnsupportedFilesGiveNoPictureAndLeaveTheOldOne) {
@@ -61,9 +61,9 @@ TEST(BmpReaderTest, DamagedOrUnsupportedFilesGiveNoPictureAndLeaveTheOldOne) {
     for (const auto& [name, damage] : cases) {
         std::string file = Bmp(false);
         damage(file);
-        Bitmap bitmap;
+        formats::Bitmap bitmap;
         bitmap.width = 7;
-        EXPECT_FALSE(ReadBmp(file, bitmap)) << name;
+        EXPECT_FALSE(formats::ReadBmp(file, bitmap)) << name;
         EXPECT_EQ(bitmap.width, 7) << name;
         EXPECT_TRUE(bitmap.rgb.empty()) << name;
     }

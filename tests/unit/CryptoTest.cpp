@@ -19,7 +19,7 @@ std::string Hex(const sys::Sha256Digest& digest) {
 }
 
 sys::P256PublicKey KeyOf(const char* pem) {
-    const sys::PublicKeyList list = sys::ParseP256PublicKeys(pem);
+    const formats::PublicKeyList list = formats::ParseP256PublicKeys(pem);
     EXPECT_TRUE(list.ok && list.count == 1);
     return list.keys[0];
 }
@@ -52,7 +52,7 @@ TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
     const std::string base64 = text.substr(line + 13, 88);
     sys::P256Signature signature;
     size_t size = 0;
-    ASSERT_TRUE(sys::DecodeBase64(base64, signature, size) && size == 64);
+    ASSERT_TRUE(formats::DecodeBase64(base64, signature, size) && size == 64);
     const sys::P256PublicKey key = KeyOf(kPublicKeyA);
 
     EXPECT_TRUE(sys::VerifyP256Sha256(key, message, signature));
@@ -67,11 +67,11 @@ TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
 
 TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
     const std::string a = kPublicKeyA, b = kPublicKeyB;
-    const sys::PublicKeyList both = sys::ParseP256PublicKeys("\n" + a + "\r\n" + b);
+    const formats::PublicKeyList both = formats::ParseP256PublicKeys("\n" + a + "\r\n" + b);
     ASSERT_TRUE(both.ok);
     ASSERT_EQ(both.count, 2u);
     EXPECT_EQ(both.keys[1], KeyOf(kPublicKeyB));
-    EXPECT_TRUE(sys::ParseP256PublicKeys("").ok) << "no key at all is a valid list";
+    EXPECT_TRUE(formats::ParseP256PublicKeys("").ok) << "no key at all is a valid list";
 
     const std::string begin = "-----BEGIN PUBLIC KEY-----\n", end = "\n-----END PUBLIC KEY-----\n";
     const char* refused[] = {
@@ -90,9 +90,9 @@ TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
         "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjpqR==",
     };
     for (const char* body : refused)
-        EXPECT_FALSE(sys::ParseP256PublicKeys(begin + body + end).ok) << body;
-    EXPECT_FALSE(sys::ParseP256PublicKeys(a + "# a comment\n").ok);
-    EXPECT_FALSE(sys::ParseP256PublicKeys(a.substr(0, a.size() - 10)).ok) << "no end line";
+        EXPECT_FALSE(formats::ParseP256PublicKeys(begin + body + end).ok) << body;
+    EXPECT_FALSE(formats::ParseP256PublicKeys(a + "# a comment\n").ok);
+    EXPECT_FALSE(formats::ParseP256PublicKeys(a.substr(0, a.size() - 10)).ok) << "no end line";
 }
 
 TEST(CertificatePem, OnlyWholeBlocksOfOneDerSequenceEachAreRead) {
@@ -102,12 +102,12 @@ TEST(CertificatePem, OnlyWholeBlocksOfOneDerSequenceEachAreRead) {
                       end = "\n-----END CERTIFICATE-----\n";
     const std::string small = begin + "MA\nMCAQE=" + end;
     const std::string large = begin + "MIGA" + std::string(168, 'A') + "\r\nAAA=" + end;
-    const auto both = sys::ParsePemCertificates<1024>("\n" + small + large);
+    const auto both = formats::ParsePemCertificates<1024>("\n" + small + large);
     ASSERT_TRUE(both.ok);
     ASSERT_EQ(both.count, 2u);
     EXPECT_EQ(both[0].size(), 5u);
     EXPECT_EQ(both[1].size(), 131u);
-    EXPECT_TRUE(sys::ParsePemCertificates<0>("").ok) << "no certificate at all is a valid list";
+    EXPECT_TRUE(formats::ParsePemCertificates<0>("").ok) << "no certificate at all is a valid list";
 
     const char* refused[] = {
         "MAQCAQE=",     // a length that claims one byte more than there is
@@ -118,7 +118,7 @@ TEST(CertificatePem, OnlyWholeBlocksOfOneDerSequenceEachAreRead) {
         "MAMCAQ",       // an incomplete group
     };
     for (const char* body : refused)
-        EXPECT_FALSE((sys::ParsePemCertificates<64>(begin + body + end).ok)) << body;
-    EXPECT_FALSE(sys::ParsePemCertificates<1024>(std::string(kPublicKeyA)).ok);
-    EXPECT_FALSE(sys::ParsePemCertificates<64>(small.substr(0, small.size() - 5)).ok);
+        EXPECT_FALSE((formats::ParsePemCertificates<64>(begin + body + end).ok)) << body;
+    EXPECT_FALSE(formats::ParsePemCertificates<1024>(std::string(kPublicKeyA)).ok);
+    EXPECT_FALSE(formats::ParsePemCertificates<64>(small.substr(0, small.size() - 5)).ok);
 }

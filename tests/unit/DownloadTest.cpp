@@ -28,7 +28,7 @@ std::string Engine() {
     return engine;
 }
 
-const sys::P256PublicKey kKeyA = sys::ParseP256PublicKeys(kPublicKeyA).keys[0];
+const sys::P256PublicKey kKeyA = formats::ParseP256PublicKeys(kPublicKeyA).keys[0];
 
 bool AsksFrom(const std::string& request, const std::string& from) {
     return request.find("\r\nRange: bytes=" + from + "-\r\n") != std::string::npos;
@@ -216,7 +216,7 @@ TEST_F(Downloads, AFileThatIsNotTheComponentGivesWayToTheNextMirror) {
     ASSERT_TRUE(hash.Final(listed.sha256));
     std::string flipped = engine, foreign = engine;
     flipped[12345] ^= 1;
-    const std::string other = sys::NativeProgramFormat() == ProgramFormat::Pe
+    const std::string other = sys::NativeProgramFormat() == formats::ProgramFormat::Pe
                                   ? versionfiles::ElfFile("{}")
                                   : versionfiles::PeWithVersion("1.0.0.0");
     foreign.replace(0, other.size(), other);

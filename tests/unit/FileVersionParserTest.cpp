@@ -35,7 +35,8 @@ TEST(FileVersionParserTest, ElfVersionIsTheTopLevelVersionMemberWithEscapesDecod
     };
     for (const auto& c : cases) {
         std::string version = "unchanged";
-        EXPECT_EQ(ParseFileVersion(ElfFile(c.json), version), c.version.has_value()) << c.json;
+        EXPECT_EQ(formats::ParseFileVersion(ElfFile(c.json), version), c.version.has_value())
+            << c.json;
         EXPECT_EQ(version, c.version.value_or("unchanged")) << c.json;
     }
 }
@@ -44,14 +45,14 @@ TEST(FileVersionParserTest, FilesWithoutVersionOrCutShortGiveFalseAndLeaveTheTex
     std::string pe = PeFile(VersionInfo("080904B0", "7, 0, 2, 5", 0x0809, 0x04B0));
     std::string elf = ElfFile("{\"version\":\"7.0.2.5\"}");
     std::string version = "unchanged";
-    EXPECT_FALSE(ParseFileVersion("", version));
-    EXPECT_FALSE(ParseFileVersion("#!/bin/sh\necho\n", version));
+    EXPECT_FALSE(formats::ParseFileVersion("", version));
+    EXPECT_FALSE(formats::ParseFileVersion("#!/bin/sh\necho\n", version));
     // A file cut anywhere is refused, or (cut only after what is read) gives the true text;
     // never a read past its end (the sanitizer build watches that).
     for (const std::string* file : {&pe, &elf})
         for (size_t length = 0; length < file->size(); ++length) {
             std::string text = "unchanged";
-            if (ParseFileVersion(std::string_view(*file).substr(0, length), text)) {
+            if (formats::ParseFileVersion(std::string_view(*file).substr(0, length), text)) {
                 EXPECT_EQ(text, file == &pe ? "7, 0, 2, 5" : "7.0.2.5") << length;
             }
         }
@@ -69,15 +70,15 @@ TEST(FileVersionParserTest, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFo
     const struct {
         const char* name;
         std::string head;
-        std::optional<ProgramFormat> format;
+        std::optional<formats::ProgramFormat> format;
     } cases[] = {
-        {"PE", pe, ProgramFormat::Pe},
-        {"ELF", elf, ProgramFormat::Elf},
+        {"PE", pe, formats::ProgramFormat::Pe},
+        {"ELF", elf, formats::ProgramFormat::Elf},
         {"32-bit big-endian ELF program",
          std::string("\x7f"
                      "ELF\1\2\1\0\0\0\0\0\0\0\0\0\0\2",
                      18),
-         ProgramFormat::Elf},
+         formats::ProgramFormat::Elf},
         {"ELF object file", altered(elf, 16, 1), std::nullopt},
         {"PE not marked an image", altered(pe, 0x44 + 18, 0), std::nullopt},
         {"PE of an unknown optional header", altered(pe, 0x44 + 21, 0x7), std::nullopt},
@@ -87,6 +88,7 @@ TEST(FileVersionParserTest, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFo
         {"script", "#!/bin/sh\necho\n", std::nullopt},
     };
     for (const auto& c : cases)
-        for (ProgramFormat format : {ProgramFormat::Pe, ProgramFormat::Elf})
-            EXPECT_EQ(IsProgramImage(c.head, format), c.format == format) << c.name;
+        for (formats::ProgramFormat format :
+             {formats::ProgramFormat::Pe, formats::ProgramFormat::Elf})
+            EXPECT_EQ(formats::IsProgramImage(c.head, format), c.format == format) << c.name;
 }

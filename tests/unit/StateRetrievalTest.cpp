@@ -48,7 +48,7 @@ TEST_F(StateRetrieval, OnlyAWholeMarkedReplyRewritesTheFile) {
 }
 
 TEST_F(StateRetrieval, WithKeysOnlyASignedStateThatTheDiskAndTheClockAllowIsWritten) {
-    const std::vector<sys::P256PublicKey> keys{sys::ParseP256PublicKeys(kPublicKeyA).keys[0]};
+    const std::vector<sys::P256PublicKey> keys{formats::ParseP256PublicKeys(kPublicKeyA).keys[0]};
     const std::string signedBody = std::string(zyn::kStateMarker) + "\n" + kSigned_full;
     std::string tampered = signedBody;
     tampered[30] ^= 1;

@@ -16,7 +16,7 @@ using zyn::StateVerdict;
 namespace {
 
 sys::P256PublicKey KeyOf(const char* pem) {
-    return sys::ParseP256PublicKeys(pem).keys[0];
+    return formats::ParseP256PublicKeys(pem).keys[0];
 }
 
 std::string Body(const std::string& text) {

@@ -147,8 +147,8 @@ inline std::string ElfFile(const std::string& json) {
 // The first bytes of a program that this system can start (its format's headers); a test
 // program is these followed by any bytes.
 inline std::string NativeProgramHead() {
-    return sys::NativeProgramFormat() == ProgramFormat::Pe ? PeWithVersion("1.0.0.0")
-                                                           : ElfFile("{}");
+    return sys::NativeProgramFormat() == formats::ProgramFormat::Pe ? PeWithVersion("1.0.0.0")
+                                                                    : ElfFile("{}");
 }
 
 } // namespace versionfiles

@@ -41,8 +41,9 @@ bool Refuse(const std::string& message) {
 
 // As a launcher of that platform checks a download before it replaces anything.
 bool IsProgramFor(Platform platform, std::string_view bytes) {
-    return IsProgramImage(bytes,
-                          platform == Platform::Windows ? ProgramFormat::Pe : ProgramFormat::Elf);
+    return formats::IsProgramImage(bytes, platform == Platform::Windows
+                                              ? formats::ProgramFormat::Pe
+                                              : formats::ProgramFormat::Elf);
 }
 
 // The state already served, as a file of the output folder; empty when there is none.

@@ -148,7 +148,7 @@ std::string DescribeTrust(const zyn::TrustEntries& entries) {
 
 bool ComparedVersionOf(std::string_view bytes, std::string& version) {
     std::string text;
-    if (!ParseFileVersion(bytes, text))
+    if (!formats::ParseFileVersion(bytes, text))
         return false;
     // As the launcher's buffer takes it: up to a zero character, and no further than it holds.
     text.resize(std::min({text.size(), text.find('\0'), zyn::kVersionBufferSize - 1}));

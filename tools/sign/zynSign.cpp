@@ -85,7 +85,7 @@ int KeyGen(const std::string& privateFile, const Arguments& args) {
     if (!zynsign::GenerateKey(privateFile, publicFile, encrypt ? &passphrase : nullptr, error))
         return Fail(error);
     // The launcher's build reads the public key with its own parser: prove it can.
-    if (!sys::ReadWholeFile(publicFile, pem) || sys::ParseP256PublicKeys(pem).count != 1)
+    if (!sys::ReadWholeFile(publicFile, pem) || formats::ParseP256PublicKeys(pem).count != 1)
         return Fail(publicFile + " is not a key the launcher reads");
     std::printf("%s: the private key%s, keep it secret\n%s: the public key, for the launcher's "
                 "ZYN_TRUSTED_KEYS\n",
@@ -157,7 +157,7 @@ int Verify(const std::string& keyFile, const std::string& stateFile) {
     std::string pem, contents;
     if (!sys::ReadWholeFile(keyFile, pem))
         return Fail("cannot read " + keyFile);
-    const sys::PublicKeyList keys = sys::ParseP256PublicKeys(pem);
+    const formats::PublicKeyList keys = formats::ParseP256PublicKeys(pem);
     if (!keys.ok || keys.count == 0)
         return Fail(keyFile + " holds no P-256 public key, or something else besides");
     const std::span<const sys::P256PublicKey> trusted(keys.keys.data(), keys.count);

@@ -11,8 +11,8 @@
 
 namespace sys {
 
-ProgramFormat NativeProgramFormat() {
-    return ProgramFormat::Elf;
+formats::ProgramFormat NativeProgramFormat() {
+    return formats::ProgramFormat::Elf;
 }
 
 namespace {

@@ -125,7 +125,7 @@ bool GetOpenableFileSize(const std::string& name, uint64_t& size) {
 namespace {
 
 // A file read where the version reader asks, so that a large program costs a few pages.
-class FileSource : public fileparse::ByteSource {
+class FileSource : public formats::ByteSource {
   public:
     FileSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
     uint64_t Size() const override { return m_size; }
@@ -155,7 +155,8 @@ bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
     struct stat st {};
     std::string version;
     if (!file.Ok() || fstat(file.Get(), &st) != 0 ||
-        !ParseFileVersion(FileSource(file.Get(), static_cast<uint64_t>(st.st_size)), version))
+        !formats::ParseFileVersion(FileSource(file.Get(), static_cast<uint64_t>(st.st_size)),
+                                   version))
         return false;
     // Copied as a C string, as the Windows program copies its version text: up to a zero
     // character, and no further than the buffer allows.
@@ -170,7 +171,6 @@ bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {
 bool DeleteFile(const std::string& name) {
     return unlink(name.c_str()) == 0;
 }
-
 
 intptr_t FileWriter::CreateFresh(const std::string& name, Kind kind) {
     // A leftover goes first, so that the new file gets the mode asked for; creating exclusively

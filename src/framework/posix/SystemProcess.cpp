@@ -69,7 +69,7 @@ namespace sys {
 bool StartProcess(const std::string& program, const std::string& commandLine,
                   const std::string& currentDirectory, std::string& failure) {
     const std::string path = Absolute(program);
-    std::vector<std::string> words = SplitCommandLine(commandLine);
+    std::vector<std::string> words = formats::SplitCommandLine(commandLine);
     if (words.empty())
         words.push_back(program);
     std::vector<char*> argv;

@@ -40,7 +40,7 @@ int PaletteIndex(const Rgb& colour) {
 
 // The average colour of the source pixels that output pixel (x, y) of a w x h scaling covers:
 // at least one pixel, so that an enlargement repeats pixels.
-Rgb Average(const Bitmap& bitmap, int x, int y, int w, int h) {
+Rgb Average(const formats::Bitmap& bitmap, int x, int y, int w, int h) {
     int x0 = x * bitmap.width / w, x1 = std::max(x0 + 1, (x + 1) * bitmap.width / w);
     int y0 = y * bitmap.height / h, y1 = std::max(y0 + 1, (y + 1) * bitmap.height / h);
     Rgb sum{};
@@ -65,7 +65,7 @@ std::string Sgr(int layer, const Rgb& colour, CellColours colours) {
 }
 } // namespace
 
-std::vector<std::string> PictureLines(const Bitmap& bitmap, int columns, int maxRows,
+std::vector<std::string> PictureLines(const formats::Bitmap& bitmap, int columns, int maxRows,
                                       CellColours colours) {
     if (bitmap.width <= 0 || bitmap.height <= 0 || columns <= 0 || maxRows <= 0)
         return {};

@@ -14,5 +14,5 @@ enum class CellColours { Palette256, TrueColour };
 // (a cell is about twice as high as wide): one line per row of cells, each a run of half blocks
 // with the colour changes between them, ending in a reset to the terminal's own colours. No
 // lines when nothing fits.
-std::vector<std::string> PictureLines(const Bitmap& bitmap, int columns, int maxRows,
+std::vector<std::string> PictureLines(const formats::Bitmap& bitmap, int columns, int maxRows,
                                       CellColours colours);

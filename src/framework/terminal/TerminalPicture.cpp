@@ -44,9 +44,9 @@ const std::vector<std::string>& TerminalPicture::Lines(int bitmapId, int columns
     m_maxRows = maxRows;
     m_lines.clear();
     const BitmapResource* resource = FindBitmapResource(bitmapId);
-    Bitmap bitmap;
+    formats::Bitmap bitmap;
     if (resource && m_colours && columns >= kMinColumns && maxRows >= kMinRows &&
-        ReadBmp(resource->bytes, bitmap)) {
+        formats::ReadBmp(resource->bytes, bitmap)) {
         for (const std::string& line : PictureLines(bitmap, columns - 2, maxRows, *m_colours))
             m_lines.push_back(" " + line);
     } else {

@@ -12,8 +12,8 @@
 
 namespace sys {
 
-ProgramFormat NativeProgramFormat() {
-    return ProgramFormat::Pe;
+formats::ProgramFormat NativeProgramFormat() {
+    return formats::ProgramFormat::Pe;
 }
 
 bool ReadFileVersion(const std::string& name, char* buffer, size_t size) {

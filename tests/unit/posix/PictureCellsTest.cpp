@@ -12,8 +12,8 @@
 namespace {
 using Rgb = std::array<uint8_t, 3>;
 
-Bitmap Pixels(int width, const std::vector<Rgb>& pixels) {
-    Bitmap bitmap;
+formats::Bitmap Pixels(int width, const std::vector<Rgb>& pixels) {
+    formats::Bitmap bitmap;
     bitmap.width = width;
     bitmap.height = static_cast<int>(pixels.size()) / width;
     for (const Rgb& pixel : pixels)
@@ -21,7 +21,7 @@ Bitmap Pixels(int width, const std::vector<Rgb>& pixels) {
     return bitmap;
 }
 
-Bitmap Plain(int width, int height) {
+formats::Bitmap Plain(int width, int height) {
     return Pixels(width, std::vector<Rgb>(static_cast<size_t>(width * height), Rgb{1, 2, 3}));
 }
 
@@ -56,7 +56,7 @@ TEST(PictureCellsTest, PictureFillsTheColumnsUnlessTooHighThenKeepsItsShape) {
 
 TEST(PictureCellsTest, EachCellShowsItsUpperPixelOnItsLowerOneAndSendsOnlyColourChanges) {
     // Top row red, red, green; bottom row blue, blue, grey.
-    Bitmap bitmap = Pixels(3, {kRed, kRed, kGreen, kBlue, kBlue, kGrey});
+    formats::Bitmap bitmap = Pixels(3, {kRed, kRed, kGreen, kBlue, kBlue, kGrey});
     EXPECT_EQ(PictureLines(bitmap, 3, 1, CellColours::TrueColour),
               std::vector<std::string>{"\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80\xe2\x96\x80"
                                        "\x1b[38;2;0;255;0;48;2;128;128;128m\xe2\x96\x80\x1b[0m"});
@@ -65,8 +65,8 @@ TEST(PictureCellsTest, EachCellShowsItsUpperPixelOnItsLowerOneAndSendsOnlyColour
               std::vector<std::string>{"\x1b[38;5;196;48;5;21m\xe2\x96\x80\xe2\x96\x80"
                                        "\x1b[38;5;46;48;5;244m\xe2\x96\x80\x1b[0m"});
     // Halved: each half cell is the average of the two by two pixels it covers.
-    Bitmap chequered = Pixels(4, {kBlack, kWhite, kRed, kRed, kWhite, kBlack, kRed, kRed, kRed,
-                                  kRed, kBlue, kBlue, kRed, kRed, kBlue, kBlue});
+    formats::Bitmap chequered = Pixels(4, {kBlack, kWhite, kRed, kRed, kWhite, kBlack, kRed, kRed,
+                                           kRed, kRed, kBlue, kBlue, kRed, kRed, kBlue, kBlue});
     EXPECT_EQ(PictureLines(chequered, 2, 1, CellColours::TrueColour),
               std::vector<std::string>{"\x1b[38;2;128;128;128;48;2;255;0;0m\xe2\x96\x80"
                                        "\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80\x1b[0m"});
@@ -76,8 +76,8 @@ TEST(PictureCellsTest, BothPicturesAreBuiltIntoTheProgramAsTheirBmpFiles) {
     for (int id : {IDB_PICTURE_START, IDB_PICTURE_FOUND}) {
         const BitmapResource* resource = FindBitmapResource(id);
         ASSERT_NE(resource, nullptr) << id;
-        Bitmap bitmap;
-        ASSERT_TRUE(ReadBmp(resource->bytes, bitmap)) << id;
+        formats::Bitmap bitmap;
+        ASSERT_TRUE(formats::ReadBmp(resource->bytes, bitmap)) << id;
         EXPECT_EQ(bitmap.width, 371);
         EXPECT_EQ(bitmap.height, 152);
     }
