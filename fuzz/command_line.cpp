@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!split.empty())
         Require(split[0].find('"') == std::string::npos);
     if (split.size() > 1)
-        ParseRunMode(split[1]);
+        zyn::ParseRunMode(split[1]);
 
     const std::vector<std::string> words = WordsOf(input);
     std::string line = words[0].find_first_of(" \t") != std::string::npos || words[0].empty()

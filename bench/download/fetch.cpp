@@ -1,14 +1,30 @@
-// Fetches one URL into the current folder with the launcher's own download client, exactly as
-// stage 5 runs it, and exits 0 once the file is in place: the client side of the download
-// benchmark. Given a digest line as the state lists it, the body must match it, checked as it
-// arrives.
+// Fetches one URL into the current folder with the launcher's own download client and exits 0
+// once the file is in place: the client side of the download benchmark. Given a digest line as
+// the state lists it, the body must match it, checked as it arrives.
 #include "config/TrustEntries.h"
 #include "framework/App.h"
 #include "framework/AsyncSocket.h"
-#include "framework/System.h"
-#include "launch/ZynLaunchDlg.h"
-#include "net/ComponentName.h"
+#include "framework/Controls.h"
 #include "net/DownloadSocket.h"
+#include "net/LaunchEvents.h"
+
+namespace {
+class Owner : public CLaunchEvents {
+  public:
+    bool done = false, whole = false;
+    void OnDownloadFinished(CDownloadSocket* client) override { End(client, true); }
+    void OnDownloadFailed(CDownloadSocket* client) override { End(client, false); }
+    void OnSystemStateReceived(CStateSocket*, const std::string&, int) override {}
+    void OnDeepServerFound(const std::string&, const std::string&, int) override {}
+
+  private:
+    void End(CDownloadSocket* client, bool arrived) {
+        delete client;
+        done = true;
+        whole = arrived;
+    }
+};
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3 || !AfxSocketInit())
@@ -17,20 +33,18 @@ int main(int argc, char** argv) {
         zyn::ReadTrustEntries(argc == 3 ? std::string(argv[2]) + "\n" : "");
     if (argc == 3 && listed.digests.size() != 1)
         return 2;
-    CZynLaunchDlg owner;
-    // A launch that is closing runs no stage when the client reports its end.
-    owner.m_bClosing = 1;
+    Owner owner;
+    CProgressCtrl bar;
     auto* client = new CDownloadSocket();
-    client->SetProgressCtrl(&owner.m_progress);
+    client->SetProgressCtrl(&bar);
     client->SetOwner(&owner);
     client->SetUrl(argv[1]);
     client->SetExpectedDigest(listed.digests.empty() ? nullptr : &listed.digests[0]);
-    if (!client->StartDownload()) {
+    if (!client->StartDownload({})) {
         delete client;
         return 1;
     }
-    // The client's report destroys it, and with it the only socket.
-    while (CAsyncSocket::AnyOpen())
-        AfxPumpEvents(-1);
-    return sys::CanOpenForReading(zyn::UrlFileName(argv[1])) ? 0 : 1;
+    while (!owner.done)
+        AfxPumpEvents(-1, [&] { return owner.done; });
+    return owner.whole ? 0 : 1;
 }

@@ -3,8 +3,10 @@
 
 #include "config/TextRules.h"
 
+namespace zyn {
+
 RunMode ParseRunMode(const std::string& firstArgument) {
-    const std::string mode = zyn::TrimWhiteSpace(firstArgument);
+    const std::string mode = TrimWhiteSpace(firstArgument);
     if (mode == "-stage1")
         return RunMode::Stage1;
     if (mode == "-stage2")
@@ -13,3 +15,5 @@ RunMode ParseRunMode(const std::string& firstArgument) {
         return RunMode::Config;
     return RunMode::Normal;
 }
+
+} // namespace zyn

@@ -3,8 +3,12 @@
 
 #include <string>
 
+namespace zyn {
+
 enum class RunMode { Normal, Stage1, Stage2, Config };
 
 // Trims the argument, then compares it whole and case-sensitively with the three mode names;
 // anything else is a normal launch.
 RunMode ParseRunMode(const std::string& firstArgument);
+
+} // namespace zyn

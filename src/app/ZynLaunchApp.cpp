@@ -7,13 +7,14 @@
 #include "res/resource.h"
 
 bool CZynLaunchApp::InitInstance() {
-    const RunMode mode = ParseRunMode(AfxGetFirstArgument());
+    const zyn::RunMode mode = zyn::ParseRunMode(AfxGetFirstArgument());
     // Two launches in one folder would write the same files and start the engine twice. A
     // self-update step is started by the run before it, which ends just after: that step
     // waits for it to go, the launcher a user started does not wait.
     sys::FolderLock lock;
     const unsigned kHandOverWaitMs = 15000;
-    if (!lock.Take(mode == RunMode::Stage1 || mode == RunMode::Stage2 ? kHandOverWaitMs : 0)) {
+    if (!lock.Take(mode == zyn::RunMode::Stage1 || mode == zyn::RunMode::Stage2 ? kHandOverWaitMs
+                                                                                : 0)) {
         sys::ShowFolderLockHolder(AfxGetAppName() + ": a launch is already running in this folder");
         SetExitCode(kLaunchFailed);
         return false;
@@ -28,16 +29,16 @@ bool CZynLaunchApp::InitInstance() {
     CZynLaunchDlg dlg;
     dlg.m_strBuildVersion = m_strVersion;
     switch (mode) {
-    case RunMode::Stage1:
+    case zyn::RunMode::Stage1:
         dlg.m_bStage1 = 1;
         break;
-    case RunMode::Stage2:
+    case zyn::RunMode::Stage2:
         dlg.m_bStage2 = 1;
         break;
-    case RunMode::Config:
+    case zyn::RunMode::Config:
         dlg.m_bConfigMode = 1;
         break;
-    case RunMode::Normal:
+    case zyn::RunMode::Normal:
         break;
     }
 

@@ -13,7 +13,7 @@ bool CZynLaunchDlg::StartDownload(const std::string& fileName) {
     m_strDownloadFile = fileName;
     if (!MayDownload(fileName))
         return false;
-    m_nDownloadChoice = ChooseEntryIndex(m_downloadURLs.GetCount());
+    m_nDownloadChoice = zyn::ChooseEntryIndex(m_downloadURLs.GetCount(), ShowMessage());
     m_nDownloadOffset = 0;
     return StartNextMirror();
 }
@@ -42,7 +42,7 @@ bool CZynLaunchDlg::StartNextMirror() {
         // A blank, "%" or "#" in the name is part of the name, and is sent as such.
         client->SetUrl(mirror + zyn::EncodePathSegment(m_strDownloadFile));
         client->SetExpectedDigest(m_trustEntries.FindDigest(m_strDownloadFile));
-        if (client->StartDownload()) {
+        if (client->StartDownload(GetTransferSettings())) {
             m_pDownloadSocket = client;
             SetTimer(kTransferTimer, CHttpTransfer::kTickMs);
             return true;

@@ -14,8 +14,9 @@ void CZynLaunchDlg::RequestSystemState() {
     if (m_updateURLs.IsEmpty())
         return;
     m_pStateSocket = new CStateSocket(this, 1);
-    const int index = ChooseEntryIndex(m_updateURLs.GetCount());
-    m_pStateSocket->RequestUrl(m_updateURLs.GetAt(index) + "clientgetconfig.php");
+    const int index = zyn::ChooseEntryIndex(m_updateURLs.GetCount(), ShowMessage());
+    m_pStateSocket->RequestUrl(m_updateURLs.GetAt(index) + "clientgetconfig.php",
+                               GetTransferSettings());
     if (m_pStateSocket->IsUnderWay())
         SetTimer(kTransferTimer, CHttpTransfer::kTickMs);
 }

@@ -43,11 +43,11 @@ bool CZynLaunchDlg::OnInitDialog() {
     return true;
 }
 
-zyn::ProxyRules CZynLaunchDlg::GetProxyRules() const {
-    zyn::ProxyRules rules = m_proxyRules;
-    rules.http.host = m_strProxyHost;
-    rules.http.port = m_nProxyPort;
-    return rules;
+zyn::TransferSettings CZynLaunchDlg::GetTransferSettings() const {
+    zyn::TransferSettings settings{m_proxyRules, m_strBuildVersion};
+    settings.proxies.http.host = m_strProxyHost;
+    settings.proxies.http.port = m_nProxyPort;
+    return settings;
 }
 
 void CZynLaunchDlg::OnPaint() {

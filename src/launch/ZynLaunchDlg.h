@@ -8,7 +8,10 @@
 #include "framework/Crypto.h"
 #include "framework/Dialog.h"
 #include "framework/StringList.h"
+#include "net/HttpTransfer.h"
+#include "net/LaunchEvents.h"
 #include "net/ProxyRules.h"
+#include "net/RandomRange.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +22,7 @@ class CDeepResolverSocket;
 class CDownloadSocket;
 class CStateSocket;
 
-class CZynLaunchDlg : public CDialog {
+class CZynLaunchDlg : public CDialog, public CLaunchEvents {
   public:
     CZynLaunchDlg();
     ~CZynLaunchDlg() override;
@@ -34,10 +37,10 @@ class CZynLaunchDlg : public CDialog {
     void ShowFatalError(const std::string& message);
     bool IsLaunchActive() const;
     void CloseLauncher();
-    void OnDownloadFinished(CDownloadSocket* client);
-    // A download client whose file did not arrive: the next mirror, or the failure reported.
-    void OnDownloadFailed(CDownloadSocket* client);
-    void OnDeepServerFound(const std::string& server, const std::string& deepIP, int deepPort);
+    void OnDownloadFinished(CDownloadSocket* client) override;
+    void OnDownloadFailed(CDownloadSocket* client) override;
+    void OnDeepServerFound(const std::string& server, const std::string& deepIP,
+                           int deepPort) override;
 
     // Configuration files.
     void ReadSystemState();
@@ -70,9 +73,10 @@ class CZynLaunchDlg : public CDialog {
 
     // Network.
     // The proxies of the user's setting, m_strProxyHost:m_nProxyPort being the one for http.
-    zyn::ProxyRules GetProxyRules() const;
+    // What every transfer of this launch goes by: the user's proxies and this build's version.
+    zyn::TransferSettings GetTransferSettings() const;
     void RequestSystemState();
-    void OnSystemStateReceived(CStateSocket* socket, const std::string& body, int kind);
+    void OnSystemStateReceived(CStateSocket* socket, const std::string& body, int kind) override;
     void ScanDeepServers();
 
     // The launch state record.
@@ -162,4 +166,7 @@ class CZynLaunchDlg : public CDialog {
     bool IsStateExpired();
     bool MayDownload(const std::string& fileName);
     bool StartProgram(const std::string& program, const std::string& commandLine);
+    zyn::MessageSink ShowMessage() {
+        return [this](const std::string& text) { MessageBox(text); };
+    }
 };

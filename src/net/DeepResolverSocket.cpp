@@ -2,8 +2,8 @@
 // whichever sender, to the launch window.
 #include "net/DeepResolverSocket.h"
 
-#include "launch/ZynLaunchDlg.h"
 #include "net/DeepAnswer.h"
+#include "net/LaunchEvents.h"
 
 #include <string_view>
 

@@ -3,7 +3,7 @@
 
 #include "framework/AsyncSocket.h"
 
-class CZynLaunchDlg;
+class CLaunchEvents;
 
 class CDeepResolverSocket : public CAsyncSocket {
   public:
@@ -11,7 +11,7 @@ class CDeepResolverSocket : public CAsyncSocket {
     CDeepResolverSocket();
     ~CDeepResolverSocket() override = default;
 
-    CZynLaunchDlg* m_pOwner = nullptr; // not owned
+    CLaunchEvents* m_pOwner = nullptr; // not owned
 
   protected:
     // One datagram per notification; an accepted answer goes to the owner.

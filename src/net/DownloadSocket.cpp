@@ -1,10 +1,10 @@
 // The component download client.
 #include "net/DownloadSocket.h"
 
-#include "launch/ZynLaunchDlg.h"
 #include "net/ComponentName.h"
 #include "net/ContentRange.h"
 #include "net/HttpRequest.h"
+#include "net/LaunchEvents.h"
 
 // The client holds the body to its limit itself, before a byte too many reaches the file, so
 // that what it keeps of a transfer cut short is never more than the file can be.
@@ -37,7 +37,7 @@ void CDownloadSocket::SetExpectedDigest(const zyn::DigestEntry* expected) {
         m_expected = *expected;
 }
 
-bool CDownloadSocket::StartDownload() {
+bool CDownloadSocket::StartDownload(const zyn::TransferSettings& settings) {
     m_pProgress->SetRange(0, 100);
     m_pProgress->SetPos(0);
     m_pProgress->RedrawNow();
@@ -61,13 +61,13 @@ bool CDownloadSocket::StartDownload() {
         m_nResumeFrom = 0;
         m_strValidator.clear();
     }
-    return BeginDownload();
+    return BeginDownload(settings);
 }
 
-bool CDownloadSocket::BeginDownload() {
+bool CDownloadSocket::BeginDownload(const zyn::TransferSettings& settings) {
     m_bKeepable = false;
     m_bStartOver = false;
-    return BeginTransfer(m_strUrl, m_pOwner->GetProxyRules(), m_pOwner->m_strBuildVersion);
+    return BeginTransfer(m_strUrl, settings);
 }
 
 std::string CDownloadSocket::BuildRequest(const zyn::HttpUrl& url,
@@ -216,7 +216,7 @@ void CDownloadSocket::AbandonFile() {
 }
 
 void CDownloadSocket::OnTransferEnd(bool complete) {
-    CZynLaunchDlg* const owner = m_pOwner;
+    CLaunchEvents* const owner = m_pOwner;
     if (complete && IsWholeFile()) {
         sys::DeleteFile(zyn::KeptValidatorFileName(m_strFileName));
         if (m_file.Commit()) {
@@ -233,7 +233,7 @@ void CDownloadSocket::OnTransferEnd(bool complete) {
         m_nResumeFrom = 0;
         m_strValidator.clear();
         ShowPercent(0);
-        if (BeginDownload())
+        if (BeginDownload(Settings()))
             return;
     } else if (!complete && m_bKeepable &&
                (Reply().GetState() != zyn::HttpReplyReader::State::Failed ||

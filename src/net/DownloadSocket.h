@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-class CZynLaunchDlg;
+class CLaunchEvents;
 
 class CDownloadSocket : public CHttpTransfer {
   public:
@@ -29,7 +29,7 @@ class CDownloadSocket : public CHttpTransfer {
     ~CDownloadSocket() override;
 
     void SetProgressCtrl(CProgressCtrl* progress) { m_pProgress = progress; }
-    void SetOwner(CZynLaunchDlg* owner) { m_pOwner = owner; }
+    void SetOwner(CLaunchEvents* owner) { m_pOwner = owner; }
     // The file is named after the text that follows the URL's last "/", percent-decoded.
     void SetUrl(const std::string& url);
     // The size and SHA-256 the file must have to be put in place; null: any body will do.
@@ -39,13 +39,13 @@ class CDownloadSocket : public CHttpTransfer {
     // folder, a URL that is not http://, a name that does not resolve); nothing is reported
     // then. Otherwise the owner hears of its end, once: through OnDownloadFinished when the file
     // is in place, OnDownloadFailed when it is not.
-    bool StartDownload();
+    bool StartDownload(const zyn::TransferSettings& settings);
     const std::string& GetFileName() const { return m_strFileName; }
     // Deletes what a download of `fileName` kept for a later attempt: its bytes and their
     // validator.
     static void RemoveKeptBytes(const std::string& fileName);
 
-    CZynLaunchDlg* m_pOwner = nullptr;    // not owned
+    CLaunchEvents* m_pOwner = nullptr;    // not owned
     int32_t m_nLastPercent = 0;           // last shown on the bar
     CProgressCtrl* m_pProgress = nullptr; // not owned
     std::string m_strFileName;
@@ -84,7 +84,7 @@ class CDownloadSocket : public CHttpTransfer {
     void OnTransferEnd(bool complete) override;
 
   private:
-    bool BeginDownload();
+    bool BeginDownload(const zyn::TransferSettings& settings);
     bool ContinueKeptBytes(const std::string& validator);
     bool HasAnnouncedEnd() const;
     // The file's length as a reply announces it: the listed size, else at most kBodyLimit.

@@ -10,10 +10,8 @@ constexpr size_t kReadSize = 128 * 1024;
 constexpr size_t kReadBudget = 1024 * 1024;
 } // namespace
 
-bool CHttpTransfer::BeginTransfer(const std::string& url, const zyn::ProxyRules& proxies,
-                                  const std::string& version) {
-    m_proxies = proxies;
-    m_strVersion = version;
+bool CHttpTransfer::BeginTransfer(const std::string& url, const zyn::TransferSettings& settings) {
+    m_settings = settings;
     m_nRedirections = 0;
     return OpenConnection(url);
 }
@@ -27,11 +25,11 @@ bool CHttpTransfer::OpenConnection(const std::string& url) {
     if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok || parts.scheme != "http")
         return false;
     m_strCurrentUrl = url;
-    const zyn::ProxyEndpoint* proxy = m_proxies.For(parts);
+    const zyn::ProxyEndpoint* proxy = m_settings.proxies.For(parts);
     zyn::RequestContext context;
     context.viaProxy = proxy != nullptr;
     context.proxyAuthorization = proxy ? proxy->authorization : "";
-    context.launcherVersion = m_strVersion;
+    context.launcherVersion = m_settings.launcherVersion;
     m_strRequest = BuildRequest(parts, context);
     m_nSent = 0;
     m_reader.emplace(m_nBodyLimit);

@@ -18,6 +18,15 @@
 #include <string_view>
 #include <vector>
 
+namespace zyn {
+// What the launch gives each transfer: the proxies for its URLs and the version its requests
+// name.
+struct TransferSettings {
+    ProxyRules proxies;
+    std::string launcherVersion;
+};
+} // namespace zyn
+
 class CHttpTransfer : public CAsyncSocket {
   public:
     // Progress is measured in ticks of a coarse periodic window timer that the owner runs while
@@ -40,12 +49,11 @@ class CHttpTransfer : public CAsyncSocket {
   protected:
     explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
 
-    // Opens a connection for the GET of `url`, through the proxy that `proxies` give for it,
-    // as the launcher of `version`; each call is a new attempt, with redirections counted anew.
+    // Opens a connection for the GET of `url`, through the proxy that the settings give for it;
+    // each call is a new attempt, with redirections counted anew.
     // False when it fails at once (not an http:// URL, a name that does not resolve, no
     // socket): nothing is reported then.
-    bool BeginTransfer(const std::string& url, const zyn::ProxyRules& proxies,
-                       const std::string& version);
+    bool BeginTransfer(const std::string& url, const zyn::TransferSettings& settings);
 
     virtual std::string BuildRequest(const zyn::HttpUrl& url,
                                      const zyn::RequestContext& context) const = 0;
@@ -58,6 +66,7 @@ class CHttpTransfer : public CAsyncSocket {
     virtual void OnTransferEnd(bool complete) = 0;
 
     const zyn::HttpReplyReader& Reply() const { return *m_reader; }
+    const zyn::TransferSettings& Settings() const { return m_settings; }
 
     void OnConnect(int errorCode) override;
     void OnSend(int errorCode) override;
@@ -73,8 +82,7 @@ class CHttpTransfer : public CAsyncSocket {
     bool EndTransfer(bool complete);
 
     const uint64_t m_nBodyLimit;
-    zyn::ProxyRules m_proxies;
-    std::string m_strVersion;
+    zyn::TransferSettings m_settings;
     std::string m_strCurrentUrl; // of the connection under way: redirections resolve against it
     std::optional<zyn::HttpReplyReader> m_reader;
     std::string m_strRequest;

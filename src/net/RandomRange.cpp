@@ -1,17 +1,15 @@
 // The picker that chooses one server of a list at random, seeded from the calendar.
 #include "net/RandomRange.h"
 
-#include "framework/App.h"
-#include "framework/DialogHost.h"
 #include "framework/System.h"
 
 #include <cstdlib>
 
 void CRandomRange::SetRange(int low, int high) {
     if (high < low) {
-        DialogHost::Current().MessageBox(
-            "Error: HIGH value cannot be less than LOW value!\nUsing defaults: High = 1, Low = 0",
-            AfxGetAppName());
+        if (m_box)
+            m_box("Error: HIGH value cannot be less than LOW value!\nUsing defaults: High = 1, "
+                  "Low = 0");
         low = 0;
         high = 1;
     }
@@ -32,11 +30,15 @@ int CRandomRange::Next() {
     return static_cast<int>(std::rand() % values + m_nLow);
 }
 
-int ChooseEntryIndex(int count) {
+namespace zyn {
+
+int ChooseEntryIndex(int count, const MessageSink& box) {
     if (count < 2)
         return 0;
-    CRandomRange range(0, 1);
+    CRandomRange range(0, 1, box);
     range.Seed();
     range.SetRange(0, count - 1);
     return range.Next();
 }
+
+} // namespace zyn

@@ -2,10 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zyn {
+// Where the picker shows its one message: the window's message box.
+using MessageSink = std::function<void(const std::string& text)>;
+} // namespace zyn
 
 class CRandomRange {
   public:
-    CRandomRange(int low, int high) { SetRange(low, high); }
+    CRandomRange(int low, int high, zyn::MessageSink box = {}) : m_box(std::move(box)) {
+        SetRange(low, high);
+    }
 
     // A high value below the low one is refused with a message; 0 and 1 are used instead.
     void SetRange(int low, int high);
@@ -20,8 +29,11 @@ class CRandomRange {
   private:
     int32_t m_nLow = 0;
     int32_t m_nHigh = 1;
+    zyn::MessageSink m_box;
 };
 
 // The index of the entry to use from a list of `count`: drawn afresh when there are two or
 // more, else 0 without touching the generator.
-int ChooseEntryIndex(int count);
+namespace zyn {
+int ChooseEntryIndex(int count, const MessageSink& box);
+} // namespace zyn

@@ -2,15 +2,15 @@
 #include "net/StateSocket.h"
 
 #include "config/StateBody.h"
-#include "launch/ZynLaunchDlg.h"
 #include "net/HttpRequest.h"
+#include "net/LaunchEvents.h"
 
-CStateSocket::CStateSocket(CZynLaunchDlg* owner, int kind)
+CStateSocket::CStateSocket(CLaunchEvents* owner, int kind)
     : CHttpTransfer(zyn::kStateBodyLimit), m_pOwner(owner), m_nKind(kind) {}
 
-void CStateSocket::RequestUrl(const std::string& url) {
+void CStateSocket::RequestUrl(const std::string& url, const zyn::TransferSettings& settings) {
     m_strUrl = url;
-    BeginTransfer(url, m_pOwner->GetProxyRules(), m_pOwner->m_strBuildVersion);
+    BeginTransfer(url, settings);
 }
 
 std::string CStateSocket::BuildRequest(const zyn::HttpUrl& url,

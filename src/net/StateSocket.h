@@ -7,19 +7,19 @@
 #include <cstdint>
 #include <string>
 
-class CZynLaunchDlg;
+class CLaunchEvents;
 
 class CStateSocket : public CHttpTransfer {
   public:
     // `kind` 1 is the system state, the only kind there is.
-    CStateSocket(CZynLaunchDlg* owner, int kind);
+    CStateSocket(CLaunchEvents* owner, int kind);
     ~CStateSocket() override = default;
 
-    // Starts the GET of `url`, through the owner's proxy when it has one. A start that fails
-    // leaves the object idle until the owner destroys it.
-    void RequestUrl(const std::string& url);
+    // Starts the GET of `url`. A start that fails leaves the object idle until the owner
+    // destroys it.
+    void RequestUrl(const std::string& url, const zyn::TransferSettings& settings);
 
-    CZynLaunchDlg* m_pOwner; // not owned
+    CLaunchEvents* m_pOwner; // not owned
     int32_t m_nKind;
     std::string m_strReply; // the body received so far
     std::string m_strUrl;

@@ -149,7 +149,7 @@ TEST_F(AsyncSocketTest, AResetEndsTheStreamWithItsErrorForDrainingAndNonDraining
         };
         std::string data(1000, 'd');
         ASSERT_EQ(c.server.Send(data.data(), 1000), 1000);
-        peer::CloseWithReset(c.server);
+        test::CloseWithReset(c.server);
         ASSERT_TRUE(PumpUntil([&] { return c.client.Saw("close"); }));
         PumpFor(5);
 
@@ -158,7 +158,7 @@ TEST_F(AsyncSocketTest, AResetEndsTheStreamWithItsErrorForDrainingAndNonDraining
         EXPECT_EQ(c.client.unreadAtClose, 0u);
         EXPECT_EQ(c.client.Count("close") + c.client.Count("close 10054"), 1);
         EXPECT_TRUE(c.client.events.back().rfind("close", 0) == 0);
-        if (peer::ResetsReported()) {
+        if (test::ResetsReported()) {
             EXPECT_EQ(c.client.events.back(), "close 10054");
             // Even after the reader took the reset, the stream never reads as complete.
             char byte;
@@ -180,7 +180,7 @@ TEST_F(AsyncSocketTest, ASendThatWouldBlockGetsExactlyOneOnSendAlsoAfterTheHalfC
         Connection c;
         ASSERT_TRUE(c.Open());
         if (halfClosed) {
-            peer::ShutdownSending(c.server);
+            test::ShutdownSending(c.server);
             ASSERT_TRUE(PumpUntil([&] { return c.client.Saw("close"); }));
             EXPECT_EQ(c.client.events.back(), "close");
         }

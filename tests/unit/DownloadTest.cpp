@@ -22,7 +22,7 @@ const char* const kComponentsMissing = "Zyn failed to download one or more compo
 
 // A program of 60000 bytes in which a piece put at the wrong place shows.
 std::string Engine() {
-    std::string engine = versionfiles::NativeProgramHead();
+    std::string engine = test::NativeProgramHead();
     for (size_t i = engine.size(); i < 60000; ++i)
         engine += static_cast<char>('a' + i % 23);
     return engine;
@@ -55,7 +55,7 @@ class Downloads : public LaunchTest {
         WriteFile("zynSystemConfig.txt", state);
         for (int64_t time = 0; mirrors.size() > 1; ++time) {
             sys::FixCalendarTime(time);
-            if (ChooseEntryIndex(static_cast<int>(mirrors.size())) == 0)
+            if (zyn::ChooseEntryIndex(static_cast<int>(mirrors.size()), {}) == 0)
                 break;
         }
     }
@@ -217,8 +217,8 @@ TEST_F(Downloads, AFileThatIsNotTheComponentGivesWayToTheNextMirror) {
     std::string flipped = engine, foreign = engine;
     flipped[12345] ^= 1;
     const std::string other = sys::NativeProgramFormat() == formats::ProgramFormat::Pe
-                                  ? versionfiles::ElfFile("{}")
-                                  : versionfiles::PeWithVersion("1.0.0.0");
+                                  ? test::ElfFile("{}")
+                                  : test::PeWithVersion("1.0.0.0");
     foreign.replace(0, other.size(), other);
     const struct {
         const char* name;

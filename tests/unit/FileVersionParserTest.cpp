@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-using namespace versionfiles;
+using namespace test;
 
 TEST(FileVersionParserTest, ElfVersionIsTheTopLevelVersionMemberWithEscapesDecoded) {
     const struct {

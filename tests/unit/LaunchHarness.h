@@ -67,7 +67,7 @@ class LaunchTest : public ScratchDirTest {
 
     // A component carrying `version` in its version resource, long enough to be complete.
     static void WriteComponent(const std::string& name, const std::string& version) {
-        const std::string file = versionfiles::PeWithVersion(version);
+        const std::string file = test::PeWithVersion(version);
         WriteFile(name, file + std::string(50000 - file.size(), '\0'));
     }
 

@@ -30,7 +30,7 @@ class LoopbackHttpServer {
     }
     // 60000 bytes of a program for this system.
     static std::string DefaultBody() {
-        std::string body = versionfiles::NativeProgramHead();
+        std::string body = test::NativeProgramHead();
         body.resize(60000, 'p');
         return body;
     }

@@ -4,20 +4,20 @@
 #include <gtest/gtest.h>
 
 TEST(RunMode, EachModeNameSelectsItsMode) {
-    EXPECT_EQ(ParseRunMode("-stage1"), RunMode::Stage1);
-    EXPECT_EQ(ParseRunMode("-stage2"), RunMode::Stage2);
-    EXPECT_EQ(ParseRunMode("-config"), RunMode::Config);
-    EXPECT_EQ(ParseRunMode(""), RunMode::Normal);
+    EXPECT_EQ(zyn::ParseRunMode("-stage1"), zyn::RunMode::Stage1);
+    EXPECT_EQ(zyn::ParseRunMode("-stage2"), zyn::RunMode::Stage2);
+    EXPECT_EQ(zyn::ParseRunMode("-config"), zyn::RunMode::Config);
+    EXPECT_EQ(zyn::ParseRunMode(""), zyn::RunMode::Normal);
 }
 
 TEST(RunMode, OnlyTheWholeTextInItsExactCaseMatches) {
     for (const char* text : {"-Config", "-STAGE1", "-config2", "config", "-stage", "-stage1 x"})
-        EXPECT_EQ(ParseRunMode(text), RunMode::Normal) << text;
+        EXPECT_EQ(zyn::ParseRunMode(text), zyn::RunMode::Normal) << text;
 }
 
 TEST(RunMode, WhiteSpaceAroundAQuotedArgumentIsTrimmed) {
-    EXPECT_EQ(ParseRunMode(" -config "), RunMode::Config);
-    EXPECT_EQ(ParseRunMode("\t\v\f-stage1\r\n"), RunMode::Stage1);
+    EXPECT_EQ(zyn::ParseRunMode(" -config "), zyn::RunMode::Config);
+    EXPECT_EQ(zyn::ParseRunMode("\t\v\f-stage1\r\n"), zyn::RunMode::Stage1);
     // Only the ends are trimmed.
-    EXPECT_EQ(ParseRunMode("-con fig"), RunMode::Normal);
+    EXPECT_EQ(zyn::ParseRunMode("-con fig"), zyn::RunMode::Normal);
 }

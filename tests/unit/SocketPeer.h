@@ -3,10 +3,10 @@
 
 #include "framework/AsyncSocket.h"
 
-namespace peer {
+namespace test {
 void ShutdownSending(CAsyncSocket& s); // a half-close
 void CloseWithReset(CAsyncSocket& s);  // a close that resets the connection
 // False where the platform reports a reset as a clean close (Wine 8: recv 0, FD_CLOSE without
 // an error); Windows itself and Linux report it.
 bool ResetsReported();
-} // namespace peer
+} // namespace test

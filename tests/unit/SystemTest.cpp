@@ -117,7 +117,7 @@ TEST_F(SystemTest, CopyReplacesAnExistingTargetButNeverTheSourceItself) {
 }
 
 TEST_F(SystemTest, VersionTextIsCutToTheBufferAndEndedThere) {
-    WriteFile("zynEngine.exe", versionfiles::PeWithVersion("7, 0, 2, 5"));
+    WriteFile("zynEngine.exe", test::PeWithVersion("7, 0, 2, 5"));
     char version[16] = "xxxxxxxxxxxxxxx";
     ASSERT_TRUE(sys::ReadFileVersion("zynEngine.exe", version, sizeof version));
     EXPECT_STREQ(version, "7, 0, 2, 5");

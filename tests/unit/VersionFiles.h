@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace versionfiles {
+namespace test {
 
 inline void Put(std::string& out, size_t offset, uint64_t value, int width) {
     if (out.size() < offset + width)
@@ -151,4 +151,4 @@ inline std::string NativeProgramHead() {
                                                                     : ElfFile("{}");
 }
 
-} // namespace versionfiles
+} // namespace test

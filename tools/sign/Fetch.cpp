@@ -20,7 +20,7 @@ class CFetch : public CHttpTransfer {
     CFetch(FetchKind kind, uint64_t limit) : CHttpTransfer(limit), m_kind(kind) {}
 
     bool Start(const std::string& url) {
-        return BeginTransfer(url, zyn::ReadProxyRules(sys::ReadProxySetting()), "");
+        return BeginTransfer(url, {zyn::ReadProxyRules(sys::ReadProxySetting()), ""});
     }
     std::string Failure() const {
         const std::string& reason = Reply().GetFailure();

@@ -3,7 +3,7 @@
 
 #include <sys/socket.h>
 
-namespace peer {
+namespace test {
 
 void ShutdownSending(CAsyncSocket& s) {
     shutdown(static_cast<int>(s.GetHandle()), SHUT_WR);
@@ -19,4 +19,4 @@ bool ResetsReported() {
     return true;
 }
 
-} // namespace peer
+} // namespace test

@@ -3,7 +3,7 @@
 
 #include <winsock2.h>
 
-namespace peer {
+namespace test {
 
 void ShutdownSending(CAsyncSocket& s) {
     shutdown(static_cast<SOCKET>(s.GetHandle()), SD_SEND);
@@ -20,4 +20,4 @@ bool ResetsReported() {
     return !GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
 }
 
-} // namespace peer
+} // namespace test
