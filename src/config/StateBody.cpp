@@ -15,7 +15,9 @@ bool RewriteStateBody(const std::string& body, std::string& fileText) {
             text += '\r';
         text += c;
     }
-    fileText = text.size() > 21 ? text.substr(21) : std::string();
+    // The marker and the CR LF that its line feed became.
+    const size_t markerLine = std::strlen(kStateMarker) + 2;
+    fileText = text.size() > markerLine ? text.substr(markerLine) : std::string();
     return true;
 }
 

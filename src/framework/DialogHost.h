@@ -2,6 +2,7 @@
 // control and modal message boxes. The dialog classes talk to the window only through this.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class CDialog;
@@ -37,6 +38,16 @@ class DialogHost {
 
     // Why the launch did or skipped something, for the trace only; the window shows nothing.
     virtual void Note(const std::string& text) { (void)text; }
+
+    // What a window shows as it opens, and which controls are its status line, its bar and its
+    // picture (0: any), for a layer that reports what the window shows.
+    struct OpenedWindow {
+        std::string status;
+        int bitmap = 0;
+        int statusId = 0, progressId = 0, pictureId = 0;
+    };
+    // Told by the host once the window exists, before its dialog initialises.
+    std::function<void(const OpenedWindow&)> onOpened;
 
     // Painting of a minimised window (only a real window has one).
     virtual bool IsIconic() { return false; }

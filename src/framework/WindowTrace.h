@@ -9,6 +9,9 @@
 
 class WindowTrace {
   public:
+    // The environment variable that names the file a trace appends to.
+    static constexpr const char* kFileVariable = "ZYN_LAUNCH_TRACE";
+
     WindowTrace() = default;
     ~WindowTrace();
     WindowTrace(const WindowTrace&) = delete;

@@ -36,18 +36,17 @@ bool CZynLaunchDlg::StartNextMirror() {
     for (; m_nDownloadOffset < count; ++m_nDownloadOffset) {
         const std::string& mirror =
             m_downloadURLs.GetAt((m_nDownloadChoice + m_nDownloadOffset) % count);
-        auto* client = new CDownloadSocket();
+        auto client = std::make_unique<CDownloadSocket>();
         client->SetProgressCtrl(&m_progress);
         client->SetOwner(this);
         // A blank, "%" or "#" in the name is part of the name, and is sent as such.
         client->SetUrl(mirror + zyn::EncodePathSegment(m_strDownloadFile));
         client->SetExpectedDigest(m_trustEntries.FindDigest(m_strDownloadFile));
         if (client->StartDownload(GetTransferSettings())) {
-            m_pDownloadSocket = client;
+            m_pDownloadSocket = std::move(client);
             SetTimer(kTransferTimer, CHttpTransfer::kTickMs);
             return true;
         }
-        delete client;
     }
     return false;
 }
@@ -59,21 +58,24 @@ void CZynLaunchDlg::ReportDownloadFailure() {
     MessageBox("The download failed");
 }
 
+void CZynLaunchDlg::ReleaseDownload(CDownloadSocket* client) {
+    if (client == m_pDownloadSocket.get())
+        m_pDownloadSocket.reset();
+    else
+        delete client;
+}
+
 void CZynLaunchDlg::OnDownloadFinished(CDownloadSocket* client) {
     if (client) {
-        if (client->GetFileName() == "zynLaunchTemp.exe")
+        if (client->GetFileName() == zyn::kTemporaryLauncherFile)
             m_bLauncherDownloaded = 1;
-        if (client == m_pDownloadSocket)
-            m_pDownloadSocket = nullptr;
-        delete client;
+        ReleaseDownload(client);
     }
-    OnTimer(5);
+    OnTimer(kStage5);
 }
 
 void CZynLaunchDlg::OnDownloadFailed(CDownloadSocket* client) {
-    if (client == m_pDownloadSocket)
-        m_pDownloadSocket = nullptr;
-    delete client;
+    ReleaseDownload(client);
     if (!IsLaunchActive())
         return;
     ++m_nDownloadOffset;
@@ -81,7 +83,7 @@ void CZynLaunchDlg::OnDownloadFailed(CDownloadSocket* client) {
         return;
     ReportDownloadFailure();
     // The final check of stage 5 then tells what is missing.
-    OnTimer(5);
+    OnTimer(kStage5);
 }
 
 void CZynLaunchDlg::OnTransferTick() {

@@ -1,6 +1,8 @@
 // Starting the product's programs, and the guard that refuses a launch while an engine runs.
 #include "launch/ZynLaunchDlg.h"
 
+#include "config/Components.h"
+
 #include "framework/AsyncSocket.h"
 #include "framework/System.h"
 
@@ -19,7 +21,7 @@ bool CZynLaunchDlg::StartProgram(const std::string& program, const std::string& 
 }
 
 bool CZynLaunchDlg::StartEngine() {
-    return StartProgram("zynEngine.exe", "zynEngine.exe " + m_strEngineArgs);
+    return StartProgram(zyn::kEngineFile, std::string(zyn::kEngineFile) + " " + m_strEngineArgs);
 }
 
 bool CZynLaunchDlg::StartUI() {
@@ -28,7 +30,7 @@ bool CZynLaunchDlg::StartUI() {
 }
 
 void CZynLaunchDlg::StartConfigTool() {
-    StartProgram("zynConfig.exe", "zynConfig.exe");
+    StartProgram(zyn::kConfigToolFile, zyn::kConfigToolFile);
 }
 
 void CZynLaunchDlg::CheckEngineNotRunning() {

@@ -2,13 +2,14 @@
 // removal of what a launch cut short left behind.
 #include "launch/ZynLaunchDlg.h"
 
+#include "config/Components.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
 #include "framework/System.h"
 
 namespace {
-const std::string kLauncher = "zynLaunch.exe";
-const std::string kTemporaryLauncher = "zynLaunchTemp.exe";
+const std::string kLauncher = zyn::kLauncherFile;
+const std::string kTemporaryLauncher = zyn::kTemporaryLauncherFile;
 } // namespace
 
 void CZynLaunchDlg::ReplaceLauncher() {

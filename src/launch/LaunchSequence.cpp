@@ -2,6 +2,7 @@
 // showing its progress and arming the next stage.
 #include "launch/ZynLaunchDlg.h"
 
+#include "config/Components.h"
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
 #include "framework/System.h"
@@ -20,28 +21,28 @@ void CZynLaunchDlg::OnTimer(unsigned id) {
     }
     KillTimer(id);
     switch (id) {
-    case 1:
+    case kStage1:
         RunStage1();
         break;
-    case 2:
+    case kStage2:
         RunStage2();
         break;
-    case 3:
+    case kStage3:
         RunStage3();
         break;
-    case 4:
+    case kStage4:
         RunStage4();
         break;
-    case 5:
+    case kStage5:
         RunStage5();
         break;
-    case 6:
+    case kStage6:
         RunStage6();
         break;
-    case 7:
+    case kStage7:
         RunStage7();
         break;
-    case 8:
+    case kStage8:
         RunStage8();
         break;
     default:
@@ -66,7 +67,7 @@ void CZynLaunchDlg::RunStage1() {
     ReadSystemState();
     SetStatusText("evaluating local ip conditions..");
     CheckEngineNotRunning();
-    SetTimer(2, 500);
+    SetTimer(kStage2, 500);
 }
 
 void CZynLaunchDlg::RunStage2() {
@@ -76,16 +77,13 @@ void CZynLaunchDlg::RunStage2() {
     SetStatusText("downloading system state..");
     RequestSystemState();
     // All the time the retrieval gets: stage 3 drops whatever is still under way.
-    SetTimer(3, 3000);
+    SetTimer(kStage3, 3000);
 }
 
 void CZynLaunchDlg::RunStage3() {
     if (!IsLaunchActive())
         return;
-    if (m_pStateSocket) {
-        delete m_pStateSocket;
-        m_pStateSocket = nullptr;
-    }
+    m_pStateSocket.reset();
     // Both self-update steps let the stage run on: the close they may ask for takes effect
     // when this notification returns.
     if (m_bStage1 == 1)
@@ -99,7 +97,7 @@ void CZynLaunchDlg::RunStage3() {
     ClearServerLists();
     ReadSystemState();
     CheckComponentVersions();
-    SetTimer(4, 300);
+    SetTimer(kStage4, 300);
 }
 
 void CZynLaunchDlg::RunStage4() {
@@ -108,21 +106,21 @@ void CZynLaunchDlg::RunStage4() {
     SetProgress(60);
     SetStatusText("evaluating zyn dependencies");
     CheckDependencies();
-    SetTimer(5, 300);
+    SetTimer(kStage5, 300);
 }
 
 // The label a queued file is shown under; a later match replaces an earlier one.
 static std::string DownloadLabel(const std::string& fileName, const std::string& uiExecutable) {
     std::string label;
-    if (fileName == "zynEngine.exe")
+    if (fileName == zyn::kEngineFile)
         label = "zynEngine package";
     if (fileName == uiExecutable)
         label = "zynUserInterface package";
-    if (fileName == "pssdk_dll.dll")
+    if (fileName == zyn::kNetworkServicesFile)
         label = "zynNetworkServices package";
-    if (fileName == "zynConfig.exe")
+    if (fileName == zyn::kConfigToolFile)
         label = "zynConfig package";
-    if (fileName == "zynLaunchTemp.exe")
+    if (fileName == zyn::kTemporaryLauncherFile)
         label = "zynLaunch package";
     return label;
 }
@@ -157,7 +155,7 @@ void CZynLaunchDlg::RunStage5() {
     ScanDeepServers();
     // The time the deep resolution servers have to answer before the engine's arguments are
     // built.
-    SetTimer(6, 1000);
+    SetTimer(kStage6, 1000);
 }
 
 void CZynLaunchDlg::RunStage6() {
@@ -181,7 +179,7 @@ void CZynLaunchDlg::RunStage6() {
         SetStatusText("starting zynEngine..");
         StartEngine();
     }
-    SetTimer(7, 1000);
+    SetTimer(kStage7, 1000);
 }
 
 void CZynLaunchDlg::RunStage7() {
@@ -192,7 +190,7 @@ void CZynLaunchDlg::RunStage7() {
         SetStatusText("starting zynUI");
         StartUI();
     }
-    SetTimer(8, 500);
+    SetTimer(kStage8, 500);
 }
 
 void CZynLaunchDlg::RunStage8() {

@@ -13,7 +13,7 @@ void CZynLaunchDlg::RequestSystemState() {
     // Without an update server there is nothing to ask; the launch goes on with the file.
     if (m_updateURLs.IsEmpty())
         return;
-    m_pStateSocket = new CStateSocket(this, 1);
+    m_pStateSocket = std::make_unique<CStateSocket>(this, 1);
     const int index = zyn::ChooseEntryIndex(m_updateURLs.GetCount(), ShowMessage());
     m_pStateSocket->RequestUrl(m_updateURLs.GetAt(index) + "clientgetconfig.php",
                                GetTransferSettings());
@@ -22,8 +22,10 @@ void CZynLaunchDlg::RequestSystemState() {
 }
 
 void CZynLaunchDlg::OnSystemStateReceived(CStateSocket* socket, const std::string& body, int kind) {
-    delete socket;
-    m_pStateSocket = nullptr;
+    // The socket that reports is the one the window holds: it goes now, as it returns.
+    if (socket != m_pStateSocket.get())
+        delete socket;
+    m_pStateSocket.reset();
     if (kind != 1)
         return;
     std::string text;

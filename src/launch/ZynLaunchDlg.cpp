@@ -15,9 +15,6 @@ CZynLaunchDlg::CZynLaunchDlg()
 
 CZynLaunchDlg::~CZynLaunchDlg() {
     // A window dismissed in mid-launch may still own its sockets; they go with it.
-    delete m_pDeepResolverSocket;
-    delete m_pStateSocket;
-    delete m_pDownloadSocket;
 }
 
 void CZynLaunchDlg::DoDataExchange() {
@@ -35,11 +32,11 @@ bool CZynLaunchDlg::OnInitDialog() {
 
     m_bClosing = 0;
 
-    m_pDeepResolverSocket = new CDeepResolverSocket();
+    m_pDeepResolverSocket = std::make_unique<CDeepResolverSocket>();
     m_pDeepResolverSocket->m_pOwner = this;
 
     m_progress.SetRange(0, 100);
-    SetTimer(1, 1000);
+    SetTimer(kStage1, 1000);
     return true;
 }
 
@@ -81,10 +78,7 @@ bool CZynLaunchDlg::IsLaunchActive() const {
 }
 
 void CZynLaunchDlg::CloseLauncher() {
-    if (m_pDeepResolverSocket) {
-        delete m_pDeepResolverSocket;
-        m_pDeepResolverSocket = nullptr;
-    }
+    m_pDeepResolverSocket.reset();
     EndDialog(0);
 }
 

@@ -8,19 +8,19 @@
 #include "framework/Crypto.h"
 #include "framework/Dialog.h"
 #include "framework/StringList.h"
+#include "net/DeepResolverSocket.h"
+#include "net/DownloadSocket.h"
 #include "net/HttpTransfer.h"
 #include "net/LaunchEvents.h"
 #include "net/ProxyRules.h"
 #include "net/RandomRange.h"
+#include "net/StateSocket.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
-
-class CDeepResolverSocket;
-class CDownloadSocket;
-class CStateSocket;
 
 class CZynLaunchDlg : public CDialog, public CLaunchEvents {
   public:
@@ -96,7 +96,7 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     int32_t m_bStage2 = 0;
     int32_t m_bStage1 = 0;
     int32_t m_bUpdateLauncher = 0;
-    CDeepResolverSocket* m_pDeepResolverSocket = nullptr;
+    std::unique_ptr<CDeepResolverSocket> m_pDeepResolverSocket;
     std::string m_strDeepIP;
     std::string m_strDeepServer;
     int32_t m_nDeepPort = 0;
@@ -110,7 +110,7 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     std::string m_strConfigVersion;
     std::string m_strNetworkServicesVersion;
     std::string m_strLaunchVersion;
-    CStateSocket* m_pStateSocket = nullptr;
+    std::unique_ptr<CStateSocket> m_pStateSocket;
     // The keys whose signature a fetched state needs before it replaces the one on disk: those
     // the program was built with. None: any state is taken, signed or not.
     std::span<const sys::P256PublicKey> m_trustedKeys;
@@ -119,7 +119,7 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     zyn::TrustEntries m_trustEntries;
     // The download under way, owned from stage 5's start to its report, so that the stall
     // ticks reach it and a window dismissed in mid-download releases it.
-    CDownloadSocket* m_pDownloadSocket = nullptr;
+    std::unique_ptr<CDownloadSocket> m_pDownloadSocket;
     // Components whose installed version differs from the listed one (the launcher aside):
     // queued by stage 4, and replaced only by a download that arrives whole.
     StringList m_outdatedComponents;
@@ -143,6 +143,17 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     bool OnInitDialog() override;
 
   private:
+    // The one-shot timers of the launch sequence: each id is the number of the stage it runs.
+    enum StageTimer : unsigned {
+        kStage1 = 1,
+        kStage2,
+        kStage3,
+        kStage4,
+        kStage5,
+        kStage6,
+        kStage7,
+        kStage8,
+    };
     // The stages of the launch sequence, one per timer id.
     void RunStage1();
     void RunStage2();
@@ -159,6 +170,7 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     void OnTransferTick();
     bool StartDownload(const std::string& fileName);
     bool StartNextMirror();
+    void ReleaseDownload(CDownloadSocket* client);
     void ReportDownloadFailure();
     bool IsTrustedState(const std::string& body);
     bool DiffersFromListedSize(const std::string& fileName) const;

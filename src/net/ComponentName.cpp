@@ -1,6 +1,10 @@
 // The name a component is requested and written under.
 #include "net/ComponentName.h"
 
+#include "config/Components.h"
+#include "config/SystemStateFile.h"
+#include "config/UserConfigFile.h"
+
 #include "framework/System.h"
 #include "net/AsciiCase.h"
 
@@ -43,7 +47,7 @@ bool IsTemporaryName(const std::string& name) {
 
 // A server that may name a component may not name the files that decide what the launcher does.
 bool IsLauncherFile(const std::string& name) {
-    for (const char* own : {"zynLaunch.exe", "zynSystemConfig.txt", "zynUserConfig.txt"})
+    for (const char* own : {kLauncherFile, kSystemStateFileName, kUserConfigFileName})
         if (sys::SameFileName(name, own))
             return true;
     return false;

@@ -72,9 +72,8 @@ TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocketBefore
 }
 
 TEST_F(DeepResolver, AnswersFromAnySenderAreTakenOrIgnoredWholeAndTheLastTakenCounts) {
-    delete dlg.m_pDeepResolverSocket;
     auto* socket = new CountingSocket;
-    dlg.m_pDeepResolverSocket = socket;
+    dlg.m_pDeepResolverSocket.reset(socket);
     socket->m_pOwner = &dlg;
     // The answers come from a sender that is not listed, and from no particular port.
     dlg.m_deepServers.AddTail("192.0.2.1");

@@ -39,7 +39,7 @@ TEST_F(LaunchWindow, AFatalErrorSetsTheClosingFlagBeforeItsBoxAndClosesAfterIt) 
 }
 
 TEST_F(LaunchWindow, CloseLauncherTwiceReleasesTheSocketOnceAndEndsWithZero) {
-    dlg.m_pDeepResolverSocket = new CDeepResolverSocket();
+    dlg.m_pDeepResolverSocket = std::make_unique<CDeepResolverSocket>();
     dlg.CloseLauncher();
     EXPECT_EQ(dlg.m_pDeepResolverSocket, nullptr);
     dlg.CloseLauncher();

@@ -42,8 +42,7 @@ TEST_F(StateRetrieval, OnlyAWholeMarkedReplyRewritesTheFile) {
             AfxPumpEvents(10);
         EXPECT_TRUE(!dlg.m_pStateSocket || !dlg.m_pStateSocket->IsUnderWay());
         EXPECT_EQ(ReadFile("zynSystemConfig.txt"), c.file);
-        delete dlg.m_pStateSocket;
-        dlg.m_pStateSocket = nullptr;
+        dlg.m_pStateSocket.reset();
     }
 }
 

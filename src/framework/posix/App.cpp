@@ -1,8 +1,6 @@
-// The application services of the POSIX backend.
-// Implements: the one global application, the program's name (as it was started, so a copy
-// keeps its own name), the first argument as the shell split it, string resources, the socket
-// service start (only SIGPIPE needs taming), message boxes outside a dialog.
-// Leaves out: control hosting (nothing to switch on in a terminal).
+// The application services on Linux: the program's name as it was started (a copy keeps its
+// own), the first argument as the shell split it, string resources, the socket service (only
+// SIGPIPE needs taming). Leaves out: control hosting (nothing to switch on in a terminal).
 #include "framework/App.h"
 
 #include "framework/DialogHost.h"
@@ -14,7 +12,6 @@
 #include <unistd.h>
 
 namespace {
-CWinApp* g_app = nullptr;
 std::string g_programPath;
 std::string g_firstArgument;
 
@@ -32,20 +29,7 @@ void SetProgramArguments(int argc, char** argv) {
     g_firstArgument = argc > 1 && argv[1] ? argv[1] : "";
 }
 
-CWinApp::CWinApp() {
-    g_app = this;
-}
-
-CWinApp::~CWinApp() {
-    if (g_app == this)
-        g_app = nullptr;
-}
-
 void CWinApp::EnableControlContainer() {}
-
-CWinApp* AfxGetApp() {
-    return g_app;
-}
 
 std::string AfxGetAppName() {
     if (!g_programPath.empty())
@@ -63,10 +47,6 @@ bool AfxSocketInit() {
 
 std::string AfxGetFirstArgument() {
     return g_firstArgument;
-}
-
-void AfxMessageBox(const std::string& text) {
-    DialogHost::Current().MessageBox(text, AfxGetAppName());
 }
 
 std::string AfxLoadString(int id) {

@@ -1,12 +1,9 @@
-// The terminal window of the Linux program.
-// Implements: the modal run on the poll() loop, window-like periodic timers, the live panel
-// (caption, picture, progress with percentage, status) or the trace lines on standard output,
-// the trace file, message boxes (nested loop in a terminal, answered at once when nobody can
-// answer: no terminal, or input that has ended), a lone Escape, Ctrl-C, SIGINT, SIGTERM and
-// SIGHUP as the close box, Enter as OK, a last line that says how the dialog ended, the whole
-// panel drawn again for the new size after SIGWINCH.
-// Leaves out: icons and painting (a terminal shows neither), a minimised state.
+// The terminal window of the Linux program: the modal run on the poll() loop, the live panel or
+// (no terminal) the trace lines, message boxes, Escape, Enter and the close signals, a last line
+// that says how the dialog ended. Leaves out: icons, painting, a minimised state.
 #include "framework/terminal/TerminalHost.h"
+
+#include "framework/TracingHost.h"
 
 #include "framework/Dialog.h"
 #include "framework/DialogTemplate.h"
@@ -37,13 +34,12 @@ constexpr int kMaxPictureRows = 20;
 
 DialogHost& PlatformDialogHost() {
     static TerminalHost host;
-    return host;
+    // Where standard output is no terminal, the window is its trace lines.
+    static TracingHost traced(host, host.IsTerminal() ? nullptr : stdout);
+    return traced;
 }
 
 TerminalHost::TerminalHost() : m_tty(isatty(STDOUT_FILENO) == 1) {
-    if (!m_tty)
-        m_stdoutTrace.AttachStream(stdout);
-    m_fileTrace.OpenFromEnvironment("ZYN_LAUNCH_TRACE");
     EventLoop::Instance().CatchSignals({SIGINT, SIGTERM, SIGHUP, SIGCONT, SIGWINCH},
                                        [this](int signo) { OnSignal(signo); });
 }
@@ -82,8 +78,8 @@ int TerminalHost::RunModal(CDialog& dialog) {
             }
         }
     }
-    m_stdoutTrace.Begin(m_status, m_pos, m_bitmap);
-    m_fileTrace.Begin(m_status, m_pos, m_bitmap);
+    if (onOpened)
+        onOpened({m_status, m_bitmap, m_statusId, m_progressId, m_pictureId});
     if (m_tty)
         m_panel.Open();
     WatchKeys(true);
@@ -255,14 +251,7 @@ void TerminalHost::OnInput() {
         m_escapeDue.reset();
 }
 
-void TerminalHost::Note(const std::string& text) {
-    m_stdoutTrace.Note(text);
-    m_fileTrace.Note(text);
-}
-
 void TerminalHost::MessageBox(const std::string& text, const std::string& caption) {
-    m_stdoutTrace.Message(text);
-    m_fileTrace.Message(text);
     if (m_dialog && !m_ended)
         m_lastBoxText = text;
     if (!m_tty || m_inputEnded)
@@ -331,8 +320,6 @@ void TerminalHost::SetControlText(int controlId, const std::string& text) {
     if (controlId != m_statusId || !m_dialog)
         return;
     m_status = text;
-    m_stdoutTrace.Status(text);
-    m_fileTrace.Status(text);
     Redraw();
 }
 
@@ -349,8 +336,6 @@ void TerminalHost::SetProgressPos(int controlId, int pos) {
         return;
     // A bar shows its position within its range, as the Windows control keeps it.
     m_pos = std::clamp(pos, std::min(m_low, m_high), std::max(m_low, m_high));
-    m_stdoutTrace.Progress(m_pos);
-    m_fileTrace.Progress(m_pos);
     Redraw();
 }
 
@@ -362,8 +347,6 @@ void TerminalHost::SetControlBitmap(int controlId, int bitmapId) {
     if (controlId != m_pictureId || !m_dialog)
         return;
     m_bitmap = bitmapId;
-    m_stdoutTrace.Picture(bitmapId);
-    m_fileTrace.Picture(bitmapId);
     Redraw();
 }
 

@@ -4,7 +4,6 @@
 
 #include "framework/DialogHost.h"
 #include "framework/TimerQueue.h"
-#include "framework/WindowTrace.h"
 #include "framework/terminal/KeyDecoder.h"
 #include "framework/terminal/TerminalPanel.h"
 #include "framework/terminal/TerminalPicture.h"
@@ -16,6 +15,8 @@
 
 class TerminalHost : public DialogHost {
   public:
+    // Standard output is a terminal: the window is the panel drawn there.
+    bool IsTerminal() const { return m_tty; }
     TerminalHost();
     ~TerminalHost() override;
 
@@ -24,7 +25,6 @@ class TerminalHost : public DialogHost {
     void SetTimer(unsigned id, unsigned elapseMs) override;
     void KillTimer(unsigned id) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
-    void Note(const std::string& text) override;
     void SetControlText(int controlId, const std::string& text) override;
     void SetProgressRange(int controlId, int low, int high) override;
     void SetProgressPos(int controlId, int pos) override;
@@ -49,7 +49,6 @@ class TerminalHost : public DialogHost {
     bool m_tty;
     TerminalPanel m_panel;
     TerminalPicture m_picture;
-    WindowTrace m_stdoutTrace, m_fileTrace;
     TimerQueue m_timers;
 
     bool m_watchingKeys = false;

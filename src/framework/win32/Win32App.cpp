@@ -1,31 +1,12 @@
-// The application object's services on Windows. Implements: the one application object,
-// the socket service start, the first argument as the C runtime split it, the program name
-// (from its wide path), message boxes outside a dialog, string resources, common controls.
-// Leaves out: a message loop of its own (the program ends when InitInstance returns).
+// The application services on Windows: the socket service, the first argument as the C runtime
+// split it, the program name (from its wide path), string resources, common controls. Leaves
+// out: a message loop of its own (the program ends when InitInstance returns).
 #include "framework/App.h"
 
-#include "framework/WindowTrace.h"
 #include "framework/win32/WideText.h"
 #include "framework/win32/WinApi.h"
 
 #include <cstdlib>
-
-namespace {
-CWinApp* g_app = nullptr;
-}
-
-CWinApp::CWinApp() {
-    g_app = this;
-}
-
-CWinApp::~CWinApp() {
-    if (g_app == this)
-        g_app = nullptr;
-}
-
-CWinApp* AfxGetApp() {
-    return g_app;
-}
 
 void CWinApp::EnableControlContainer() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -58,13 +39,6 @@ bool AfxSocketInit() {
 
 std::string AfxGetFirstArgument() {
     return __argc > 1 && __argv && __argv[1] ? std::string(__argv[1]) : std::string();
-}
-
-void AfxMessageBox(const std::string& text) {
-    WindowTrace trace;
-    if (trace.OpenFromEnvironment("ZYN_LAUNCH_TRACE"))
-        trace.Message(text);
-    MessageBoxA(nullptr, text.c_str(), AfxGetAppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 std::string AfxLoadString(int id) {

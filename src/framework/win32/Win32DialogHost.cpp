@@ -1,11 +1,11 @@
 // The Windows dialog host: the dialog comes from the program's resources and runs in the
 // system's own modal loop, so timers, socket notifications and message boxes all share it.
 // Implements: DialogHost in full, a window centred on its screen unless it placed itself, the
-// minimised-window icon painting, the window trace, the folder lock holder's mark.
+// minimised-window icon painting, the folder lock holder's mark.
 // Leaves out: modeless dialogs, owner windows, dialogs nested inside a running one.
 #include "framework/DialogHost.h"
 
-#include "framework/WindowTrace.h"
+#include "framework/TracingHost.h"
 #include "framework/win32/DialogResource.h"
 #include "framework/win32/Win32FolderLock.h"
 #include "framework/win32/WinApi.h"
@@ -22,7 +22,6 @@ class Win32DialogHost final : public DialogHost {
     void SetTimer(unsigned id, unsigned elapseMs) override;
     void KillTimer(unsigned id) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
-    void Note(const std::string& text) override;
     void SetControlText(int controlId, const std::string& text) override;
     void SetProgressRange(int controlId, int low, int high) override;
     void SetProgressPos(int controlId, int pos) override;
@@ -47,7 +46,6 @@ class Win32DialogHost final : public DialogHost {
     bool m_ended = false;
     int m_iconId = 0;
     DialogResourceFacts m_facts;
-    WindowTrace* m_trace = nullptr;
     // Painting outcome of the current WM_PAINT: the dialog's own painting was asked for, or
     // the window was painted here.
     bool m_defaultPaint = false, m_painted = false;
@@ -59,9 +57,6 @@ HICON Win32DialogHost::BigIcon(int iconId) {
 }
 
 int Win32DialogHost::RunModal(CDialog& dialog) {
-    WindowTrace trace;
-    trace.OpenFromEnvironment("ZYN_LAUNCH_TRACE");
-    m_trace = &trace;
     m_dialog = &dialog;
     m_ended = false;
     m_facts = DialogResourceFacts();
@@ -76,7 +71,6 @@ int Win32DialogHost::RunModal(CDialog& dialog) {
     m_bitmaps.clear();
     m_hwnd = nullptr;
     m_dialog = nullptr;
-    m_trace = nullptr;
     return static_cast<int>(result);
 }
 
@@ -98,7 +92,8 @@ INT_PTR Win32DialogHost::OnInitDialog(HWND hwnd) {
     char text[1024] = "";
     if (m_facts.statusControlId)
         GetDlgItemTextA(hwnd, m_facts.statusControlId, text, sizeof text);
-    m_trace->Begin(text, 0, m_facts.initialBitmapId);
+    if (onOpened)
+        onOpened({text, m_facts.initialBitmapId, m_facts.statusControlId, 0, 0});
     RECT before = {}, after = {};
     GetWindowRect(hwnd, &before);
     const INT_PTR result = m_dialog->InitDialog() ? TRUE : FALSE;
@@ -203,22 +198,12 @@ void Win32DialogHost::KillTimer(unsigned id) {
         ::KillTimer(m_hwnd, id);
 }
 
-void Win32DialogHost::Note(const std::string& text) {
-    if (m_trace)
-        m_trace->Note(text);
-}
-
 void Win32DialogHost::MessageBox(const std::string& text, const std::string& caption) {
-    // Written first: while the box is open the test that reads the trace has to answer it.
-    if (m_trace)
-        m_trace->Message(text);
     MessageBoxA(m_hwnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void Win32DialogHost::SetControlText(int controlId, const std::string& text) {
     SetWindowTextA(Control(controlId), text.c_str());
-    if (m_trace && (controlId == m_facts.statusControlId || !m_facts.statusControlId))
-        m_trace->Status(text);
 }
 
 void Win32DialogHost::SetProgressRange(int controlId, int low, int high) {
@@ -227,8 +212,6 @@ void Win32DialogHost::SetProgressRange(int controlId, int low, int high) {
 
 void Win32DialogHost::SetProgressPos(int controlId, int pos) {
     SendMessageA(Control(controlId), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
-    if (m_trace)
-        m_trace->Progress(pos);
 }
 
 void Win32DialogHost::RedrawControl(int controlId) {
@@ -247,8 +230,6 @@ void Win32DialogHost::SetControlBitmap(int controlId, int bitmapId) {
     if (previous != m_bitmaps.end())
         DeleteObject(previous->second);
     m_bitmaps[controlId] = bitmap;
-    if (m_trace)
-        m_trace->Picture(bitmapId);
 }
 
 void Win32DialogHost::SetWindowIcon(int iconId) {
@@ -265,5 +246,6 @@ void Win32DialogHost::SetWindowIcon(int iconId) {
 
 DialogHost& PlatformDialogHost() {
     static Win32DialogHost host;
-    return host;
+    static TracingHost traced(host, nullptr);
+    return traced;
 }
