@@ -7,12 +7,15 @@
 // Leaves out: IPv6, out-of-band data, socket options.
 #include "framework/AsyncSocket.h"
 
+#include "formats/IpAddress.h"
+
 #include "framework/SocketError.h"
 #include "framework/posix/EventLoop.h"
 #include "framework/posix/SocketDispatcher.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -26,10 +29,14 @@ bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     address = sockaddr_in{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
+    // A literal is read as on every platform; only a name is asked of the system.
+    formats::Ipv4Bytes literal;
+    if (formats::ParseIpv4(host, literal)) {
+        std::memcpy(&address.sin_addr, literal.data(), literal.size());
+        return true;
+    }
     if (host.empty())
         return false;
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1)
-        return true;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* result = nullptr;

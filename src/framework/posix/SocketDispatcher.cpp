@@ -101,26 +101,7 @@ void SocketDispatcher::Deliver(int fd, uint64_t serial, int event, int error) {
     State* s = Find(fd, serial);
     if (!s || !(s->events & event))
         return;
-    CAsyncSocket* socket = s->socket;
-    switch (event) {
-    case FD_READ_EVENT:
-        socket->OnReceive(error);
-        break;
-    case FD_WRITE_EVENT:
-        socket->OnSend(error);
-        break;
-    case FD_ACCEPT_EVENT:
-        socket->OnAccept(error);
-        break;
-    case FD_CONNECT_EVENT:
-        socket->OnConnect(error);
-        break;
-    case FD_CLOSE_EVENT:
-        socket->OnClose(error);
-        break;
-    default:
-        break;
-    }
+    s->socket->Notify(event, error);
 }
 
 static int PendingError(int fd) {
