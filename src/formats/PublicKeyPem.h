@@ -1,7 +1,5 @@
-// P-256 public keys from PEM text, as "openssl ec -pubout" writes them, turned into the raw
-// points that the verification takes. Usable at compile time: the build reads the trusted keys
-// with it, so that a key file holding anything else fails the build instead of leaving a
-// launcher that trusts nothing.
+// P-256 public keys from PEM text, as "openssl ec -pubout" writes them, as raw points. Usable at
+// compile time: a trusted keys file holding anything else fails the build.
 #pragma once
 
 #include "formats/Base64.h"

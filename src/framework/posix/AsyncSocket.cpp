@@ -1,10 +1,6 @@
-// CAsyncSocket over non-blocking BSD sockets (IPv4 only).
-// Implements: TCP and UDP, Create without address sharing, synchronous name resolution to the
-// first IPv4 address, non-blocking connect (an immediate failure reported as OnConnect), send
-// without SIGPIPE, datagrams that do not fit reported as errors, FIONREAD, GetLastError in the
-// SOCK_ERR_... codes, a reset kept for OnClose once Receive or Send has taken it.
-// Notifications come from SocketDispatcher.
-// Leaves out: IPv6, out-of-band data, socket options.
+// CAsyncSocket over non-blocking BSD sockets: TCP and UDP, a connect that fails at once reported
+// through OnConnect, no SIGPIPE, a reset kept for OnClose; notifications come from
+// SocketDispatcher. Leaves out: IPv6, out-of-band data, socket options.
 #include "framework/AsyncSocket.h"
 
 #include "formats/IpAddress.h"

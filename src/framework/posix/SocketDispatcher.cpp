@@ -1,10 +1,6 @@
-// Readiness to notifications, with the order Windows Sockets gives them.
-// Implements: OnConnect (error from SO_ERROR, or from a connect that failed at once) then one
-// OnSend; OnSend again only after a send would have blocked, also after the peer half-closed;
-// OnReceive/OnAccept re-posted only after the program read or accepted; OnClose once the
-// peer's data has all been offered, with the error of a reset even when a Receive took it;
-// errno values mapped to the SOCK_ERR_... codes.
-// Leaves out: OnOutOfBandData (urgent data is never requested).
+// Readiness to notifications in the order Windows Sockets gives them: OnConnect then one
+// OnSend, OnSend again only after a send would block, OnReceive re-posted after a read, OnClose
+// after all data, errno mapped to SOCK_ERR_... Leaves out: out-of-band data.
 #include "framework/posix/SocketDispatcher.h"
 
 #include "framework/posix/EventLoop.h"

@@ -1,6 +1,5 @@
-// What the Linux program learns from its surroundings. Implements: the proxy variables (http_,
-// https_ and no_proxy, each before its upper-case form), ELF as the programs'
-// format. Leaves out: all_proxy and proxies for other schemes.
+// What the Linux program learns from its surroundings: the proxy variables (http_, https_ and
+// no_proxy, each before its upper-case form) and ELF as its programs' format.
 #include "formats/ProxyUrl.h"
 #include "framework/System.h"
 

@@ -1,12 +1,6 @@
-// Files by name for the Linux program.
-// Implements: whole-file reads with short reads and 64-bit sizes handled, only of regular files
-// and without ever waiting on one (a FIFO under a component's name); delete; the file writer
-// (write-back started as the file grows, fsync of the file before the rename and of the folder
-// after it, a kept temporary file taken up again only as a regular file and not through a
-// link); copy through the writer; the version text of a program file, read where its headers
-// point rather than whole.
-// Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
-// would only hold up other tools, so a file open elsewhere is read all the same.
+// Files by name on Linux: whole reads of regular files only (never waiting on a FIFO), the
+// file writer (write-back as it grows, fsync before the rename and of the folder after), copies,
+// version texts read where the headers point. Leaves out: sharing modes (no mandatory locks).
 #include "formats/FileVersionParser.h"
 #include "framework/System.h"
 

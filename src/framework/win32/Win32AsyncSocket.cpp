@@ -1,11 +1,6 @@
-// CAsyncSocket over Windows Sockets: readiness comes as window messages (WSAAsyncSelect) to a
-// hidden message-only window, dispatched by handle. Implements: TCP and UDP, fixed or free
-// local ports, name resolution (first IPv4 address), a connect that fails at once reported as
-// OnConnect, every datagram's FD_READ delivered (no ICMP resets on datagram sockets), data
-// still unread when FD_CLOSE comes offered before OnClose, Windows Sockets errors narrowed to
-// the SOCK_ERR_... codes, the event pump for code outside a dialog.
-// Leaves out: IPv6, socket options, out-of-band sending. Under Wine 8 a reset arrives as a
-// clean close (FD_CLOSE without an error, recv returning 0): nothing here can tell them apart.
+// CAsyncSocket over Windows Sockets: WSAAsyncSelect messages to a hidden window, a connect that
+// fails at once reported through OnConnect, unread data offered before OnClose. Leaves out:
+// IPv6, socket options; under Wine 8 a reset arrives as a clean close.
 #include "framework/AsyncSocket.h"
 
 #include "formats/IpAddress.h"

@@ -1,9 +1,6 @@
-// Files by name on Windows.
-// Implements: whole-file reads and the two file tests (64-bit sizes), sharing the file with
-// other readers only; delete; the file writer (FlushFileBuffers before the rename, MoveFileExA
-// with write-through, a kept temporary file taken up again only as a file on disk); copy
-// through the writer.
-// Leaves out: permissions, as Windows knows a program by its extension.
+// Files by name on Windows: reads that share with other readers only, the file writer
+// (FlushFileBuffers, then MoveFileExA with write-through), copies. Leaves out: permissions,
+// as Windows knows a program by its extension.
 #include "framework/System.h"
 
 #include "framework/win32/WinApi.h"

@@ -1,7 +1,5 @@
-// System services on Windows besides files. Implements: detached processes through
-// CreateProcessW with the program named outright by its full wide path, the user's proxy
-// setting in the registry. Leaves out: anything the launcher does not call; version
-// resources are Win32Version.cpp's.
+// System services on Windows besides files: detached processes through CreateProcessW with the
+// program's full wide path, the user's proxy setting in the registry.
 #include "framework/System.h"
 
 #include "framework/win32/WideText.h"
