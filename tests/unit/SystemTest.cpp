@@ -2,7 +2,7 @@
 // files put in place whole or not at all; copies; process start failures; the folder lock; the
 // calendar.
 #include "framework/System.h"
-#include "ScratchDir.h"
+#include "TestSupport.h"
 #include "VersionFiles.h"
 #include "framework/FolderLock.h"
 

@@ -1,6 +1,6 @@
 // What only the Linux backend does: children that are never ours to reap, files that are no
 // regular files, and the execute permission of written and copied programs.
-#include "../ScratchDir.h"
+#include "../TestSupport.h"
 #include "framework/System.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // What only the Windows backend does: file sharing, the proxy setting in the registry, process
 // start of a named file with a command line and a current directory.
-#include "../ScratchDir.h"
+#include "../TestSupport.h"
 #include "framework/System.h"
 
 #include <windows.h>
