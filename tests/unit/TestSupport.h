@@ -1,8 +1,9 @@
-// What the unit tests share: each test in a fresh scratch folder as its current directory (the
-// launcher names every file bare), files there, and a bounded wait on the event loop.
+// What the unit and TLS tests share: each test in a fresh scratch folder as its current directory
+// (the launcher names every file bare), files there, a digest in hex, a bounded wait on the loop.
 #pragma once
 
 #include "framework/AsyncSocket.h"
+#include "framework/Crypto.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,13 @@ inline std::string ReadFile(const std::string& name) {
 inline bool Exists(const std::string& name) {
     std::error_code ec;
     return std::filesystem::exists(name, ec);
+}
+
+inline std::string Hex(const sys::Sha256Digest& digest) {
+    std::string text;
+    for (uint8_t byte : digest)
+        text += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
+    return text;
 }
 
 // Runs the event loop until `done` holds, for about `ms` at most; whether it holds.
