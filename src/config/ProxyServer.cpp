@@ -2,7 +2,7 @@
 #include "config/ProxyServer.h"
 
 #include "config/TextRules.h"
-#include "net/AsciiCase.h"
+#include "formats/AsciiCase.h"
 
 #include <algorithm>
 
@@ -61,7 +61,7 @@ bool FindProxyServer(const std::string& server, std::string_view scheme, std::st
         entry = entry.substr(0, entry.find('/'));
         if (entry.empty())
             continue;
-        if (EqualsNoCase(entryScheme, scheme)) {
+        if (formats::EqualsNoCase(entryScheme, scheme)) {
             chosen = entry;
             exact = true;
         } else if (equals == std::string_view::npos && chosen.empty()) {

@@ -1,7 +1,6 @@
-// The signature of a system state and the decision whether a fetched state may replace the one
-// on disk. The signature covers the state text: every byte of the fetched body after the
-// marker line's LF and before the signature line, which is the text's last line. A file as
-// installed gives the same text back once its CR LF pairs are LF again.
+// A system state's signature and whether a fetched state may replace the one on disk. The
+// signature covers every byte after the marker line's LF up to the signature line, its last; a
+// file as installed gives the same text back with its CR LF pairs made LF again.
 #pragma once
 
 #include "framework/Crypto.h"

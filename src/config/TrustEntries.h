@@ -1,7 +1,6 @@
-// The entries of a system state that make it trustworthy: the size and SHA-256 of a component
-// ("ZynDigest"), the state's serial ("ZynSerial") and the time it expires ("ZynExpires").
-// Each is a line of the state's usual format, so a launcher that does not know them skips
-// them.
+// The entries that make a system state trustworthy: a component's size and SHA-256
+// ("ZynDigest"), the state's serial ("ZynSerial") and expiry ("ZynExpires"), each a line of the
+// state's usual format.
 #pragma once
 
 #include "framework/Crypto.h"

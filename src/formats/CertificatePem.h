@@ -41,56 +41,48 @@ constexpr bool IsDerSequence(const uint8_t* der, size_t size) {
     return size == 2 + digits + length;
 }
 
+// The DER of one block's base64 appended at `size`. Line breaks may fall anywhere; only the last
+// group of four characters may carry padding, and the bits that it leaves over must be zero.
+template <size_t N>
+constexpr bool DecodeCertificateBlock(std::string_view body, std::array<uint8_t, N>& der,
+                                      size_t& size) {
+    const size_t start = size;
+    uint32_t bits = 0;
+    size_t filled = 0, padding = 0;
+    bool padded = false;
+    for (const char c : body) {
+        if (IsPemSpace(c))
+            continue;
+        const int value = Base64Value(c);
+        if (padded || (c == '=' ? filled < 2 : value < 0 || padding > 0))
+            return false;
+        padding += c == '=';
+        bits = bits << 6 | static_cast<uint32_t>(value < 0 ? 0 : value);
+        if (++filled < 4)
+            continue;
+        if ((bits & ((1u << (8 * padding)) - 1)) != 0 || size + 3 - padding > N)
+            return false;
+        for (size_t k = 0; k < 3 - padding; ++k)
+            der[size++] = static_cast<uint8_t>(bits >> (16 - 8 * k));
+        padded = padding > 0;
+        filled = 0;
+        bits = 0;
+    }
+    return filled == 0 && IsDerSequence(der.data() + start, size - start);
+}
+
 // Any number of "CERTIFICATE" blocks with white space around them, and nothing else.
 template <size_t N> constexpr CertificateList<N> ParsePemCertificates(std::string_view text) {
     CertificateList<N> list;
-    size_t at = 0;
     size_t size = 0;
-    for (;;) {
-        while (at < text.size() && IsPemSpace(text[at]))
-            ++at;
-        if (at == text.size()) {
-            list.ok = true;
-            return list;
-        }
-        if (text.substr(at, kPemCertificateBegin.size()) != kPemCertificateBegin ||
-            list.count == kMaxCertificates)
-            return list;
-        at += kPemCertificateBegin.size();
-        const size_t end = text.find(kPemCertificateEnd, at);
-        if (end == std::string_view::npos)
-            return list;
-        // Line breaks may fall anywhere; only the last group of four characters may carry
-        // padding, and the bits that it leaves over must be zero.
-        const size_t start = size;
-        uint32_t bits = 0;
-        size_t filled = 0, padding = 0;
-        bool padded = false;
-        for (size_t i = at; i < end; ++i) {
-            const char c = text[i];
-            if (IsPemSpace(c))
-                continue;
-            const int value = Base64Value(c);
-            if (padded || (c == '=' ? filled < 2 : value < 0 || padding > 0))
-                return list;
-            padding += c == '=';
-            bits = bits << 6 | static_cast<uint32_t>(value < 0 ? 0 : value);
-            if (++filled < 4)
-                continue;
-            if ((bits & ((1u << (8 * padding)) - 1)) != 0 || size + 3 - padding > N)
-                return list;
-            for (size_t k = 0; k < 3 - padding; ++k)
-                list.der[size++] = static_cast<uint8_t>(bits >> (16 - 8 * k));
-            padded = padding > 0;
-            filled = 0;
-            bits = 0;
-        }
-        if (filled != 0 || !IsDerSequence(list.der.data() + start, size - start))
-            return list;
-        list.starts[list.count] = start;
-        list.starts[++list.count] = size;
-        at = end + kPemCertificateEnd.size();
-    }
+    list.ok =
+        ForEachPemBlock(text, kPemCertificateBegin, kPemCertificateEnd, [&](std::string_view body) {
+            if (list.count == kMaxCertificates || !DecodeCertificateBlock(body, list.der, size))
+                return false;
+            list.starts[++list.count] = size;
+            return true;
+        });
+    return list;
 }
 
 } // namespace formats

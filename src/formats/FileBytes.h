@@ -1,7 +1,6 @@
-// Bounds-checked reads of numbers out of a file's bytes, shared by the version readers: every
-// read says whether the bytes are there, so offsets taken from a file are never trusted. The
-// bytes are in memory or read from a file a page at a time, so that a reader costs what it
-// reads, not what the file holds.
+// Bounds-checked reads of numbers out of a file's bytes, for the version readers: offsets taken
+// from a file are never trusted, and a file is read a page at a time, so that a reader costs
+// what it reads, not what the file holds.
 #pragma once
 
 #include <algorithm>

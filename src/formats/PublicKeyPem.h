@@ -1,7 +1,5 @@
-// P-256 public keys from PEM text, as "openssl ec -pubout" writes them, turned into the raw
-// points that the verification takes. Usable at compile time: the build reads the trusted keys
-// with it, so that a key file holding anything else fails the build instead of leaving a
-// launcher that trusts nothing.
+// P-256 public keys from PEM text, as "openssl ec -pubout" writes them, as raw points. Usable at
+// compile time: a trusted keys file holding anything else fails the build.
 #pragma once
 
 #include "formats/Base64.h"
@@ -32,6 +30,26 @@ constexpr bool IsPemSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// Hands the body of each block between a `begin` and an `end` line to `take`, in order. False
+// when the text holds anything but such blocks and white space, or `take` refuses a body.
+template <class Take>
+constexpr bool ForEachPemBlock(std::string_view text, std::string_view begin, std::string_view end,
+                               Take take) {
+    for (size_t at = 0;;) {
+        while (at < text.size() && IsPemSpace(text[at]))
+            ++at;
+        if (at == text.size())
+            return true;
+        if (text.substr(at, begin.size()) != begin)
+            return false;
+        at += begin.size();
+        const size_t stop = text.find(end, at);
+        if (stop == std::string_view::npos || !take(text.substr(at, stop - at)))
+            return false;
+        at = stop + end.size();
+    }
+}
+
 // The base64 between one block's lines, line breaks and all.
 constexpr bool DecodeP256KeyBlock(std::string_view body, sys::P256PublicKey& key) {
     std::array<char, 4 * ((kP256KeyInfoPrefix.size() + 65 + 2) / 3)> text{};
@@ -58,24 +76,10 @@ constexpr bool DecodeP256KeyBlock(std::string_view body, sys::P256PublicKey& key
 // Any number of "PUBLIC KEY" blocks with white space around them, and nothing else.
 constexpr PublicKeyList ParseP256PublicKeys(std::string_view text) {
     PublicKeyList list;
-    size_t at = 0;
-    for (;;) {
-        while (at < text.size() && IsPemSpace(text[at]))
-            ++at;
-        if (at == text.size()) {
-            list.ok = true;
-            return list;
-        }
-        if (text.substr(at, kPemKeyBegin.size()) != kPemKeyBegin || list.count == kMaxPublicKeys)
-            return list;
-        at += kPemKeyBegin.size();
-        const size_t end = text.find(kPemKeyEnd, at);
-        if (end == std::string_view::npos ||
-            !DecodeP256KeyBlock(text.substr(at, end - at), list.keys[list.count]))
-            return list;
-        ++list.count;
-        at = end + kPemKeyEnd.size();
-    }
+    list.ok = ForEachPemBlock(text, kPemKeyBegin, kPemKeyEnd, [&list](std::string_view body) {
+        return list.count < kMaxPublicKeys && DecodeP256KeyBlock(body, list.keys[list.count++]);
+    });
+    return list;
 }
 
 } // namespace formats

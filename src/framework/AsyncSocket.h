@@ -100,6 +100,8 @@ class CAsyncSocket {
 
   private:
     friend class SocketDispatcher; // each backend's notifier
+    // Calls the handler of one FD_..._EVENT.
+    void Notify(int event, int error);
     SocketHandle m_hSocket = INVALID_SOCKET_HANDLE;
 };
 

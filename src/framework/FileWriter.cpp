@@ -92,4 +92,20 @@ bool WriteWholeFile(const std::string& name, const std::string& contents, FileWr
     return writer.Open(name, kind) && writer.Write(contents) && writer.Commit();
 }
 
+bool CopyFile(const std::string& from, const std::string& to) {
+    const intptr_t in = FileWriter::OpenCopySource(from, to);
+    if (in == FileWriter::kNoFile)
+        return false;
+    FileWriter out;
+    bool ok = out.Open(to);
+    if (ok)
+        FileWriter::CopyPermissions(in, out.m_file);
+    std::vector<char> block(65536);
+    size_t got = 0;
+    while (ok && (ok = FileWriter::ReadBlock(in, block.data(), block.size(), got)) && got > 0)
+        ok = out.Write(block.data(), got);
+    FileWriter::Close(in);
+    return ok && out.Commit();
+}
+
 } // namespace sys

@@ -67,12 +67,15 @@ class FileWriter {
     static constexpr intptr_t kNoFile = -1; // a descriptor or a handle, by backend
     // What each backend supplies: a fresh file in place of any old one (kNoFile when it cannot
     // be made), an existing regular file opened to read and write, made a program if asked
-    // (kNoFile when there is none),
-    // a block read from the current position (`got` 0 at the end), the position moved to the
-    // end, a whole block written, the bytes flushed to disk and the file closed (closed even
-    // when the flush fails), a close alone, and a rename over the target that lasts.
+    // (kNoFile when there is none), a copy's source opened to read (kNoFile when it is no
+    // file, or the copy's target itself) and its permissions given to the copy, a block read
+    // from the current position (`got` 0 at the end), the position moved to the end, a whole
+    // block written, the bytes flushed to disk and the file closed (closed even when the flush
+    // fails), a close alone, and a rename over the target that lasts.
     static intptr_t CreateFresh(const std::string& name, Kind kind);
     static intptr_t OpenExisting(const std::string& name, Kind kind);
+    static intptr_t OpenCopySource(const std::string& from, const std::string& to);
+    static void CopyPermissions(intptr_t from, intptr_t to);
     static bool ReadBlock(intptr_t file, char* data, size_t size, size_t& got);
     static bool SeekToEnd(intptr_t file, uint64_t& size);
     static bool WriteBlock(intptr_t file, const char* data, size_t size);

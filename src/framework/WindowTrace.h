@@ -1,7 +1,6 @@
-// The line format in which a window reports what it shows, for scripts and tests: the first
-// status text, then one line per visible change ("progress N", "status TEXT", "picture N",
-// "message TEXT", "note TEXT" for what the window does not show); a line break inside a text is
-// written as the two characters \n.
+// The line format in which a window reports what it shows: the first status, then one line per
+// visible change ("progress N", "status TEXT", "picture N", "message TEXT"), and "note TEXT"
+// for what it does not show; a line break inside a text is written as \n.
 #pragma once
 
 #include <cstdio>

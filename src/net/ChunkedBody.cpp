@@ -1,7 +1,7 @@
 // The chunked transfer coding undone.
 #include "net/ChunkedBody.h"
 
-#include "net/AsciiCase.h"
+#include "formats/AsciiCase.h"
 
 #include <algorithm>
 
@@ -35,10 +35,10 @@ bool ChunkedBody::ParseSize(const std::string& line) {
     size_t i = 0;
     uint64_t size = 0;
     // Fifteen hex digits already exceed any real body and keep the value far from overflow.
-    for (; i < line.size() && HexDigitValue(line[i]) >= 0; ++i) {
+    for (; i < line.size() && formats::HexDigitValue(line[i]) >= 0; ++i) {
         if (i == 15)
             return false;
-        size = size * 16 + static_cast<uint64_t>(HexDigitValue(line[i]));
+        size = size * 16 + static_cast<uint64_t>(formats::HexDigitValue(line[i]));
     }
     if (i == 0)
         return false;

@@ -5,8 +5,8 @@
 #include "config/SystemStateFile.h"
 #include "config/UserConfigFile.h"
 
+#include "formats/AsciiCase.h"
 #include "framework/System.h"
-#include "net/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,7 +40,7 @@ bool IsDeviceOrAliasName(const std::string& name) {
 bool IsTemporaryName(const std::string& name) {
     const std::string ending = sys::TemporaryFileName("");
     for (size_t at = 0; at + ending.size() <= name.size(); ++at)
-        if (EqualsNoCase(std::string_view(name).substr(at, ending.size()), ending))
+        if (formats::EqualsNoCase(std::string_view(name).substr(at, ending.size()), ending))
             return true;
     return false;
 }
@@ -71,7 +71,7 @@ std::string KeptValidatorFileName(const std::string& name) {
 bool IsProgramFileName(const std::string& name) {
     const std::string_view ending =
         std::string_view(name).substr(name.size() < 4 ? 0 : name.size() - 4);
-    return EqualsNoCase(ending, ".exe") || EqualsNoCase(ending, ".dll");
+    return formats::EqualsNoCase(ending, ".exe") || formats::EqualsNoCase(ending, ".dll");
 }
 
 } // namespace zyn

@@ -1,7 +1,7 @@
 // What lets kept bytes be continued: the Content-Range, the validator.
 #include "net/ContentRange.h"
 
-#include "net/AsciiCase.h"
+#include "formats/AsciiCase.h"
 
 #include <algorithm>
 
@@ -31,7 +31,7 @@ bool TakeChar(std::string_view& text, char c) {
 
 bool TakeUnit(std::string_view& text) {
     const std::string_view unit = "bytes ";
-    if (!EqualsNoCase(text.substr(0, unit.size()), unit))
+    if (!formats::EqualsNoCase(text.substr(0, unit.size()), unit))
         return false;
     text.remove_prefix(unit.size());
     return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "config/TrustEntries.h"
+#include "framework/BackgroundSha256.h"
 #include "framework/Controls.h"
 #include "framework/Crypto.h"
 #include "framework/System.h"
@@ -70,7 +71,7 @@ class CDownloadSocket : public CHttpTransfer {
     bool m_bStartOver = false;
     std::optional<zyn::DigestEntry> m_expected;
     // Fed as the body arrives, so that a file is never read back to be checked.
-    std::optional<sys::Sha256> m_hash;
+    std::optional<sys::BackgroundSha256> m_hash;
     // A program or a library must be an image that this system can load: a file for another
     // system (a PE file on Linux) would replace a working component with one that cannot start.
     bool m_bProgram = false;

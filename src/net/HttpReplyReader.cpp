@@ -1,7 +1,7 @@
 // Reads one HTTP/1.x reply from the blocks of a connection, as they arrive.
 #include "net/HttpReplyReader.h"
 
-#include "net/AsciiCase.h"
+#include "formats/AsciiCase.h"
 
 #include <algorithm>
 
@@ -82,7 +82,7 @@ void HttpReplyReader::FeedEnd(bool clean) {
 
 bool HttpReplyReader::FindHeader(std::string_view name, std::string& value) const {
     for (const auto& [fieldName, fieldValue] : m_fields) {
-        if (EqualsNoCase(fieldName, name)) {
+        if (formats::EqualsNoCase(fieldName, name)) {
             value = fieldValue;
             return true;
         }
@@ -186,20 +186,20 @@ void HttpReplyReader::StartBody() {
     // Nothing here undoes a content coding, and a server may send one however it is asked: a
     // coded body would be taken for the file itself.
     for (const auto& [name, fieldValue] : m_fields) {
-        if (EqualsNoCase(name, "Content-Encoding") && !fieldValue.empty() &&
-            !EqualsNoCase(fieldValue, "identity"))
+        if (formats::EqualsNoCase(name, "Content-Encoding") && !fieldValue.empty() &&
+            !formats::EqualsNoCase(fieldValue, "identity"))
             return Fail("unsupported content coding");
     }
     m_state = State::Body;
     if (FindHeader("Transfer-Encoding", value)) {
-        if (!EqualsNoCase(value, "chunked"))
+        if (!formats::EqualsNoCase(value, "chunked"))
             return Fail("unsupported transfer coding");
         m_mode = BodyMode::Chunked;
         return;
     }
     bool announced = false;
     for (const auto& [name, fieldValue] : m_fields) {
-        if (!EqualsNoCase(name, "Content-Length"))
+        if (!formats::EqualsNoCase(name, "Content-Length"))
             continue;
         uint64_t length = 0;
         // Two differing lengths leave the body's end open to either reading.

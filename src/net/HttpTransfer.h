@@ -1,8 +1,6 @@
-// One HTTP GET over the event-driven socket, shared by the system state retrieval and the
-// component download: the connection (to the server, or to the proxy), the request, the reply
-// read through HttpReplyReader, redirections, the end of the reply and the stall limit. The
-// kinds of transfer supply only the request, what becomes of the body, and what their end
-// means to the launch.
+// One HTTP GET over the event-driven socket, for the state retrieval and the downloads: the
+// connection (direct or through a proxy), the request, the reply, redirections, the stall limit.
+// Each kind supplies its request, what becomes of the body and what its end means.
 #pragma once
 
 #include "framework/AsyncSocket.h"

@@ -1,8 +1,8 @@
 // The parts of an http[s] URL, where a redirection leads, and percent-encoding.
 #include "net/HttpUrl.h"
 
-#include "net/AsciiCase.h"
-#include "net/IpAddress.h"
+#include "formats/AsciiCase.h"
+#include "formats/IpAddress.h"
 
 #include <algorithm>
 #include <optional>
@@ -43,9 +43,9 @@ bool SplitAuthority(HttpUrl& url) {
     size_t colon = std::string::npos;
     if (!authority.empty() && authority[0] == '[') {
         const size_t close = authority.find(']');
-        Ipv6Bytes bytes;
+        formats::Ipv6Bytes bytes;
         if (close == std::string::npos ||
-            !ParseIpv6(std::string_view(authority).substr(1, close - 1), bytes))
+            !formats::ParseIpv6(std::string_view(authority).substr(1, close - 1), bytes))
             return false;
         url.host = authority.substr(1, close - 1);
         if (close + 1 < authority.size() && authority[close + 1] != ':')
@@ -130,10 +130,10 @@ UrlSplit SplitHttpUrl(const std::string& url, HttpUrl& parts) {
         return UrlSplit::Malformed;
     HttpUrl split;
     const std::string_view scheme = std::string_view(text).substr(0, schemeEnd);
-    if (EqualsNoCase(scheme, "https")) {
+    if (formats::EqualsNoCase(scheme, "https")) {
         split.scheme = "https";
         split.port = 443;
-    } else if (!EqualsNoCase(scheme, "http")) {
+    } else if (!formats::EqualsNoCase(scheme, "http")) {
         return UrlSplit::UnsupportedScheme;
     }
 
@@ -190,7 +190,7 @@ UrlSplit FollowLocation(const std::string& current, const std::string& location,
     const UrlSplit result = SplitHttpUrl(resolved, split);
     if (result != UrlSplit::Ok)
         return result;
-    if (base.scheme && EqualsNoCase(*base.scheme, "https") && split.scheme != "https")
+    if (base.scheme && formats::EqualsNoCase(*base.scheme, "https") && split.scheme != "https")
         return UrlSplit::Downgrade;
     next = resolved;
     parts = split;
@@ -218,10 +218,10 @@ std::string EncodePathSegment(const std::string& name) {
 std::string DecodePercent(const std::string& text) {
     std::string decoded;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
-            HexDigitValue(text[i + 2]) >= 0) {
-            decoded +=
-                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && formats::HexDigitValue(text[i + 1]) >= 0 &&
+            formats::HexDigitValue(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(formats::HexDigitValue(text[i + 1]) * 16 +
+                                         formats::HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             decoded += text[i];

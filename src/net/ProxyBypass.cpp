@@ -2,8 +2,8 @@
 #include "net/ProxyBypass.h"
 
 #include "config/TextRules.h"
-#include "net/AsciiCase.h"
-#include "net/IpAddress.h"
+#include "formats/AsciiCase.h"
+#include "formats/IpAddress.h"
 
 #include <algorithm>
 #include <string>
@@ -30,8 +30,8 @@ bool SameNetwork(const std::array<uint8_t, N>& a, const std::array<uint8_t, N>& 
 }
 
 // One no_proxy entry against a host of the kind it is.
-bool NoProxyEntryTakes(std::string_view entry, std::string_view name, const Ipv4Bytes* v4,
-                       const Ipv6Bytes* v6) {
+bool NoProxyEntryTakes(std::string_view entry, std::string_view name, const formats::Ipv4Bytes* v4,
+                       const formats::Ipv6Bytes* v6) {
     if (v4 || v6) {
         const size_t slash = entry.find('/');
         // Without "/bits", or with "/0" as curl reads it, the whole address counts.
@@ -40,11 +40,12 @@ bool NoProxyEntryTakes(std::string_view entry, std::string_view name, const Ipv4
                            : ParseLeadingInt32(std::string(entry.substr(slash + 1)));
         entry = entry.substr(0, slash);
         if (v4) {
-            Ipv4Bytes network;
-            return ParseIpv4(entry, network) && SameNetwork(*v4, network, bits ? bits : 32);
+            formats::Ipv4Bytes network;
+            return formats::ParseIpv4(entry, network) &&
+                   SameNetwork(*v4, network, bits ? bits : 32);
         }
-        Ipv6Bytes network;
-        return ParseIpv6(entry, network) && SameNetwork(*v6, network, bits ? bits : 128);
+        formats::Ipv6Bytes network;
+        return formats::ParseIpv6(entry, network) && SameNetwork(*v6, network, bits ? bits : 128);
     }
     if (!entry.empty() && entry.back() == '.')
         entry.remove_suffix(1);
@@ -53,7 +54,7 @@ bool NoProxyEntryTakes(std::string_view entry, std::string_view name, const Ipv4
     if (entry.empty() || entry.size() > name.size())
         return false;
     const size_t tail = name.size() - entry.size();
-    return EqualsNoCase(name.substr(tail), entry) && (tail == 0 || name[tail - 1] == '.');
+    return formats::EqualsNoCase(name.substr(tail), entry) && (tail == 0 || name[tail - 1] == '.');
 }
 
 // '*' for any text, letter case aside; the whole of `text` must match.
@@ -90,10 +91,10 @@ bool IsInNoProxy(std::string_view list, std::string_view host) {
         return false;
     if (list == "*")
         return true;
-    Ipv4Bytes v4;
-    Ipv6Bytes v6;
-    const bool isV4 = ParseIpv4(host, v4);
-    const bool isV6 = !isV4 && ParseIpv6(host, v6);
+    formats::Ipv4Bytes v4;
+    formats::Ipv6Bytes v6;
+    const bool isV4 = formats::ParseIpv4(host, v4);
+    const bool isV6 = !isV4 && formats::ParseIpv6(host, v6);
     std::string_view name = host;
     if (!isV4 && !isV6 && name.back() == '.')
         name.remove_suffix(1);
@@ -123,7 +124,7 @@ bool IsInProxyOverride(std::string_view list, std::string_view host) {
         const size_t end = std::min(list.find_first_of("; \t\r\n", at), list.size());
         const std::string_view entry = list.substr(at, end - at);
         at = end + 1;
-        if (EqualsNoCase(entry, "<local>")) {
+        if (formats::EqualsNoCase(entry, "<local>")) {
             if (!host.empty() && host.find_first_of(".:") == std::string_view::npos)
                 return true;
         } else if (!entry.empty() && MatchesPattern(entry, host)) {

@@ -1,7 +1,6 @@
-// zynSign: the operator's tool. It makes key pairs, publishes a release as the tree that the
-// servers serve, checks a state file or a served tree as launchers see it, and keeps the
-// single steps (digest lines, signing a state by hand). Every rule it applies is the
-// launcher's own, taken from its code.
+// zynSign, the operator's tool: key pairs, a release published as the served tree, a state or
+// a served tree checked as launchers see it, and the single steps; every rule it applies is the
+// launcher's own.
 #include "Publish.h"
 #include "Release.h"
 #include "ServedState.h"

@@ -1,11 +1,9 @@
-// CAsyncSocket over non-blocking BSD sockets (IPv4 only).
-// Implements: TCP and UDP, Create without address sharing, synchronous name resolution to the
-// first IPv4 address, non-blocking connect (an immediate failure reported as OnConnect), send
-// without SIGPIPE, datagrams that do not fit reported as errors, FIONREAD, GetLastError in the
-// SOCK_ERR_... codes, a reset kept for OnClose once Receive or Send has taken it.
-// Notifications come from SocketDispatcher.
-// Leaves out: IPv6, out-of-band data, socket options.
+// CAsyncSocket over non-blocking BSD sockets: TCP and UDP, a connect that fails at once reported
+// through OnConnect, no SIGPIPE, a reset kept for OnClose; notifications come from
+// SocketDispatcher. Leaves out: IPv6, out-of-band data, socket options.
 #include "framework/AsyncSocket.h"
+
+#include "formats/IpAddress.h"
 
 #include "framework/SocketError.h"
 #include "framework/posix/EventLoop.h"
@@ -13,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -26,10 +25,14 @@ bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     address = sockaddr_in{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
+    // A literal is read as on every platform; only a name is asked of the system.
+    formats::Ipv4Bytes literal;
+    if (formats::ParseIpv4(host, literal)) {
+        std::memcpy(&address.sin_addr, literal.data(), literal.size());
+        return true;
+    }
     if (host.empty())
         return false;
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) == 1)
-        return true;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* result = nullptr;

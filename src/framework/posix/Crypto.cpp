@@ -1,7 +1,5 @@
-// SHA-256 and ECDSA P-256 verification for the Linux program, through OpenSSL's libcrypto.
-// Implements: the hash through EVP; the verification through EVP, with the raw point imported
-// as an EC key of the named curve and r||s turned into the DER form that libcrypto checks.
-// Leaves out: nothing.
+// SHA-256 and ECDSA P-256 verification on Linux, through libcrypto: the raw point imported as
+// a key of the named curve and r||s turned into the DER form libcrypto checks.
 #include "framework/Crypto.h"
 
 #include "framework/posix/LibCrypto.h"

@@ -1,8 +1,6 @@
-// The one poll() loop of the POSIX backend.
-// Implements: descriptor watching, dispatch that skips watchers removed or replaced by an
-// earlier callback of the same round, loop time, signals through a self-pipe, a failing poll()
-// that waits out its round instead of spinning.
-// Leaves out: timers (the hosts keep a TimerQueue and pass its deadline as the timeout).
+// The one poll() loop of the Linux program: descriptor watching that skips watchers removed in
+// the same round, loop time, signals through a self-pipe, a failing poll() that waits out its
+// round. Leaves out: timers (the hosts pass their next deadline as the timeout).
 #include "framework/posix/EventLoop.h"
 
 #include <cerrno>

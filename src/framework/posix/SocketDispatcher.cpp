@@ -1,10 +1,6 @@
-// Readiness to notifications, with the order Windows Sockets gives them.
-// Implements: OnConnect (error from SO_ERROR, or from a connect that failed at once) then one
-// OnSend; OnSend again only after a send would have blocked, also after the peer half-closed;
-// OnReceive/OnAccept re-posted only after the program read or accepted; OnClose once the
-// peer's data has all been offered, with the error of a reset even when a Receive took it;
-// errno values mapped to the SOCK_ERR_... codes.
-// Leaves out: OnOutOfBandData (urgent data is never requested).
+// Readiness to notifications in the order Windows Sockets gives them: OnConnect then one
+// OnSend, OnSend again only after a send would block, OnReceive re-posted after a read, OnClose
+// after all data, errno mapped to SOCK_ERR_... Leaves out: out-of-band data.
 #include "framework/posix/SocketDispatcher.h"
 
 #include "framework/posix/EventLoop.h"
@@ -101,26 +97,7 @@ void SocketDispatcher::Deliver(int fd, uint64_t serial, int event, int error) {
     State* s = Find(fd, serial);
     if (!s || !(s->events & event))
         return;
-    CAsyncSocket* socket = s->socket;
-    switch (event) {
-    case FD_READ_EVENT:
-        socket->OnReceive(error);
-        break;
-    case FD_WRITE_EVENT:
-        socket->OnSend(error);
-        break;
-    case FD_ACCEPT_EVENT:
-        socket->OnAccept(error);
-        break;
-    case FD_CONNECT_EVENT:
-        socket->OnConnect(error);
-        break;
-    case FD_CLOSE_EVENT:
-        socket->OnClose(error);
-        break;
-    default:
-        break;
-    }
+    s->socket->Notify(event, error);
 }
 
 static int PendingError(int fd) {

@@ -1,6 +1,5 @@
-// What the Linux program learns from its surroundings. Implements: the proxy variables (http_,
-// https_ and no_proxy, each before its upper-case form), calendar time, ELF as the programs'
-// format. Leaves out: all_proxy and proxies for other schemes.
+// What the Linux program learns from its surroundings: the proxy variables (http_, https_ and
+// no_proxy, each before its upper-case form) and ELF as its programs' format.
 #include "formats/ProxyUrl.h"
 #include "framework/System.h"
 
@@ -34,17 +33,6 @@ ProxySetting ReadProxySetting() {
     setting.httpsProxy = ReadVariable("https_proxy", "HTTPS_PROXY");
     setting.noProxy = ReadVariable("no_proxy", "NO_PROXY");
     return setting;
-}
-
-int64_t CalendarTime() {
-    return static_cast<int64_t>(std::time(nullptr));
-}
-
-LocalDate ToLocalDate(int64_t time) {
-    std::time_t t = static_cast<std::time_t>(time);
-    std::tm fields{};
-    localtime_r(&t, &fields);
-    return LocalDate{fields.tm_mday, fields.tm_mon + 1, fields.tm_year + 1900};
 }
 
 } // namespace sys

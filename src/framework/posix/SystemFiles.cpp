@@ -1,12 +1,6 @@
-// Files by name for the Linux program.
-// Implements: whole-file reads with short reads and 64-bit sizes handled, only of regular files
-// and without ever waiting on one (a FIFO under a component's name); delete; the file writer
-// (write-back started as the file grows, fsync of the file before the rename and of the folder
-// after it, a kept temporary file taken up again only as a regular file and not through a
-// link); copy through the writer; the version text of a program file, read where its headers
-// point rather than whole.
-// Leaves out: opening "without sharing": POSIX has no mandatory locks, and an advisory lock
-// would only hold up other tools, so a file open elsewhere is read all the same.
+// Files by name on Linux: whole reads of regular files only (never waiting on a FIFO), the
+// file writer (write-back as it grows, fsync before the rename and of the folder after), copies,
+// version texts read where the headers point. Leaves out: sharing modes (no mandatory locks).
 #include "formats/FileVersionParser.h"
 #include "framework/System.h"
 
@@ -32,6 +26,11 @@ class Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int Get() const { return m_fd; }
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     bool Ok() const { return m_fd >= 0; }
 
   private:
@@ -245,24 +244,24 @@ bool FileWriter::RenameOver(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
+intptr_t FileWriter::OpenCopySource(const std::string& from, const std::string& to) {
     Fd in(OpenForReading(from));
     struct stat source {
     }, target{};
     if (!in.Ok() || fstat(in.Get(), &source) != 0)
-        return false;
+        return kNoFile;
     // Writing the copy would replace the very file being read.
     if (stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev &&
         target.st_ino == source.st_ino)
-        return false;
-    FileWriter out;
-    if (!out.Open(to))
-        return false;
-    // The copy keeps the source's permissions, so a copied program stays executable.
-    fchmod(static_cast<int>(out.m_file), source.st_mode & 07777);
-    return ReadBlocks(in.Get(),
-                      [&out](const char* block, size_t size) { return out.Write(block, size); }) &&
-           out.Commit();
+        return kNoFile;
+    return in.Release();
+}
+
+void FileWriter::CopyPermissions(intptr_t from, intptr_t to) {
+    // A copied program stays executable.
+    struct stat source {};
+    if (fstat(static_cast<int>(from), &source) == 0)
+        fchmod(static_cast<int>(to), source.st_mode & 07777);
 }
 
 } // namespace sys

@@ -1,10 +1,6 @@
-// Starting detached programs from Windows-style command lines on Linux.
-// Implements: the file named by the caller is what runs, resolved in the current directory;
-// its argument words are the command line's as a Windows C runtime would split them; a new
-// session with default signals, standard input, output and error on /dev/null and no other
-// descriptor inherited; no zombie is left and no process-wide child setting is made; a failed
-// exec is a failed start, with the system's reason.
-// Leaves out: any search for the program (PATH, the launcher's own folder, extensions).
+// Detached programs on Linux from Windows-style command lines: the named file in the current
+// directory, words split as a Windows C runtime would, a new session on /dev/null, no zombie
+// left. Leaves out: any search for the program (PATH, extensions).
 #include "formats/CommandLine.h"
 #include "framework/System.h"
 

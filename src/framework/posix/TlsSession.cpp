@@ -1,9 +1,6 @@
-// The TLS session for the Linux program, through OpenSSL's libssl.
-// Implements: the handshake and the records through an SSL object whose BIO reads the session's
-// own input and appends to its output; the chain verified by libssl against its default paths
-// (which honour SSL_CERT_FILE and SSL_CERT_DIR) or against a store that holds the pinned CAs
-// alone, and the host name (or address) checked; TLS 1.2 as the lowest version.
-// Leaves out: session resumption, client certificates, revocation checks, sending close_notify.
+// The TLS session on Linux, through libssl: a BIO over the session's own buffers, the chain
+// checked against the default paths (SSL_CERT_FILE honoured) or the pinned CAs alone, TLS 1.2 at
+// least. Leaves out: resumption, client certificates, revocation, sending close_notify.
 #include "framework/TlsSession.h"
 
 #include <openssl/err.h>

@@ -1,13 +1,6 @@
-// Raw keyboard input and in-place drawing for the terminal window.
-// Implements: raw mode without echo or signal keys (Ctrl-C arrives as a key), taken only in the
-// terminal's foreground process group and given up or taken again when the program is
-// continued; in-place redraw with ANSI cursor movement from the first row that changed;
-// restoration from Close, atexit and every signal whose default is to end the program.
-// Leaves out: terminals that cut lines on narrowing instead of breaking them anew (xterm, the
-// Linux console): the redraw after a narrowing goes up as far as a rewrapping terminal needs
-// and there clears a few lines of what was above the panel; rows pushed into the scrollback by
-// a rewrap stay there; signals that a sanitizer or the shell (ignored ones) already claimed;
-// SIGKILL and SIGSTOP, which no program can catch.
+// Raw keys and in-place drawing for the terminal window: raw mode only in the foreground
+// process group, taken again on SIGCONT, given back at exit and on every fatal signal; redraw
+// from the first changed row. Leaves out: terminals that cut lines on narrowing; SIGKILL.
 #include "framework/terminal/TerminalPanel.h"
 
 #include <algorithm>

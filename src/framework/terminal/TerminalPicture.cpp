@@ -1,10 +1,6 @@
-// The terminal window's picture.
-// Implements: the bitmaps built into the program, drawn with upper half blocks in 24-bit colour
-// or in the 256-colour palette, the width of the panel less a column each side, proportions
-// kept; a caption line without colours, in a terminal narrower than 40 columns, or where the
-// picture would get fewer than 4 rows.
-// Leaves out: the grey shades that Windows maps to the system's 3-D colours (a terminal has
-// none to map to).
+// The terminal window's picture: the built-in bitmaps in half blocks, in 24-bit colour or the
+// 256-colour palette, proportions kept; a caption line where colours or room are lacking.
+// Leaves out: the 3-D colour mapping of grey shades (a terminal has none).
 #include "framework/terminal/TerminalPicture.h"
 
 #include "formats/BmpReader.h"

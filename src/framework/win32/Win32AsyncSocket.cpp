@@ -1,16 +1,14 @@
-// CAsyncSocket over Windows Sockets: readiness comes as window messages (WSAAsyncSelect) to a
-// hidden message-only window, dispatched by handle. Implements: TCP and UDP, fixed or free
-// local ports, name resolution (first IPv4 address), a connect that fails at once reported as
-// OnConnect, every datagram's FD_READ delivered (no ICMP resets on datagram sockets), data
-// still unread when FD_CLOSE comes offered before OnClose, Windows Sockets errors narrowed to
-// the SOCK_ERR_... codes, the event pump for code outside a dialog.
-// Leaves out: IPv6, socket options, out-of-band sending. Under Wine 8 a reset arrives as a
-// clean close (FD_CLOSE without an error, recv returning 0): nothing here can tell them apart.
+// CAsyncSocket over Windows Sockets: WSAAsyncSelect messages to a hidden window, a connect that
+// fails at once reported through OnConnect, unread data offered before OnClose. Leaves out:
+// IPv6, socket options; under Wine 8 a reset arrives as a clean close.
 #include "framework/AsyncSocket.h"
+
+#include "formats/IpAddress.h"
 
 #include "framework/SocketError.h"
 #include "framework/win32/WinApi.h"
 
+#include <cstring>
 #include <mswsock.h>
 
 #include <map>
@@ -182,32 +180,26 @@ void SocketDispatcher::Deliver(SocketHandle handle, UINT message, int event, int
         // then. A datagram socket's never: an empty datagram is data too, and only a
         // recvfrom re-enables the notice.
         if (!entry->closed && (entry->type == SOCK_DGRAM || Pending(handle) != 0 || error != 0))
-            socket.OnReceive(error);
+            socket.Notify(event, error);
         break;
     case FD_WRITE:
-        socket.OnSend(error);
-        break;
     case FD_OOB:
-        socket.OnOutOfBandData(error);
-        break;
     case FD_ACCEPT:
-        socket.OnAccept(error);
-        break;
     case FD_CONNECT:
-        socket.OnConnect(error);
+        socket.Notify(event, error);
         break;
     case FD_CLOSE: {
         // The close may be posted while data is still unread: offer it first, for as long as
         // the handler takes some.
         for (unsigned long pending = Pending(handle); pending != 0;) {
-            socket.OnReceive(0);
+            socket.Notify(FD_READ, 0);
             if (!Live(handle, message))
                 return;
             const unsigned long left = Pending(handle);
             pending = left < pending ? left : 0;
         }
         Live(handle, message)->closed = true;
-        socket.OnClose(error);
+        socket.Notify(event, error);
         break;
     }
     }
@@ -219,11 +211,14 @@ bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<u_short>(port));
-    unsigned long dotted = inet_addr(host.c_str());
-    if (dotted != INADDR_NONE || host == "255.255.255.255") {
-        address.sin_addr.s_addr = dotted;
+    // A literal is read as on every platform; only a name is asked of the system.
+    formats::Ipv4Bytes literal;
+    if (formats::ParseIpv4(host, literal)) {
+        std::memcpy(&address.sin_addr, literal.data(), literal.size());
         return true;
     }
+    if (host.empty())
+        return false;
     addrinfo hints = {};
     hints.ai_family = AF_INET;
     addrinfo* found = nullptr;

@@ -1,11 +1,6 @@
-// The check of a TLS server's certificate chain for the Windows program, through the chain
-// engine of crypt32.dll.
-// Implements: the chain built by CertGetCertificateChain from the system's stores, what the
-// server sent and the pinned CAs (an additional store: Wine's engine refuses an exclusive root),
-// with the chain's root compared with the pinned CAs byte for byte; the chain's own findings
-// checked first (Wine's SSL policy passes a chain that lacks its issuer), then the SSL policy
-// for the name.
-// Leaves out: revocation checks and anything fetched from the network.
+// The TLS server's chain on Windows, through crypt32: built with the pinned CAs as an additional
+// store (Wine refuses an exclusive root) and its root compared byte for byte, the chain's own
+// findings checked before the SSL policy. Leaves out: revocation, network fetches.
 #include "framework/win32/CertChain.h"
 
 #include <cstring>

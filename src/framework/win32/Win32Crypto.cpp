@@ -1,9 +1,5 @@
-// SHA-256 and ECDSA P-256 verification for the Windows program, through CNG (bcrypt.dll, part
-// of Windows).
-// Implements: the hash through a SHA-256 provider; the verification by importing the raw point
-// as a BCRYPT_ECCPUBLIC_BLOB and checking r||s, which is CNG's own signature form, against the
-// SHA-256 of the message.
-// Leaves out: nothing.
+// SHA-256 and ECDSA P-256 verification on Windows, through CNG: the raw point imported as a
+// BCRYPT_ECCPUBLIC_BLOB and r||s, CNG's own signature form, checked against the message's hash.
 #include "framework/Crypto.h"
 
 #include "framework/win32/WinApi.h"

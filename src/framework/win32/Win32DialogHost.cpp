@@ -1,8 +1,6 @@
-// The Windows dialog host: the dialog comes from the program's resources and runs in the
-// system's own modal loop, so timers, socket notifications and message boxes all share it.
-// Implements: DialogHost in full, a window centred on its screen unless it placed itself, the
-// minimised-window icon painting, the folder lock holder's mark.
-// Leaves out: modeless dialogs, owner windows, dialogs nested inside a running one.
+// The Windows dialog host: the template from the resources, the system's modal loop shared by
+// timers, sockets and message boxes, a window centred unless it placed itself. Leaves out:
+// modeless dialogs, owner windows, nested dialogs.
 #include "framework/DialogHost.h"
 
 #include "framework/TracingHost.h"

@@ -1,9 +1,6 @@
-// Files by name on Windows.
-// Implements: whole-file reads and the two file tests (64-bit sizes), sharing the file with
-// other readers only; delete; the file writer (FlushFileBuffers before the rename, MoveFileExA
-// with write-through, a kept temporary file taken up again only as a file on disk); copy
-// through the writer.
-// Leaves out: permissions, as Windows knows a program by its extension.
+// Files by name on Windows: reads that share with other readers only, the file writer
+// (FlushFileBuffers, then MoveFileExA with write-through), copies. Leaves out: permissions,
+// as Windows knows a program by its extension.
 #include "framework/System.h"
 
 #include "framework/win32/WinApi.h"
@@ -175,24 +172,19 @@ bool FileWriter::RenameOver(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
-    Handle in(OpenForReading(from));
+intptr_t FileWriter::OpenCopySource(const std::string& from, const std::string& to) {
+    HANDLE in = OpenForReading(from);
+    if (in == INVALID_HANDLE_VALUE)
+        return kNoFile;
     // Writing the copy would replace the very file being read.
-    if (!in.IsValid() || IsSameFile(in.Get(), to))
-        return false;
-    FileWriter out;
-    if (!out.Open(to))
-        return false;
-    std::string block(65536, '\0');
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(in.Get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr))
-            return false;
-        if (read == 0)
-            return out.Commit();
-        if (!out.Write(block.data(), read))
-            return false;
+    if (IsSameFile(in, to)) {
+        CloseHandle(in);
+        return kNoFile;
     }
+    return reinterpret_cast<intptr_t>(in);
 }
+
+// Windows knows a program by its name: there are no permissions to carry over.
+void FileWriter::CopyPermissions(intptr_t, intptr_t) {}
 
 } // namespace sys

@@ -1,7 +1,5 @@
-// System services on Windows besides files. Implements: detached processes through
-// CreateProcessW with the program named outright by its full wide path, the user's proxy
-// setting in the registry, calendar time. Leaves out: anything the launcher does not call; version
-// resources are Win32Version.cpp's.
+// System services on Windows besides files: detached processes through CreateProcessW with the
+// program's full wide path, the user's proxy setting in the registry.
 #include "framework/System.h"
 
 #include "framework/win32/WideText.h"
@@ -96,17 +94,6 @@ ProxySetting ReadProxySetting() {
     setting.server.assign(server, strnlen(server, sizeof server));
     setting.enabled = enabled;
     return setting;
-}
-
-int64_t CalendarTime() {
-    return static_cast<int64_t>(std::time(nullptr));
-}
-
-LocalDate ToLocalDate(int64_t time) {
-    __time64_t value = time;
-    std::tm fields = {};
-    _localtime64_s(&fields, &value);
-    return {fields.tm_mday, fields.tm_mon + 1, fields.tm_year + 1900};
 }
 
 } // namespace sys

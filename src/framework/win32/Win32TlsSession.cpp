@@ -1,11 +1,6 @@
-// The TLS session for the Windows program, through Schannel (SSPI, secur32.dll, part of
-// Windows).
-// Implements: credentials for TLS 1.2 and 1.3 (SCH_CREDENTIALS where Schannel takes them, else
-// SCHANNEL_CRED); the handshake through InitializeSecurityContext with the server name; records
-// decrypted in place, whole records only, and encrypted within the stream sizes; messages after
-// the handshake (renegotiation, TLS 1.3 tickets) handed back to InitializeSecurityContext; the
-// server's chain checked by Win32CertChain.cpp once a handshake is done.
-// Leaves out: session resumption, client certificates, sending close_notify.
+// The TLS session on Windows, through Schannel (SSPI): TLS 1.2 and 1.3 credentials, records
+// decrypted in place, post-handshake messages handed back, the chain checked by
+// Win32CertChain.cpp. Leaves out: resumption, client certificates, sending close_notify.
 #include "framework/TlsSession.h"
 
 #include "framework/win32/CertChain.h"

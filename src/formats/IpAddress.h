@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace zyn {
+namespace formats {
 
 using Ipv4Bytes = std::array<uint8_t, 4>;
 using Ipv6Bytes = std::array<uint8_t, 16>;
@@ -17,4 +17,4 @@ bool ParseIpv4(std::string_view text, Ipv4Bytes& bytes);
 // written "::", and the last two groups as an IPv4 address. No zone.
 bool ParseIpv6(std::string_view text, Ipv6Bytes& bytes);
 
-} // namespace zyn
+} // namespace formats

@@ -1,11 +1,11 @@
 // IP addresses in their text forms, read as inet_pton reads them.
-#include "net/IpAddress.h"
+#include "formats/IpAddress.h"
 
-#include "net/AsciiCase.h"
+#include "formats/AsciiCase.h"
 
 #include <algorithm>
 
-namespace zyn {
+namespace formats {
 
 bool ParseIpv4(std::string_view text, Ipv4Bytes& bytes) {
     Ipv4Bytes parsed{};
@@ -58,9 +58,9 @@ bool ParseIpv6(std::string_view text, Ipv6Bytes& bytes) {
             return false;
         unsigned value = 0;
         for (char c : group) {
-            if (HexDigitValue(c) < 0)
+            if (formats::HexDigitValue(c) < 0)
                 return false;
-            value = value * 16 + static_cast<unsigned>(HexDigitValue(c));
+            value = value * 16 + static_cast<unsigned>(formats::HexDigitValue(c));
         }
         parsed[count++] = static_cast<uint8_t>(value >> 8);
         parsed[count++] = static_cast<uint8_t>(value);
@@ -92,4 +92,4 @@ bool ParseIpv6(std::string_view text, Ipv6Bytes& bytes) {
     return true;
 }
 
-} // namespace zyn
+} // namespace formats

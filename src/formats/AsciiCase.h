@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
-namespace zyn {
+namespace formats {
 
 inline bool EqualsNoCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) {
@@ -24,4 +24,4 @@ inline int HexDigitValue(char c) {
     return -1;
 }
 
-} // namespace zyn
+} // namespace formats
