@@ -112,15 +112,6 @@ TEST_F(LaunchSequence, TimersThatArriveWhileClosingDoNothingAndStayArmed) {
     EXPECT_EQ(Statuses(), Texts{"evaluating local ip conditions.."});
 }
 
-TEST_F(LaunchSequence, AnUnknownTimerIsOnlyKilled) {
-    dlg.OnTimer(9);
-    dlg.OnTimer(0);
-    ASSERT_EQ(host.Events().size(), 2u);
-    EXPECT_EQ(host.Events()[0].kind, Event::TimerKill);
-    EXPECT_EQ(host.Events()[0].id, 9);
-    EXPECT_EQ(host.Events()[1].id, 0);
-}
-
 TEST_F(LaunchSequence, AMissingStateFileEndsTheLaunchInStageOne) {
     std::filesystem::remove("zynSystemConfig.txt");
     WriteFile("zynUserConfig.txt", "zynUI=Fancy\r\n");
