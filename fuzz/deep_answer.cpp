@@ -1,13 +1,10 @@
-// Fuzzes the deep resolver answer with whole datagrams, and puts what it accepts on the
-// engine's command line. Besides memory faults it checks that a refused answer changes
-// nothing, and that an accepted one adds exactly its address and port to the words the engine
-// gets: nothing in an answer can start an option of its own.
+// Fuzzes the deep resolver answer with whole datagrams, and puts what it accepts on the engine's
+// command line: a refused answer changes nothing, and an accepted one adds exactly its address
+// and port to the engine's words, so that nothing in an answer can start an option of its own.
 #include "FuzzCheck.h"
 #include "config/EngineArgs.h"
 #include "formats/CommandLine.h"
 #include "net/DeepAnswer.h"
-
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zyn::DeepAnswer answer{"untouched", -1};
@@ -16,7 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     Require(answer.port >= 0 && answer.port <= 65535);
-
     const std::string server = "127.0.0.5";
     StringList orbitals;
     orbitals.AddTail("orb");
@@ -28,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                          "orbO",          "-deepserver", server,   "-deepip"};
     if (!answer.ip.empty())
         expected.push_back(answer.ip);
-    expected.push_back("-deepport");
-    expected.push_back(std::to_string(answer.port));
+    expected.insert(expected.end(), {"-deepport", std::to_string(answer.port)});
     Require(formats::SplitCommandLine("zynEngine.exe " + args) == expected);
     return 0;
 }

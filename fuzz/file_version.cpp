@@ -1,24 +1,20 @@
-// Fuzzes the version readers (PE and ELF, chosen by the first bytes) with whole files. Besides
-// memory faults it checks that a file without a version leaves the text alone, and that reading
-// a page at a time, as a launch reads an installed program, finds what reading it whole finds;
-// the image checks read the same bytes.
+// Fuzzes the version readers (PE and ELF, chosen by the first bytes) and the image checks with
+// whole files: a file without a version leaves the text alone, and reading a page at a time, as
+// a launch reads an installed program, finds what reading it whole finds.
 #include "FuzzCheck.h"
 #include "formats/FileVersionParser.h"
 
 #include <cstring>
 
 namespace {
-class Pages : public formats::ByteSource {
-  public:
-    explicit Pages(std::string_view data) : m_data(data) {}
-    uint64_t Size() const override { return m_data.size(); }
+struct Pages : formats::ByteSource {
+    explicit Pages(std::string_view data) : data(data) {}
+    uint64_t Size() const override { return data.size(); }
     bool ReadAt(uint64_t offset, size_t length, char* out) const override {
-        std::memcpy(out, m_data.data() + offset, length);
+        std::memcpy(out, data.data() + offset, length);
         return true;
     }
-
-  private:
-    std::string_view m_data;
+    std::string_view data;
 };
 } // namespace
 

@@ -1,7 +1,6 @@
 // Fuzzes the TLS session (OpenSSL's backend) with bytes as a server would send them, in blocks
-// whose size the first input byte picks. Besides memory faults it checks the session's
-// promises: it never takes more than the space it offered, no plaintext comes out of a session
-// that is not open, and a server that cannot have proved itself ends in a named failure.
+// whose size the first byte picks: it never takes more than the space it offered, gives no
+// plaintext unless open, and a server that cannot have proved itself ends in a named failure.
 #include "FuzzCheck.h"
 #include "framework/TlsSession.h"
 
@@ -21,10 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const size_t block = 1 + size_t{data[0]} * 128;
     const char* in = reinterpret_cast<const char*>(data + 1);
-    size_t left = size - 1;
     sys::TlsSession session("localhost", {});
     Require(!session.Output().empty());
-    for (;;) {
+    for (size_t left = size - 1;;) {
         for (std::string_view piece; !(piece = session.Read()).empty();)
             Require(session.GetState() == sys::TlsSession::State::Open);
         session.Sent(session.Output().size());

@@ -1,8 +1,6 @@
-// The fake dialog host: virtual time and a recording window, for tests.
-// Implements: timers on a TimerQueue driven by virtual time, nested message box loops, a
-// scripted close box, platform socket notifications delivered before virtual time moves on,
-// the first EndDialog's result.
-// Leaves out: painting, real windows, keyboard input.
+// The fake dialog host: timers in virtual time, nested message box loops, a scripted close
+// box, the platform's socket notifications before virtual time moves on, the first EndDialog's
+// result. Leaves out painting, real windows and keys.
 #include "support/FakeDialogHost.h"
 
 #include "framework/AsyncSocket.h"
@@ -17,11 +15,6 @@ constexpr int kRealPollMs = 5;
 // A run with no timer armed waits this many such empty polls (about 3 s) for its sockets.
 constexpr int kIdlePollLimit = 600;
 } // namespace
-
-void FakeDialogHost::Record(Event::Kind kind, int id, int a, int b, const std::string& text,
-                            const std::string& caption) {
-    m_events.push_back({kind, m_now, id, a, b, text, caption});
-}
 
 int FakeDialogHost::RunModal(CDialog& dialog) {
     m_dialog = &dialog;
@@ -105,30 +98,6 @@ void FakeDialogHost::MessageBox(const std::string& text, const std::string& capt
     m_now = std::max(m_now, closeAt);
 }
 
-void FakeDialogHost::SetControlText(int controlId, const std::string& text) {
-    Record(Event::Text, controlId, 0, 0, text);
-}
-
-void FakeDialogHost::SetProgressRange(int controlId, int low, int high) {
-    Record(Event::Range, controlId, low, high);
-}
-
-void FakeDialogHost::SetProgressPos(int controlId, int pos) {
-    Record(Event::Pos, controlId, pos);
-}
-
-void FakeDialogHost::RedrawControl(int controlId) {
-    Record(Event::Redraw, controlId);
-}
-
-void FakeDialogHost::SetControlBitmap(int controlId, int bitmapId) {
-    Record(Event::Bitmap, controlId, bitmapId);
-}
-
-void FakeDialogHost::SetWindowIcon(int iconId) {
-    Record(Event::Icon, 0, iconId);
-}
-
 std::vector<FakeDialogHost::Event> FakeDialogHost::EventsOf(Event::Kind kind) const {
     std::vector<Event> found;
     std::copy_if(m_events.begin(), m_events.end(), std::back_inserter(found),
@@ -136,10 +105,10 @@ std::vector<FakeDialogHost::Event> FakeDialogHost::EventsOf(Event::Kind kind) co
     return found;
 }
 
-std::vector<std::string> FakeDialogHost::TextsOf(int controlId) const {
+std::vector<std::string> FakeDialogHost::TextsOf(Event::Kind kind, int id) const {
     std::vector<std::string> texts;
     for (const Event& e : m_events)
-        if (e.kind == Event::Text && e.id == controlId)
+        if (e.kind == kind && e.id == id)
             texts.push_back(e.text);
     return texts;
 }

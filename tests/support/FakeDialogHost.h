@@ -1,7 +1,6 @@
 // A dialog host for tests: virtual time, a recording window and message boxes that answer
-// themselves. Socket notifications of the platform still arrive, so real loopback sockets work.
-// It never reads a clock: time only moves to the next timer or scripted event, and only once
-// no socket is ready, so real socket I/O is never overtaken by virtual time.
+// themselves. It reads no clock: time moves to the next timer or scripted event only once no
+// socket is ready, so that real loopback sockets are never overtaken by virtual time.
 #pragma once
 
 #include "framework/DialogHost.h"
@@ -36,32 +35,29 @@ class FakeDialogHost : public DialogHost {
         };
         Kind kind;
         uint64_t time;
-        int id;
-        int a;
-        int b;
-        std::string text;
-        std::string caption;
+        int id, a, b;
+        std::string text, caption;
     };
 
-    // DialogHost.
     int RunModal(CDialog& dialog) override;
     void EndDialog(int result) override;
     void SetTimer(unsigned id, unsigned elapseMs) override;
     void KillTimer(unsigned id) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
-    void SetControlText(int controlId, const std::string& text) override;
-    void SetProgressRange(int controlId, int low, int high) override;
-    void SetProgressPos(int controlId, int pos) override;
-    void RedrawControl(int controlId) override;
-    void SetControlBitmap(int controlId, int bitmapId) override;
-    void SetWindowIcon(int iconId) override;
+    void SetControlText(int id, const std::string& text) override {
+        Record(Event::Text, id, 0, 0, text);
+    }
+    void SetProgressRange(int id, int low, int high) override {
+        Record(Event::Range, id, low, high);
+    }
+    void SetProgressPos(int id, int pos) override { Record(Event::Pos, id, pos); }
+    void RedrawControl(int id) override { Record(Event::Redraw, id); }
+    void SetControlBitmap(int id, int bitmapId) override { Record(Event::Bitmap, id, bitmapId); }
+    void SetWindowIcon(int iconId) override { Record(Event::Icon, 0, iconId); }
     void Note(const std::string& text) override { Record(Event::Note, 0, 0, 0, text); }
 
-    // Script.
-    uint64_t Now() const { return m_now; }
     // A run that reaches this virtual time without ending stops with kTimeLimit; one with no
-    // timer armed stops with kStalled once its open sockets have been quiet for a few (real)
-    // seconds.
+    // timer armed stops with kStalled once its open sockets have been quiet for about 3 s.
     void SetTimeLimit(uint64_t ms) { m_limit = ms; }
     // The close box at that virtual time (the dialog's OnCancel).
     void EscapeAt(uint64_t ms) { m_escapeAt = ms; }
@@ -71,16 +67,12 @@ class FakeDialogHost : public DialogHost {
     void OnMessageBox(std::function<void(const std::string& text)> action) {
         m_onBox = std::move(action);
     }
-    // The dialog being run, for scripted actions.
-    CDialog* Dialog() const { return m_dialog; }
 
-    // Record.
-    bool IsTimerArmed(unsigned id) const { return m_timers.IsArmed(id); }
     bool HasEnded() const { return m_ended; }
     const std::vector<Event>& Events() const { return m_events; }
     std::vector<Event> EventsOf(Event::Kind kind) const;
-    // Texts of one control, in order; values of one progress bar.
-    std::vector<std::string> TextsOf(int controlId) const;
+    // The texts of one kind of event (of one control for Text), in order.
+    std::vector<std::string> TextsOf(Event::Kind kind, int id = 0) const;
     std::vector<int> PositionsOf(int controlId) const;
     // Timer deliveries as "id@time" words, for comparing whole sequences at once.
     std::string FiredTimers() const;
@@ -92,12 +84,13 @@ class FakeDialogHost : public DialogHost {
     void Advance(uint64_t until, bool waitForSockets);
     std::optional<uint64_t> NextEvent() const;
     void Record(Event::Kind kind, int id = 0, int a = 0, int b = 0, const std::string& text = {},
-                const std::string& caption = {});
+                const std::string& caption = {}) {
+        m_events.push_back({kind, m_now, id, a, b, text, caption});
+    }
 
     TimerQueue m_timers;
     CDialog* m_dialog = nullptr;
-    uint64_t m_now = 0;
-    uint64_t m_limit = 600000;
+    uint64_t m_now = 0, m_limit = 600000;
     std::optional<uint64_t> m_escapeAt;
     unsigned m_boxDuration = 0;
     std::function<void(const std::string&)> m_onBox;

@@ -2,13 +2,10 @@
 // through the environment: real sockets, the event loop, and the reply read by the launcher's
 // own reader, as a download reads it. Built with the test CA as its pinned CA.
 #include "framework/App.h"
-#include "framework/AsyncSocket.h"
-#include "framework/Crypto.h"
 #include "framework/TlsChannel.h"
 #include "net/HttpReplyReader.h"
 #include "net/TrustedCas.h"
-
-#include <gtest/gtest.h>
+#include "unit/TestSupport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -22,62 +19,40 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
-std::string Hex(const sys::Sha256Digest& digest) {
-    std::string text;
-    for (uint8_t byte : digest) {
-        char two[3];
-        std::snprintf(two, sizeof two, "%02x", byte);
-        text += two;
-    }
-    return text;
-}
-
 // One GET of /body over TLS; `failure` ends up empty only when the whole body came.
-class Fetch : public CAsyncSocket {
-  public:
+struct Fetch : CAsyncSocket {
     Fetch(std::string host, std::span<const sys::CertificateDer> pinned)
-        : m_host(std::move(host)), m_pinned(pinned) {}
-
-    bool done = false;
-    std::string failure;
-    std::string digest;
-    uint64_t bodyBytes = 0;
-
-  protected:
+        : host(std::move(host)), pinned(pinned) {}
     void OnConnect(int error) override {
         if (error != 0)
             return Finish("connect failed");
-        m_tls.emplace(*this, m_host, m_pinned);
+        tls.emplace(*this, host, pinned);
         const std::string request =
-            "GET /body HTTP/1.1\r\nHost: " + m_host + "\r\nConnection: close\r\n\r\n";
-        m_tls->Send(request.data(), static_cast<int>(request.size()));
+            "GET /body HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+        tls->Send(request.data(), static_cast<int>(request.size()));
     }
     void OnSend(int) override {
-        if (m_tls)
-            m_tls->OnSend();
+        if (tls)
+            tls->OnSend();
     }
     void OnReceive(int) override { Pump(); }
     void OnClose(int) override { Pump(); }
-
-  private:
     void Pump() {
-        using State = zyn::HttpReplyReader::State;
         std::string_view piece;
         int count = 0;
-        while (m_tls && !done && (count = m_tls->Receive(piece)) > 0) {
-            for (std::string_view body : m_reader.Feed(piece))
-                m_hash.Update(body);
-            if (m_reader.GetState() == State::Complete) {
+        while (tls && !done && (count = tls->Receive(piece)) > 0) {
+            for (std::string_view body : reader.Feed(piece))
+                hash.Update(body);
+            if (reader.GetState() == zyn::HttpReplyReader::State::Complete) {
                 sys::Sha256Digest sum;
-                digest = m_hash.Final(sum) ? Hex(sum) : "";
-                bodyBytes = m_reader.GetBodyBytes();
+                digest = hash.Final(sum) ? Hex(sum) : "";
                 return Finish("");
             }
-            if (m_reader.GetState() == State::Failed)
-                return Finish("reply: " + m_reader.GetFailure());
+            if (reader.GetState() == zyn::HttpReplyReader::State::Failed)
+                return Finish("reply: " + reader.GetFailure());
         }
-        if (m_tls && !done && count == 0)
-            Finish(m_tls->Failed() ? m_tls->GetFailure() : "ended before the body");
+        if (tls && !done && count == 0)
+            Finish(tls->Failed() ? tls->GetFailure() : "ended before the body");
     }
     void Finish(std::string why) {
         failure = std::move(why);
@@ -85,11 +60,13 @@ class Fetch : public CAsyncSocket {
         Close();
     }
 
-    const std::string m_host;
-    const std::span<const sys::CertificateDer> m_pinned;
-    std::optional<CTlsChannel> m_tls;
-    zyn::HttpReplyReader m_reader;
-    sys::Sha256 m_hash;
+    const std::string host;
+    const std::span<const sys::CertificateDer> pinned;
+    std::optional<CTlsChannel> tls;
+    zyn::HttpReplyReader reader;
+    sys::Sha256 hash;
+    bool done = false;
+    std::string failure, digest;
 };
 
 struct Case {
@@ -123,9 +100,7 @@ TEST_P(TlsSessionTest, FetchesTheBodyOrFailsWithTheReason) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(fetch.Create(0, SOCK_STREAM_TYPE));
     ASSERT_TRUE(fetch.Connect(Env("ZYN_TLS_ADDRESS"), std::stoul(Env(c.port))));
-    for (int i = 0; i < 3000 && !fetch.done; ++i)
-        AfxPumpEvents(10);
-    ASSERT_TRUE(fetch.done) << "no end within 30 s";
+    ASSERT_TRUE(PumpUntil([&] { return fetch.done; }, 30000)) << "no end within 30 s";
     // Wine 8's Schannel has no TLS 1.3 (ZYN_NO_TLS13 says so): a server of TLS 1.3 alone is
     // refused there as any server with no version in common.
     const bool noTls13 = !Env("ZYN_NO_TLS13").empty() && std::string(c.port) == "ZYN_TLS13_PORT";
@@ -135,11 +110,11 @@ TEST_P(TlsSessionTest, FetchesTheBodyOrFailsWithTheReason) {
         return;
     }
     EXPECT_EQ(fetch.failure, "");
-    EXPECT_EQ(fetch.bodyBytes, std::stoull(Env("ZYN_TLS_BODY_SIZE")));
+    EXPECT_EQ(fetch.reader.GetBodyBytes(), std::stoull(Env("ZYN_TLS_BODY_SIZE")));
     EXPECT_EQ(fetch.digest, Env("ZYN_TLS_BODY_SHA256"));
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
     std::printf("%s: %.0f MB/s, the body's SHA-256 included\n", c.name,
-                static_cast<double>(fetch.bodyBytes) / 1e6 / wall.count());
+                static_cast<double>(fetch.reader.GetBodyBytes()) / 1e6 / wall.count());
 }
 
 INSTANTIATE_TEST_SUITE_P(Nginx, TlsSessionTest, ::testing::ValuesIn(kCases),

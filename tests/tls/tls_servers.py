@@ -1,17 +1,7 @@
 #!/usr/bin/env python3
-"""Runs a command (the TLS tests) beside nginx serving HTTPS on loopback, with server
-certificates made for this run by the openssl command line, and tells it where through the
-environment: ZYN_TLS_ADDRESS; ZYN_TLS12_PORT, ZYN_TLS13_PORT and ZYN_TLS11_PORT (nginx held to
-that version), ZYN_PLAIN_PORT (plain HTTP); ZYN_TLS_BODY_SIZE and ZYN_TLS_BODY_SHA256 of /body.
-
-nginx picks the certificate by the server name the client sends: "localhost" (signed by the
-committed test CA, tests/tls/ca.pem), "wrong.test" (made for another name), "expired.test",
-"selfsigned.test", and "stranger.test", signed by a CA made for this run, which stands for the
-system's trusted roots: SSL_CERT_FILE names it, and the command runs in a mount namespace of its
-own where it is the system's bundle of roots (needs root, as scripts/netns-run.sh gives).
-
-Usage: tests/tls/tls_servers.py <command...>
-"""
+"""Usage: tls_servers.py <command...>: runs the TLS tests beside nginx serving HTTPS on loopback
+with certificates made for this run, and names the servers to them through the environment (see
+main); as root, in a mount namespace where a CA made for the run is the system's bundle of roots."""
 
 import datetime
 import hashlib
@@ -94,6 +84,8 @@ def main():
         # TLS 1.1 needs the ciphers of security level 0 in OpenSSL 3.
         versions = {"TLS12": "TLSv1.2", "TLS13": "TLSv1.3",
                     "TLS11": "TLSv1.1; ssl_ciphers DEFAULT:@SECLEVEL=0"}
+        # nginx picks the certificate by the server name the client sends; the stranger CA
+        # stands for the system's trusted roots.
         servers, env = [], dict(os.environ, ZYN_TLS_ADDRESS=address, ZYN_PLAIN_PORT=str(plain),
                                 ZYN_TLS_BODY_SIZE=str(BODY_SIZE),
                                 ZYN_TLS_BODY_SHA256=hashlib.sha256(body).hexdigest(),

@@ -1,66 +1,54 @@
 // BMP files built here by hand: the pixels of both row orders, and damaged or unsupported files
 // that give no picture.
 #include "formats/BmpReader.h"
+#include "VersionFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-
 namespace {
-void Put(std::string& bytes, size_t at, uint32_t value, int size) {
-    for (int i = 0; i < size; ++i)
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
-}
 
-// A 2 x 2 picture, 24 bits: top row red, green; bottom row blue, white. Rows of six bytes are
-// padded to eight.
-std::string Bmp(bool topDown) {
+// A 2 x 2 picture, 24 bits: top row red, green; bottom row blue, white; rows of six bytes
+// padded to eight. One header field may be changed.
+std::string Bmp(bool topDown, test::Field change = {0, 'B', 1}) {
     using namespace std::string_literals;
     const std::string top = "\x00\x00\xff\x00\xff\x00\0\0"s,
                       bottom = "\xff\x00\x00\xff\xff\xff\0\0"s;
-    std::string bytes(54, '\0');
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    Put(bytes, 10, 54, 4);
-    Put(bytes, 14, 40, 4);
-    Put(bytes, 18, 2, 4);
-    Put(bytes, 22, topDown ? uint32_t(-2) : 2u, 4);
-    Put(bytes, 26, 1, 2);
-    Put(bytes, 28, 24, 2);
+    std::string bytes = "BM" + std::string(52, '\0');
+    test::Put(bytes, 0,
+              {{10, 54, 4},
+               {14, 40, 4},
+               {18, 2, 4},
+               {22, topDown ? uint32_t(-2) : 2u, 4},
+               {26, 1, 2},
+               {28, 24, 2},
+               change});
     return bytes + (topDown ? top + bottom : bottom + top);
 }
-} // namespace
 
-TEST(BmpReaderTest, PixelsComeTopRowFirstInRedGreenBlueWhicheverWayTheRowsAreStored) {
-    const std::vector<uint8_t> expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-    for (bool topDown : {false, true}) {
-        formats::Bitmap bitmap;
-        ASSERT_TRUE(formats::ReadBmp(Bmp(topDown), bitmap)) << topDown;
-        EXPECT_EQ(bitmap.width, 2);
-        EXPECT_EQ(bitmap.height, 2);
-        EXPECT_EQ(bitmap.rgb, expected) << topDown;
-    }
+TEST(BmpReader, PixelsComeTopRowFirstInRedGreenBlueWhicheverWayTheRowsAreStored) {
     // The last row's padding may be missing.
-    formats::Bitmap bitmap;
-    EXPECT_TRUE(formats::ReadBmp(Bmp(false).substr(0, 54 + 8 + 6), bitmap));
+    for (const std::string& file : {Bmp(false), Bmp(true), Bmp(false).substr(0, 54 + 8 + 6)}) {
+        formats::Bitmap bitmap;
+        ASSERT_TRUE(formats::ReadBmp(file, bitmap));
+        EXPECT_EQ(std::pair(bitmap.width, bitmap.height), std::pair(2, 2));
+        EXPECT_EQ(bitmap.rgb,
+                  (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}));
+    }
 }
 
-TEST(BmpReaderTest, DamagedOrUnsupportedFilesGiveNoPictureAndLeaveTheOldOne) {
-    const std::pair<const char*, std::function<void(std::string&)>> cases[] = {
-        {"pixels cut short", [](std::string& b) { b.resize(b.size() - 3); }},
-        {"headers cut short", [](std::string& b) { b.resize(53); }},
-        {"not BM", [](std::string& b) { b[1] = 'A'; }},
-        {"pixels beyond the end", [](std::string& b) { Put(b, 10, 0xfffffff0u, 4); }},
-        {"core header", [](std::string& b) { Put(b, 14, 12, 4); }},
-        {"32 bits", [](std::string& b) { Put(b, 28, 32, 2); }},
-        {"compressed", [](std::string& b) { Put(b, 30, 1, 4); }},
-        {"too wide", [](std::string& b) { Put(b, 18, 4097, 4); }},
-        {"height INT32_MIN", [](std::string& b) { Put(b, 22, 0x80000000u, 4); }},
+TEST(BmpReader, DamagedOrUnsupportedFilesGiveNoPictureAndLeaveTheOldOne) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"pixels cut short", Bmp(false).substr(0, 54 + 13)},
+        {"headers cut short", Bmp(false).substr(0, 53)},
+        {"not BM", Bmp(false, {1, 'A', 1})},
+        {"pixels beyond the end", Bmp(false, {10, 0xfffffff0u, 4})},
+        {"core header", Bmp(false, {14, 12, 4})},
+        {"32 bits", Bmp(false, {28, 32, 2})},
+        {"compressed", Bmp(false, {30, 1, 4})},
+        {"too wide", Bmp(false, {18, 4097, 4})},
+        {"height INT32_MIN", Bmp(false, {22, 0x80000000u, 4})},
     };
-    for (const auto& [name, damage] : cases) {
-        std::string file = Bmp(false);
-        damage(file);
+    for (const auto& [name, file] : cases) {
         formats::Bitmap bitmap;
         bitmap.width = 7;
         EXPECT_FALSE(formats::ReadBmp(file, bitmap)) << name;
@@ -68,3 +56,5 @@ TEST(BmpReaderTest, DamagedOrUnsupportedFilesGiveNoPictureAndLeaveTheOldOne) {
         EXPECT_TRUE(bitmap.rgb.empty()) << name;
     }
 }
+
+} // namespace

@@ -1,22 +1,12 @@
 // The platform's SHA-256 and P-256 verification, and the reading of public keys, checked
 // against what the openssl command line made; the reading of certificates.
 #include "framework/Crypto.h"
+#include "TestSupport.h"
 #include "TrustVectors.h"
 #include "formats/CertificatePem.h"
 #include "formats/PublicKeyPem.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 namespace {
-
-std::string Hex(const sys::Sha256Digest& digest) {
-    std::string text;
-    for (uint8_t byte : digest)
-        text += "0123456789abcdef"[byte >> 4], text += "0123456789abcdef"[byte & 15];
-    return text;
-}
 
 sys::P256PublicKey KeyOf(const char* pem) {
     const formats::PublicKeyList list = formats::ParseP256PublicKeys(pem);
@@ -24,22 +14,16 @@ sys::P256PublicKey KeyOf(const char* pem) {
     return list.keys[0];
 }
 
-} // namespace
-
 TEST(Crypto, Sha256OfOneBlockAndOfAMillionBytesInOddBlocks) {
-    sys::Sha256 abc;
-    abc.Update("abc");
+    sys::Sha256 abc, million;
     sys::Sha256Digest digest;
+    abc.Update("abc");
     ASSERT_TRUE(abc.Final(digest));
     EXPECT_EQ(Hex(digest), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_FALSE(abc.Final(digest)) << "a spent hash must not answer again";
-
     const std::string block(997, 'a');
-    sys::Sha256 million;
-    size_t fed = 0;
-    for (; fed + block.size() <= 1000000; fed += block.size())
-        million.Update(block);
-    million.Update(block.data(), 1000000 - fed);
+    for (size_t fed = 0; fed < 1000000; fed += block.size())
+        million.Update(block.data(), std::min(block.size(), 1000000 - fed));
     ASSERT_TRUE(million.Final(digest));
     EXPECT_EQ(Hex(digest), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
@@ -49,12 +33,10 @@ TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
     const std::string text = kSigned_full;
     const size_t line = text.rfind("ZynSignature=");
     const std::string message = text.substr(0, line);
-    const std::string base64 = text.substr(line + 13, 88);
     sys::P256Signature signature;
     size_t size = 0;
-    ASSERT_TRUE(formats::DecodeBase64(base64, signature, size) && size == 64);
+    ASSERT_TRUE(formats::DecodeBase64(text.substr(line + 13, 88), signature, size) && size == 64);
     const sys::P256PublicKey key = KeyOf(kPublicKeyA);
-
     EXPECT_TRUE(sys::VerifyP256Sha256(key, message, signature));
     std::string alteredMessage = message;
     alteredMessage[5] ^= 1;
@@ -68,13 +50,13 @@ TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
 TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
     const std::string a = kPublicKeyA, b = kPublicKeyB;
     const formats::PublicKeyList both = formats::ParseP256PublicKeys("\n" + a + "\r\n" + b);
-    ASSERT_TRUE(both.ok);
-    ASSERT_EQ(both.count, 2u);
+    ASSERT_TRUE(both.ok && both.count == 2);
     EXPECT_EQ(both.keys[1], KeyOf(kPublicKeyB));
     EXPECT_TRUE(formats::ParseP256PublicKeys("").ok) << "no key at all is a valid list";
 
     const std::string begin = "-----BEGIN PUBLIC KEY-----\n", end = "\n-----END PUBLIC KEY-----\n";
-    const char* refused[] = {
+    const std::string keyA = a.substr(begin.size(), a.size() - begin.size() - end.size());
+    const std::string refused[] = {
         // compressed point, Ed25519, P-384 (each as openssl writes it)
         "MDkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDIgADNw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4k=",
         "MCowBQYDK2VwAyEAf0+G4nAWpvqotrnrPsQp6i1Em9Rl0jRBrawtXCVRNpk=",
@@ -82,14 +64,11 @@ TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
         "7kklSKeLJ/V8K30yqrqbB9ZP2JrMmPzAVZJEw8rPvhVoXDzoK60/OVDdYarPcvaztoYuOkZn",
         // key A cut short by one group, with a character outside the alphabet, and with bits
         // that the padding leaves over set
-        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4nFoSJLn4f5"
-        "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjp",
-        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4nFoSJLn4f5"
-        "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjp-Q==",
-        "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAENw9wk1usOethBP/VYQ9qAvUXq27pHIqwOzezSXjVn4nFoSJLn4f5"
-        "ybWKZ3QSMazPynaWHdrK2JpquBJ9yFjpqR==",
+        keyA.substr(0, keyA.size() - 4),
+        keyA.substr(0, keyA.size() - 4) + "-Q==",
+        keyA.substr(0, keyA.size() - 3) + "R==",
     };
-    for (const char* body : refused)
+    for (const std::string& body : refused)
         EXPECT_FALSE(formats::ParseP256PublicKeys(begin + body + end).ok) << body;
     EXPECT_FALSE(formats::ParseP256PublicKeys(a + "# a comment\n").ok);
     EXPECT_FALSE(formats::ParseP256PublicKeys(a.substr(0, a.size() - 10)).ok) << "no end line";
@@ -103,22 +82,16 @@ TEST(CertificatePem, OnlyWholeBlocksOfOneDerSequenceEachAreRead) {
     const std::string small = begin + "MA\nMCAQE=" + end;
     const std::string large = begin + "MIGA" + std::string(168, 'A') + "\r\nAAA=" + end;
     const auto both = formats::ParsePemCertificates<1024>("\n" + small + large);
-    ASSERT_TRUE(both.ok);
-    ASSERT_EQ(both.count, 2u);
-    EXPECT_EQ(both[0].size(), 5u);
-    EXPECT_EQ(both[1].size(), 131u);
+    ASSERT_TRUE(both.ok && both.count == 2);
+    EXPECT_EQ(std::pair(both[0].size(), both[1].size()), std::pair(size_t{5}, size_t{131}));
     EXPECT_TRUE(formats::ParsePemCertificates<0>("").ok) << "no certificate at all is a valid list";
-
-    const char* refused[] = {
-        "MAQCAQE=",     // a length that claims one byte more than there is
-        "MAMCAQEA",     // one byte more than the length claims
-        "BAMCAQE=",     // not a sequence
-        "MAMC=AQE",     // padding before the end
-        "MAMCAQE=AAAA", // more after the padding
-        "MAMCAQ",       // an incomplete group
-    };
-    for (const char* body : refused)
+    // A length that claims a byte more than there is, a byte more than it claims, no sequence,
+    // padding before the end, more after it, an incomplete group.
+    for (const char* body :
+         {"MAQCAQE=", "MAMCAQEA", "BAMCAQE=", "MAMC=AQE", "MAMCAQE=AAAA", "MAMCAQ"})
         EXPECT_FALSE((formats::ParsePemCertificates<64>(begin + body + end).ok)) << body;
     EXPECT_FALSE(formats::ParsePemCertificates<1024>(std::string(kPublicKeyA)).ok);
     EXPECT_FALSE(formats::ParsePemCertificates<64>(small.substr(0, small.size() - 5)).ok);
 }
+
+} // namespace

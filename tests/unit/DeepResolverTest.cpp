@@ -1,38 +1,19 @@
 // The deep resolver exchange over real loopback UDP: the probes of a scan, and which answers
 // reach the launch window.
 #include "LaunchHarness.h"
-#include "framework/AsyncSocket.h"
 #include "net/DeepAnswer.h"
 #include "net/DeepResolverSocket.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
-
 namespace {
 
-using Event = FakeDialogHost::Event;
-
 // Counts its notifications, so a test knows when a datagram, taken or not, has been handled.
-class CountingSocket : public CDeepResolverSocket {
-  public:
+struct CountingSocket : CDeepResolverSocket {
     int notifications = 0;
-
-  protected:
     void OnReceive(int errorCode) override {
         CDeepResolverSocket::OnReceive(errorCode);
         ++notifications;
     }
 };
-
-// About five seconds of waiting at most.
-bool PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 500 && !done(); ++i)
-        AfxPumpEvents(10);
-    return done();
-}
 
 class DeepResolver : public LaunchTest {
   protected:
@@ -41,8 +22,6 @@ class DeepResolver : public LaunchTest {
         dlg.InitDialog();
     }
 };
-
-} // namespace
 
 TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocketBeforeItReturns) {
     // Every listed server is this machine, so one socket on the resolver port stands for all.
@@ -54,7 +33,7 @@ TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocketBefore
     dlg.ScanDeepServers();
 
     // Read without running the loop: the probes were already sent.
-    std::vector<std::string> probes;
+    Texts probes;
     char buffer[64];
     std::string sender;
     unsigned senderPort = 0;
@@ -62,7 +41,7 @@ TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocketBefore
         probes.emplace_back(buffer, static_cast<size_t>(n));
         EXPECT_EQ(senderPort, launchPort); // where the answers must come back to
     }
-    EXPECT_EQ(probes, std::vector<std::string>(3, std::string(zyn::kDeepProbe)));
+    EXPECT_EQ(probes, Texts(3, std::string(zyn::kDeepProbe)));
 
     // After the close the launch no longer listens, and sends nothing.
     dlg.CloseLauncher();
@@ -80,9 +59,8 @@ TEST_F(DeepResolver, AnswersFromAnySenderAreTakenOrIgnoredWholeAndTheLastTakenCo
     CAsyncSocket sender;
     ASSERT_TRUE(sender.Create(0, SOCK_DGRAM_TYPE));
 
-    const std::string marker = "ZYN_DEEP_RESOLVER_DISCOVER;";
-    const std::string padded = marker + "10.0.0.8;8;";
-    struct Case {
+    const std::string marker = "ZYN_DEEP_RESOLVER_DISCOVER;", padded = marker + "10.0.0.8;8;";
+    const struct {
         std::string datagram;
         bool taken;
         const char* ip; // the window's result after this datagram
@@ -96,7 +74,7 @@ TEST_F(DeepResolver, AnswersFromAnySenderAreTakenOrIgnoredWholeAndTheLastTakenCo
         {marker + "10.0.0.9;9;" + std::string(8193 - padded.size(), 'x'), false, "10.0.0.8", 8},
     };
     int taken = 0;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.datagram.substr(0, 48));
         const int before = socket->notifications;
         sender.SendTo(c.datagram.data(), static_cast<int>(c.datagram.size()),
@@ -113,3 +91,5 @@ TEST_F(DeepResolver, AnswersFromAnySenderAreTakenOrIgnoredWholeAndTheLastTakenCo
         EXPECT_EQ(pictures.back().a, IDB_PICTURE_FOUND);
     }
 }
+
+} // namespace

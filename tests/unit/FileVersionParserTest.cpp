@@ -1,21 +1,15 @@
 // Version texts read from program files' bytes: an ELF package note and a PE version resource,
-// built here by hand, and both cut short. How Windows itself reads real programs' resources is
-// compared with this reader end to end.
+// built here by hand, and both cut short; which headers make a program image. How Windows itself
+// reads real programs' resources is compared with this reader end to end.
 #include "formats/FileVersionParser.h"
 #include "VersionFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
 using namespace test;
 
-TEST(FileVersionParserTest, ElfVersionIsTheTopLevelVersionMemberWithEscapesDecoded) {
-    const struct {
-        std::string json;
-        std::optional<std::string> version;
-    } cases[] = {
+TEST(FileVersionParser, ElfVersionIsTheTopLevelVersionMemberWithEscapesDecoded) {
+    const std::pair<std::string, const char*> cases[] = {
         {R"({"name":"zyn","version":"7.0.2.5"})", "7.0.2.5"},
         {R"( {"os":{"version":"12"}, "version" : "1.2" } )", "1.2"},
         {R"({"name":"version","version":"1.3"})", "1.3"},
@@ -23,46 +17,47 @@ TEST(FileVersionParserTest, ElfVersionIsTheTopLevelVersionMemberWithEscapesDecod
         {R"({"version":"7\u002e0\t\"x\\\/"})", "7.0\t\"x\\/"},
         {R"({"\u0076ersion":"1.5","version":"9"})", "1.5"},
         {"{\"version\":\"caf\xc3\xa9 \\ud83d\\ude00\"}", "caf? ?"},
-        {R"({"name":"zyn"})", std::nullopt},
-        {R"({"os":{"version":"12"}})", std::nullopt},
-        {R"({"version":7})", std::nullopt},
-        {R"({"version":"1\x"})", std::nullopt},
-        {R"({"version":"1.2")", std::nullopt},
-        {R"({"version":"1.2"} {})", std::nullopt},
-        {R"(["version","1.2"])", std::nullopt},
-        {"{\"a\":" + std::string(40, '[') + std::string(40, ']') + ",\"version\":\"1\"}",
-         std::nullopt},
+        {R"({"name":"zyn"})", nullptr},
+        {R"({"os":{"version":"12"}})", nullptr},
+        {R"({"version":7})", nullptr},
+        {R"({"version":"1\x"})", nullptr},
+        {R"({"version":"1.2")", nullptr},
+        {R"({"version":"1.2"} {})", nullptr},
+        {R"(["version","1.2"])", nullptr},
+        {"{\"a\":" + std::string(40, '[') + std::string(40, ']') + ",\"version\":\"1\"}", nullptr},
     };
-    for (const auto& c : cases) {
+    for (const auto& [json, expected] : cases) {
         std::string version = "unchanged";
-        EXPECT_EQ(formats::ParseFileVersion(ElfFile(c.json), version), c.version.has_value())
-            << c.json;
-        EXPECT_EQ(version, c.version.value_or("unchanged")) << c.json;
+        EXPECT_EQ(formats::ParseFileVersion(ElfFile(json), version), expected != nullptr) << json;
+        EXPECT_EQ(version, expected ? expected : "unchanged") << json;
     }
 }
 
-TEST(FileVersionParserTest, FilesWithoutVersionOrCutShortGiveFalseAndLeaveTheTextAlone) {
-    std::string pe = PeFile(VersionInfo("080904B0", "7, 0, 2, 5", 0x0809, 0x04B0));
-    std::string elf = ElfFile("{\"version\":\"7.0.2.5\"}");
+TEST(FileVersionParser, FilesWithoutVersionOrCutShortGiveFalseAndLeaveTheTextAlone) {
+    const std::string pe = PeFile(VersionInfo("080904B0", "7, 0, 2, 5", 0x0809, 0x04B0));
+    const std::string elf = ElfFile("{\"version\":\"7.0.2.5\"}");
     std::string version = "unchanged";
     EXPECT_FALSE(formats::ParseFileVersion("", version));
     EXPECT_FALSE(formats::ParseFileVersion("#!/bin/sh\necho\n", version));
+    EXPECT_EQ(version, "unchanged");
     // A file cut anywhere is refused, or (cut only after what is read) gives the true text;
     // never a read past its end (the sanitizer build watches that).
-    for (const std::string* file : {&pe, &elf})
-        for (size_t length = 0; length < file->size(); ++length) {
-            std::string text = "unchanged";
-            if (formats::ParseFileVersion(std::string_view(*file).substr(0, length), text)) {
-                EXPECT_EQ(text, file == &pe ? "7, 0, 2, 5" : "7.0.2.5") << length;
-            }
+    for (const auto& [file, text] : {std::pair{pe, "7, 0, 2, 5"}, {elf, "7.0.2.5"}})
+        for (size_t length = 0; length < file.size(); ++length) {
+            version = "unchanged";
+            EXPECT_TRUE(
+                !formats::ParseFileVersion(std::string_view(file).substr(0, length), version) ||
+                version == text)
+                << length;
         }
-    EXPECT_EQ(version, "unchanged");
 }
 
-TEST(FileVersionParserTest, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFormat) {
+TEST(FileVersionParser, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFormat) {
+    using enum formats::ProgramFormat;
     const std::string pe = PeWithVersion("1.0.0.0"), elf = ElfFile("{}");
-    const auto altered = [](const std::string& file, size_t at, char value) {
-        return file.substr(0, at) + value + file.substr(at + 1);
+    const auto altered = [](std::string file, size_t at, char value) {
+        file[at] = value;
+        return file;
     };
     // The PE headers at 8 KiB, where the DOS header may point.
     const std::string farPe = "MZ" + std::string(0x3A, '\0') + std::string("\0\x20\0\0", 4) +
@@ -72,13 +67,10 @@ TEST(FileVersionParserTest, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFo
         std::string head;
         std::optional<formats::ProgramFormat> format;
     } cases[] = {
-        {"PE", pe, formats::ProgramFormat::Pe},
-        {"ELF", elf, formats::ProgramFormat::Elf},
-        {"32-bit big-endian ELF program",
-         std::string("\x7f"
-                     "ELF\1\2\1\0\0\0\0\0\0\0\0\0\0\2",
-                     18),
-         formats::ProgramFormat::Elf},
+        {"PE", pe, Pe},
+        {"ELF", elf, Elf},
+        {"32-bit big-endian ELF program", std::string("\177ELF\1\2\1\0\0\0\0\0\0\0\0\0\0\2", 18),
+         Elf},
         {"ELF object file", altered(elf, 16, 1), std::nullopt},
         {"PE not marked an image", altered(pe, 0x44 + 18, 0), std::nullopt},
         {"PE of an unknown optional header", altered(pe, 0x44 + 21, 0x7), std::nullopt},
@@ -88,7 +80,6 @@ TEST(FileVersionParserTest, OnlyTheHeadersOfAProgramOrLibraryImageMakeOneOfItsFo
         {"script", "#!/bin/sh\necho\n", std::nullopt},
     };
     for (const auto& c : cases)
-        for (formats::ProgramFormat format :
-             {formats::ProgramFormat::Pe, formats::ProgramFormat::Elf})
+        for (formats::ProgramFormat format : {Pe, Elf})
             EXPECT_EQ(formats::IsProgramImage(c.head, format), c.format == format) << c.name;
 }

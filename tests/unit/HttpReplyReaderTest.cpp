@@ -8,11 +8,13 @@ using State = HttpReplyReader::State;
 
 namespace {
 
-// Feeds `reply` in blocks of `blockSize` and returns the body pieces joined.
-std::string FeedInBlocks(HttpReplyReader& reader, const std::string& reply, size_t blockSize) {
+const size_t kBlockSizes[] = {1, 2, 7, 100000};
+
+// Feeds `reply` in blocks of `blockSize`, each a copy that dies after the call as a receive
+// buffer is reused, and returns the body pieces joined.
+std::string Feed(HttpReplyReader& reader, const std::string& reply, size_t blockSize) {
     std::string body;
     for (size_t at = 0; at < reply.size(); at += blockSize) {
-        // Each block is a copy that dies after the call, as a receive buffer is reused.
         const std::string block = reply.substr(at, blockSize);
         for (std::string_view piece : reader.Feed(block))
             body += piece;
@@ -20,83 +22,62 @@ std::string FeedInBlocks(HttpReplyReader& reader, const std::string& reply, size
     return body;
 }
 
-const size_t kBlockSizes[] = {1, 2, 7, 100000};
+// A reply whose header, the status line included, is `size` bytes long.
+std::string WithHeaderOf(size_t size) {
+    const std::string start = "HTTP/1.1 200 OK\r\nX-Pad: ", end = "\r\nContent-Length: 2\r\n\r\n";
+    return start + std::string(size - start.size() - end.size(), 'p') + end + "ok";
+}
 
-} // namespace
+enum End { Open, Clean, Broken }; // the connection once the reply is fed
 
-TEST(HttpReplyReader, FramedBodiesComeOutTheSameWhateverTheBlockSizes) {
+TEST(HttpReplyReader, BodiesComeOutFramedOrFailTheSameWhateverTheBlockSizes) {
     const std::string body = "ZYN_XSERVER_CONFIG;\nline\r\n";
-    const std::string replies[] = {
-        "HTTP/1.1 200 OK\r\ncontent-LENGTH: 26\r\nContent-Type: text/xml\r\n\r\n" + body +
-            "surplus of a peer that keeps talking",
-        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\nContent-Length:26\n"
-        "Content-Encoding: Identity\n\n" +
-            body,
-        "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\nContent-Length: 3\r\n\r\n"
-        "5;name=value\r\nZYN_X\r\n0000000000015 \r\nSERVER_CONFIG;\nline\r\n\r\n"
-        "0\r\nX-Trailer: 1\r\n\r\nsurplus",
-        "HTTP/1.1 200 OK\nTransfer-Encoding: chunked\n\n1a\n" + body + "\n0\n\n",
+    const struct {
+        std::string reply;
+        End end;
+        State state;
+        std::string body;
+        bool cutShort = false;
+    } cases[] = {
+        // Framed, with surplus of a peer that keeps talking, in HTTP/1.0, after an interim reply.
+        {"HTTP/1.1 200 OK\r\ncontent-LENGTH: 26\r\nContent-Type: text/xml\r\n\r\n" + body +
+             "surplus",
+         Open, State::Complete, body},
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\nContent-Length:26\n"
+         "Content-Encoding: Identity\n\n" +
+             body,
+         Open, State::Complete, body},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\nContent-Length: 3\r\n\r\n"
+         "5;name=value\r\nZYN_X\r\n0000000000015 \r\nSERVER_CONFIG;\nline\r\n\r\n"
+         "0\r\nX-Trailer: 1\r\n\r\nsurplus",
+         Open, State::Complete, body},
+        {"HTTP/1.1 200 OK\nTransfer-Encoding: chunked\n\n1a\n" + body + "\n0\n\n", Open,
+         State::Complete, body},
+        // Lengths are 64-bit, and the body ends only there.
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nabc", Open, State::Body, "abc"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nabc", Clean, State::Failed, "abc",
+         true},
+        // An unframed body ends only at a clean close.
+        {"HTTP/1.0 200 OK\r\n\r\nall of it", Clean, State::Complete, "all of it"},
+        {"HTTP/1.0 200 OK\r\n\r\nall of it", Broken, State::Failed, "all of it", true},
+        // A header of 64 KiB passes, one byte more fails, and so does one that never ends.
+        {WithHeaderOf(65536), Open, State::Complete, "ok"},
+        {WithHeaderOf(65537), Open, State::Failed, ""},
+        {"HTTP/1.1 200 OK\r\n" + std::string(70000, 'x'), Open, State::Failed, ""},
     };
-    for (const std::string& reply : replies) {
+    for (const auto& c : cases)
         for (size_t size : kBlockSizes) {
             HttpReplyReader reader;
-            EXPECT_EQ(FeedInBlocks(reader, reply, size), body) << reply << size;
-            EXPECT_EQ(reader.GetState(), State::Complete) << reply << size;
-            EXPECT_EQ(reader.GetStatus(), 200);
-            EXPECT_EQ(reader.GetBodyBytes(), body.size());
+            EXPECT_EQ(Feed(reader, c.reply, size), c.body) << c.reply.substr(0, 80) << size;
+            if (c.end != Open)
+                reader.FeedEnd(c.end == Clean);
+            EXPECT_EQ(reader.GetState(), c.state) << c.reply.substr(0, 80) << size;
+            EXPECT_EQ(reader.IsCutShort(), c.cutShort) << c.reply.substr(0, 80) << size;
+            if (c.state == State::Complete) {
+                EXPECT_EQ(std::pair(reader.GetStatus(), reader.GetBodyBytes()),
+                          std::pair(200, uint64_t{c.body.size()}));
+            }
         }
-    }
-    HttpReplyReader reader;
-    FeedInBlocks(reader, replies[0], 3);
-    std::string type;
-    EXPECT_TRUE(reader.FindHeader("CONTENT-type", type));
-    EXPECT_EQ(type, "text/xml");
-    EXPECT_TRUE(reader.HasLength());
-}
-
-TEST(HttpReplyReader, LengthsAre64BitAndABodyEndsThere) {
-    HttpReplyReader reader;
-    FeedInBlocks(reader, "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nabc", 100);
-    EXPECT_EQ(reader.GetLength(), 5000000000u);
-    EXPECT_EQ(reader.GetState(), State::Body);
-    reader.FeedEnd(true);
-    EXPECT_EQ(reader.GetState(), State::Failed);
-    EXPECT_TRUE(reader.IsCutShort());
-}
-
-TEST(HttpReplyReader, UnframedBodyEndsOnlyAtACleanClose) {
-    for (bool clean : {true, false}) {
-        HttpReplyReader reader;
-        EXPECT_EQ(FeedInBlocks(reader, "HTTP/1.0 200 OK\r\n\r\nall of it", 4), "all of it");
-        EXPECT_EQ(reader.GetState(), State::Body);
-        reader.FeedEnd(clean);
-        EXPECT_EQ(reader.GetState(), clean ? State::Complete : State::Failed);
-    }
-}
-
-TEST(HttpReplyReader, RedirectionsAreReportedWithTheirLocation) {
-    for (int status : {301, 302, 303, 307, 308}) {
-        HttpReplyReader reader;
-        const std::string reply = "HTTP/1.1 " + std::to_string(status) +
-                                  " Moved\r\nLOCATION: ../zyn/x\r\n"
-                                  "Content-Length: 5\r\n\r\nmoved";
-        EXPECT_EQ(FeedInBlocks(reader, reply, 9), "");
-        EXPECT_EQ(reader.GetState(), State::Redirect);
-        EXPECT_EQ(reader.GetLocation(), "../zyn/x");
-    }
-}
-
-TEST(HttpReplyReader, FoldedLinesAreJoinedAndBlanksBeforeTheColonTolerated) {
-    HttpReplyReader reader;
-    EXPECT_EQ(FeedInBlocks(reader,
-                           "HTTP/1.1 200 OK\r\nX-Folded: one\r\n  two \r\n\tthree\r\n"
-                           "Content-Length : 2\r\nX-Empty:\r\n more\r\n\r\nok",
-                           5),
-              "ok");
-    std::string folded, empty;
-    EXPECT_TRUE(reader.FindHeader("x-folded", folded) && reader.FindHeader("X-Empty", empty));
-    EXPECT_EQ(folded, "one two three");
-    EXPECT_EQ(empty, "more");
 }
 
 TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
@@ -119,7 +100,7 @@ TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
     };
     for (const char* reply : replies) {
         HttpReplyReader reader;
-        EXPECT_EQ(FeedInBlocks(reader, reply, 100000), "") << reply;
+        EXPECT_EQ(Feed(reader, reply, 100000), "") << reply;
         EXPECT_EQ(reader.GetState(), State::Failed) << reply;
         EXPECT_FALSE(reader.IsCutShort()) << reply;
     }
@@ -131,21 +112,28 @@ TEST(HttpReplyReader, RepliesThatAreNoUsableBodyFailWithoutBodyBytes) {
     EXPECT_FALSE(reader.IsCutShort());
 }
 
-TEST(HttpReplyReader, HeaderOver64KiBFailsAndOneAtTheLimitPasses) {
-    for (size_t size : {size_t(65536), size_t(65537)}) {
-        const std::string start = "HTTP/1.1 200 OK\r\nX-Pad: ";
-        const std::string end = "\r\nContent-Length: 2\r\n\r\n";
-        const std::string reply =
-            start + std::string(size - start.size() - end.size(), 'p') + end + "ok";
-        for (size_t block : {size_t(1000), size_t(200000)}) {
-            HttpReplyReader reader;
-            FeedInBlocks(reader, reply, block);
-            EXPECT_EQ(reader.GetState(), size == 65536 ? State::Complete : State::Failed);
-        }
+TEST(HttpReplyReader, FieldsAreFoundWhateverTheirCaseAndRedirectionsGiveTheirLocation) {
+    HttpReplyReader reader;
+    Feed(reader,
+         "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nX-Folded: one\r\n  two \r\n\tthree\r\n"
+         "Content-Length: 5000000000\r\nX-Empty:\r\n more\r\n\r\n",
+         3);
+    std::string type, folded, empty;
+    EXPECT_TRUE(reader.FindHeader("CONTENT-type", type) && reader.FindHeader("x-folded", folded) &&
+                reader.FindHeader("X-Empty", empty));
+    EXPECT_EQ(type + "|" + folded + "|" + empty, "text/xml|one two three|more");
+    EXPECT_TRUE(reader.HasLength());
+    EXPECT_EQ(reader.GetLength(), 5000000000u);
+    for (int status : {301, 302, 303, 307, 308}) {
+        HttpReplyReader redirect;
+        EXPECT_EQ(Feed(redirect,
+                       "HTTP/1.1 " + std::to_string(status) +
+                           " Moved\r\nLOCATION: ../zyn/x\r\nContent-Length: 5\r\n\r\nmoved",
+                       9),
+                  "");
+        EXPECT_EQ(redirect.GetState(), State::Redirect);
+        EXPECT_EQ(redirect.GetLocation(), "../zyn/x");
     }
-    HttpReplyReader endless;
-    FeedInBlocks(endless, "HTTP/1.1 200 OK\r\n" + std::string(70000, 'x'), 4096);
-    EXPECT_EQ(endless.GetState(), State::Failed);
 }
 
 TEST(HttpReplyReader, BodyLimitIsNeverPassed) {
@@ -154,11 +142,12 @@ TEST(HttpReplyReader, BodyLimitIsNeverPassed) {
         "HTTP/1.1 200 OK\r\n\r\n0123456789" + std::string(100, 'x'),
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n6\r\n012345\r\n6\r\n6789xx\r\n",
     };
-    for (const std::string& reply : replies) {
+    for (const std::string& reply : replies)
         for (size_t size : kBlockSizes) {
             HttpReplyReader reader(10);
-            EXPECT_LE(FeedInBlocks(reader, reply, size).size(), 10u);
+            EXPECT_LE(Feed(reader, reply, size).size(), 10u);
             EXPECT_EQ(reader.GetState(), State::Failed) << reply << size;
         }
-    }
 }
+
+} // namespace

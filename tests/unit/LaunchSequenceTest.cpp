@@ -1,163 +1,137 @@
-// The launch sequence in virtual time: stage order and delays, the closing flag, and every way
-// a launch ends.
+// The launch window's operations and its sequence in virtual time: stage order and delays, the
+// closing flag, and every way a launch ends.
 #include "LaunchHarness.h"
 #include "framework/AsyncSocket.h"
-
-#include <gtest/gtest.h>
-
-using LaunchSequence = LaunchTest;
-using Event = FakeDialogHost::Event;
-using Texts = std::vector<std::string>;
+#include "net/DeepResolverSocket.h"
 
 namespace {
+
 const char* const kAllStages = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100 8@7600";
+const char* const kToStage3 = "1@1000 2@1500 3@4500";
+const char* const kToStage5 = "1@1000 2@1500 3@4500 4@4800 5@5100";
+const char* const kToStage6 = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100";
 const char* const kMissingState = "Zyn could not locate its system state file - please visit "
                                   "https://support.zyn.example/launcher for help.";
-const char* const kEngineRunning =
-    "A running zynEngine was detected on this computer already. Please close the existing zyn "
-    "engine by right clicking it on the taskbar.";
 // No launcher file is installed in these tests, so a listed version always differs.
 const char* const kListedLauncher = "ZynVersion=Launch;1.0.0.0;\r\n";
-const char* const kComponentsMissing = "Zyn failed to download one or more components - please "
-                                       "restart Zyn to download these components.";
-} // namespace
+// The engine's command line with a user file of no options, and with the one a launch writes.
+const std::string kBareEngine =
+    "zynEngine.exe -mode engine -orbitals orb1.example:9000Oorb2.example:9000O ";
+const std::string kEngine =
+    kBareEngine + "-username ! -password ! -port 0 -accept LOCAL -timeout NOUI -nic 0 ";
+const char* const kScanning = "scanning 2 deep resolution servers..";
+const char* const kClosing = "closing zynLaunch..";
+const Texts kDownloadFailed = {"The download failed", kComponentsMissing};
+
+class LaunchSequence : public LaunchTest {
+  protected:
+    void SetUp() override {
+        LaunchTest::SetUp();
+        PrepareLocalFiles();
+    }
+    // Runs the launch and checks how it ended; `lastStatuses` are the last texts shown.
+    void Expect(int result, const char* timers, const Texts& started, const Texts& messages,
+                const Texts& lastStatuses = {}) {
+        EXPECT_EQ(dlg.DoModal(), result);
+        EXPECT_EQ(host.FiredTimers(), timers);
+        EXPECT_EQ(dlg.started, started);
+        EXPECT_EQ(Messages(), messages);
+        const Texts statuses = Statuses();
+        ASSERT_GE(statuses.size(), lastStatuses.size());
+        EXPECT_EQ(Texts(statuses.end() - static_cast<long>(lastStatuses.size()), statuses.end()),
+                  lastStatuses);
+    }
+    // A start that failed ends the launch through the fatal-error path: with an error status,
+    // and any timer that still comes finds it abandoned.
+    void ExpectStartRefused(const std::string& program, const char* timers, const Texts& started) {
+        dlg.refusals[program] = "Permission denied";
+        Expect(0, timers, started, {"Zyn could not start " + program + " (Permission denied)."});
+        EXPECT_EQ(dlg.GetMessageBoxCount(), 1);
+        EXPECT_EQ(dlg.m_bClosing, 1);
+    }
+};
 
 TEST_F(LaunchSequence, AWholeLaunchRunsEveryStageInOrderAndStartsEngineThenUI) {
-    PrepareLocalFiles();
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), kAllStages);
-    EXPECT_EQ(Statuses(), (Texts{"evaluating local ip conditions..", "downloading system state..",
-                                 "processing system directives..", "evaluating zyn dependencies",
-                                 "scanning 2 deep resolution servers..", "starting zynEngine..",
-                                 "starting zynUI", "closing zynLaunch.."}));
+    Expect(0, kAllStages, {kEngine, "zynUI.exe"}, {},
+           {"evaluating local ip conditions..", "downloading system state..",
+            "processing system directives..", "evaluating zyn dependencies", kScanning,
+            "starting zynEngine..", "starting zynUI", kClosing});
+    EXPECT_EQ(Statuses().size(), 8u);
     EXPECT_EQ(Positions(), (std::vector<int>{10, 20, 40, 60, 80, 90, 100}));
-    EXPECT_EQ(dlg.started,
-              (Texts{"zynEngine.exe -mode engine -orbitals orb1.example:9000Oorb2.example:9000O "
-                     "-username ! -password ! -port 0 -accept LOCAL -timeout NOUI -nic 0 ",
-                     "zynUI.exe"}));
     EXPECT_EQ(dlg.directories, (Texts{".", "."}));
     EXPECT_EQ(ReadFile("zynUserConfig.txt"), kDefaultUserConfig);
-    EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(dlg.m_pDeepResolverSocket, nullptr);
 }
 
 TEST_F(LaunchSequence, UserSettingsChooseWhatStartsWithoutChangingTheTiming) {
-    PrepareLocalFiles();
     WriteFile("zynUserConfig.txt", "zynLaunch=UI\r\n");
-    dlg.DoModal();
-    EXPECT_EQ(host.FiredTimers(), kAllStages);
-    EXPECT_EQ(dlg.started, Texts{"zynUI.exe"});
-    for (const auto& status : Statuses())
-        EXPECT_NE(status, "starting zynEngine..");
+    Expect(0, kAllStages, {"zynUI.exe"}, {}, {kScanning, "starting zynUI", kClosing});
 }
 
 TEST_F(LaunchSequence, WithoutTheUIOnlyTheProgressMovesInStageSeven) {
-    PrepareLocalFiles();
     WriteFile("zynUserConfig.txt", "zynLaunch=ENGINE\r\n");
-    dlg.DoModal();
-    EXPECT_EQ(dlg.started.size(), 1u);
-    EXPECT_EQ(Statuses().at(5), "starting zynEngine..");
-    EXPECT_EQ(Statuses().at(6), "closing zynLaunch..");
+    Expect(0, kAllStages, {kBareEngine}, {}, {kScanning, "starting zynEngine..", kClosing});
     EXPECT_EQ(Positions().back(), 100);
 }
 
 TEST_F(LaunchSequence, TheChosenUserInterfaceEntrySuppliesProgramAndVersion) {
-    PrepareLocalFiles();
-    WriteFile("zynSystemConfig.txt", ReadFile("zynSystemConfig.txt") +
-                                         "ZynUI=Default;UI;zynUI.exe;\r\n"
-                                         "ZynUI=Fancy;FancyUI;fancy ui.exe;\r\n"
-                                         "ZynVersion=FancyUI;2.5;\r\n");
+    PrepareLocalFiles("ZynUI=Default;UI;zynUI.exe;\r\nZynUI=Fancy;FancyUI;fancy ui.exe;\r\n"
+                      "ZynVersion=FancyUI;2.5;\r\n");
     WriteFile("zynUserConfig.txt", "zynUI=Fancy\r\n");
-    // Were its listed version not the entry's, the file would be deleted and nothing start.
+    // Were its listed version not the entry's, the file would be fetched and nothing start.
     WriteComponent("fancy ui.exe", "2, 5");
-    dlg.DoModal();
-    ASSERT_EQ(dlg.started.size(), 2u);
-    EXPECT_EQ(dlg.started[1], "fancy ui.exe");
+    Expect(0, kAllStages, {kBareEngine, "fancy ui.exe"}, {});
     // The file started is the one checked, not the first word of its command line.
-    EXPECT_EQ(dlg.programs[1], "fancy ui.exe");
+    EXPECT_EQ(dlg.programs.at(1), "fancy ui.exe");
 }
 
 TEST_F(LaunchSequence, AProgramThatCannotStartEndsTheLaunchWithItsName) {
-    PrepareLocalFiles();
-    struct Case {
-        std::string program;
-        int32_t configMode;
-        const char* timers;
-        Texts programs;
-    };
-    const char* const kToStage6 = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100";
-    for (const Case& c : {Case{"zynEngine.exe", 0, kToStage6, {"zynEngine.exe"}},
-                          Case{"zynUI.exe",
-                               0,
-                               "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100",
-                               {"zynEngine.exe", "zynUI.exe"}},
-                          Case{"zynConfig.exe", 1, kToStage6, {"zynConfig.exe"}}}) {
-        SCOPED_TRACE(c.program);
-        FakeDialogHost caseHost;
-        DialogHost::Install(&caseHost);
-        RecordingLaunchDlg caseDlg;
-        caseDlg.m_bConfigMode = c.configMode;
-        caseDlg.refusals[c.program] = "Permission denied";
-        EXPECT_EQ(caseDlg.DoModal(), 0);
-        EXPECT_EQ(caseHost.FiredTimers(), c.timers);
-        EXPECT_EQ(caseDlg.programs, c.programs);
-        const auto boxes = caseHost.EventsOf(Event::Message);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "Zyn could not start " + c.program + " (Permission denied).");
-        // Through the fatal-error path: the launch ends with an error status, and any timer
-        // that still comes finds it abandoned.
-        EXPECT_EQ(caseDlg.GetMessageBoxCount(), 1);
-        EXPECT_EQ(caseDlg.m_bClosing, 1);
-    }
-    DialogHost::Install(&host);
+    ExpectStartRefused("zynEngine.exe", kToStage6, {kEngine});
+}
+TEST_F(LaunchSequence, AUserInterfaceThatCannotStartEndsTheLaunchWithItsName) {
+    ExpectStartRefused("zynUI.exe", "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100",
+                       {kEngine, "zynUI.exe"});
+}
+TEST_F(LaunchSequence, AConfigurationToolThatCannotStartEndsTheLaunchWithItsName) {
+    dlg.m_bConfigMode = 1;
+    ExpectStartRefused("zynConfig.exe", kToStage6, {"zynConfig.exe"});
 }
 
 TEST_F(LaunchSequence, TimersThatArriveWhileClosingDoNothingAndStayArmed) {
     // The missing state file's box stays open while another stage's timer keeps arriving.
+    std::filesystem::remove("zynSystemConfig.txt");
     host.SetMessageBoxDuration(1000);
     host.OnMessageBox([&](const std::string&) {
         host.OnMessageBox(nullptr);
         host.SetTimer(3, 100);
     });
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(),
-              "1@1000 3@1100 3@1200 3@1300 3@1400 3@1500 3@1600 3@1700 3@1800 3@1900 3@2000");
+    Expect(0, "1@1000 3@1100 3@1200 3@1300 3@1400 3@1500 3@1600 3@1700 3@1800 3@1900 3@2000", {},
+           {kMissingState});
     for (const auto& kill : host.EventsOf(Event::TimerKill))
         EXPECT_NE(kill.id, 3);
     EXPECT_EQ(Statuses(), Texts{"evaluating local ip conditions.."});
 }
 
-TEST_F(LaunchSequence, AnUnknownTimerIsOnlyKilled) {
-    dlg.OnTimer(9);
-    dlg.OnTimer(0);
-    ASSERT_EQ(host.Events().size(), 2u);
-    EXPECT_EQ(host.Events()[0].kind, Event::TimerKill);
-    EXPECT_EQ(host.Events()[0].id, 9);
-    EXPECT_EQ(host.Events()[1].id, 0);
-}
-
 TEST_F(LaunchSequence, AMissingStateFileEndsTheLaunchInStageOne) {
+    std::filesystem::remove("zynSystemConfig.txt");
     WriteFile("zynUserConfig.txt", "zynUI=Fancy\r\n");
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(Messages(), Texts{kMissingState});
-    EXPECT_EQ(host.FiredTimers(), "1@1000");
     // Stage 1 finishes its steps after the close; the timer it arms never fires.
+    Expect(0, "1@1000", {}, {kMissingState});
     EXPECT_EQ(Statuses(), Texts{"evaluating local ip conditions.."});
     EXPECT_EQ(dlg.m_strUIName, "Fancy");
     EXPECT_EQ(dlg.m_strUIExecutable, "zynUI.exe");
-    EXPECT_TRUE(dlg.started.empty());
 }
 
 TEST_F(LaunchSequence, ARunningEngineEndsTheLaunchAfterTheStateFileMessage) {
+    std::filesystem::remove("zynSystemConfig.txt");
     CAsyncSocket engine;
     ASSERT_TRUE(engine.Create(34522, SOCK_DGRAM_TYPE));
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(Messages(), (Texts{kMissingState, kEngineRunning}));
-    EXPECT_EQ(host.FiredTimers(), "1@1000");
+    Expect(0, "1@1000", {},
+           {kMissingState, "A running zynEngine was detected on this computer already. Please "
+                           "close the existing zyn engine by right clicking it on the taskbar."});
 }
 
 TEST_F(LaunchSequence, TheEngineGuardFreesItsPortBeforeTheLaunchGoesOn) {
-    PrepareLocalFiles();
     host.SetTimeLimit(1000);
     dlg.DoModal();
     CAsyncSocket probe;
@@ -166,111 +140,128 @@ TEST_F(LaunchSequence, TheEngineGuardFreesItsPortBeforeTheLaunchGoesOn) {
 }
 
 TEST_F(LaunchSequence, StageOneModeReplacesTheLauncherAndFinishesStageThree) {
-    PrepareLocalFiles();
     WriteFile("zynLaunch.exe", "old");
     WriteFile("zynLaunchTemp.exe", "new");
     WriteFile("zynSystemConfig.txt.zynpart", "cut");
     dlg.m_bStage1 = 1;
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500");
+    Expect(0, kToStage3, {"zynLaunch.exe -stage2"}, {}, {"processing system directives.."});
     EXPECT_EQ(ReadFile("zynLaunch.exe"), "new");
     // The run of the temporary launcher keeps it, but not what a killed run left.
     EXPECT_TRUE(Exists("zynLaunchTemp.exe"));
     EXPECT_FALSE(Exists("zynSystemConfig.txt.zynpart"));
-    EXPECT_EQ(dlg.started, Texts{"zynLaunch.exe -stage2"});
     EXPECT_EQ(dlg.programs, Texts{"zynLaunch.exe"});
-    EXPECT_EQ(Statuses().back(), "processing system directives..");
     EXPECT_EQ(dlg.m_orbitalServers.GetCount(), 2);
 }
 
+TEST_F(LaunchSequence, StageOneModeWithoutItsCopyLeavesTheOldLauncherInPlace) {
+    WriteFile("zynLaunch.exe", "old launcher");
+    dlg.m_bStage1 = 1;
+    Expect(0, kToStage3, {"zynLaunch.exe -stage2"}, {});
+    EXPECT_EQ(ReadFile("zynLaunch.exe"), "old launcher");
+    EXPECT_FALSE(Exists("zynLaunch.exe.zynpart"));
+}
+
 TEST_F(LaunchSequence, StageTwoModeRemovesTheCopyThenLaunchesNormally) {
-    PrepareLocalFiles();
     // Even with a launcher that still differs from the listed one.
-    WriteFile("zynSystemConfig.txt", ReadFile("zynSystemConfig.txt") + kListedLauncher);
+    PrepareLocalFiles(kListedLauncher);
     WriteFile("zynLaunchTemp.exe", "new");
     dlg.m_bStage2 = 1;
-    EXPECT_EQ(dlg.DoModal(), 0);
+    Expect(0, kAllStages, {kEngine, "zynUI.exe"}, {});
     EXPECT_FALSE(Exists("zynLaunchTemp.exe"));
-    EXPECT_EQ(host.FiredTimers(), kAllStages);
-    EXPECT_EQ(dlg.started.size(), 2u);
 }
 
 TEST_F(LaunchSequence, ANormalLaunchRemovesWhatAKilledLaunchOrSelfUpdateLeft) {
-    PrepareLocalFiles();
     const Texts leftovers = {"zynLaunchTemp.exe", "zynLaunch.exe.zynpart",
                              "zynSystemConfig.txt.zynpart", "zynUserConfig.txt.zynpart"};
     for (const auto& name : leftovers)
         WriteFile(name, "cut");
-    EXPECT_EQ(dlg.DoModal(), 0);
+    Expect(0, kAllStages, {kEngine, "zynUI.exe"}, {});
     for (const auto& name : leftovers)
         EXPECT_FALSE(Exists(name)) << name;
-    EXPECT_EQ(dlg.started.size(), 2u);
 }
 
 TEST_F(LaunchSequence, AComponentStillShortAfterItsDownloadEndsTheLaunchOnceStageFiveIsDone) {
-    PrepareLocalFiles();
     WriteSized("pssdk_dll.dll", 49999);
     // No download server is listed: the file fails at once.
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100");
+    Expect(0, kToStage5, {}, kDownloadFailed,
+           {"downloading zynNetworkServices package..", kScanning});
     EXPECT_EQ(dlg.m_strDownloadQueue, "");
-    EXPECT_EQ(Messages(), (Texts{"The download failed", kComponentsMissing}));
     EXPECT_EQ(dlg.m_bClosing, 0);
-    const Texts statuses = Statuses();
-    EXPECT_EQ(Texts(statuses.end() - 2, statuses.end()),
-              (Texts{"downloading zynNetworkServices package..",
-                     "scanning 2 deep resolution servers.."}));
-    EXPECT_TRUE(dlg.started.empty());
 }
 
 TEST_F(LaunchSequence, AnOutdatedLauncherIsFetchedFirstAndNotHandedOverWhenItDidNotArrive) {
-    PrepareLocalFiles();
-    WriteFile("zynSystemConfig.txt", ReadFile("zynSystemConfig.txt") + kListedLauncher);
+    PrepareLocalFiles(kListedLauncher);
     std::filesystem::remove("zynEngine.exe");
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(dlg.m_bUpdateLauncher, 1);
-    const Texts statuses = Statuses();
-    EXPECT_EQ(Texts(statuses.end() - 3, statuses.end()),
-              (Texts{"downloading zynLaunch package..", "downloading zynEngine package..",
-                     "scanning 2 deep resolution servers.."}));
     // One failure box for the two files.
-    EXPECT_EQ(Messages(), (Texts{"The download failed", kComponentsMissing}));
-    EXPECT_TRUE(dlg.started.empty());
+    Expect(0, kToStage5, {}, kDownloadFailed,
+           {"downloading zynLaunch package..", "downloading zynEngine package..", kScanning});
+    EXPECT_EQ(dlg.m_bUpdateLauncher, 1);
 }
 
 TEST_F(LaunchSequence, NoOrbitalServersEndTheLaunchBeforeTheUserFileIsMade) {
-    PrepareLocalFiles();
     WriteFile("zynSystemConfig.txt", "ZynUpdateURL=http://update.example/;\r\n");
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(Messages(), Texts{"No orbital servers are available - please close Zyn and try "
-                                "again later."});
+    Expect(0, kToStage6, {},
+           {"No orbital servers are available - please close Zyn and try again later."});
     EXPECT_EQ(Positions().back(), 90);
     EXPECT_FALSE(Exists("zynUserConfig.txt"));
-    EXPECT_TRUE(dlg.started.empty());
     EXPECT_EQ(host.EventsOf(Event::TimerSet).back().id, 6);
 }
 
 TEST_F(LaunchSequence, ConfigModeStartsOnlyTheConfigurationTool) {
-    PrepareLocalFiles();
     dlg.m_bConfigMode = 1;
-    EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100");
-    EXPECT_EQ(dlg.started, Texts{"zynConfig.exe"});
-    EXPECT_EQ(Statuses().back(), "starting zynConfig..");
+    Expect(0, kToStage6, {"zynConfig.exe"}, {}, {"starting zynConfig.."});
     EXPECT_EQ(ReadFile("zynUserConfig.txt"), kDefaultUserConfig);
 }
 
 TEST_F(LaunchSequence, EscapeStopsTheSequenceWhereItStands) {
-    PrepareLocalFiles();
     host.EscapeAt(3000);
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500");
-    EXPECT_TRUE(dlg.started.empty());
+    Expect(IDCANCEL, "1@1000 2@1500", {}, {});
 }
 
 TEST_F(LaunchSequence, StageFiveReEnteredAfterTheCloseDoesNothing) {
-    dlg.DoModal(); // ends in stage 1: no state file
+    std::filesystem::remove("zynSystemConfig.txt");
+    dlg.DoModal(); // ends in stage 1
     const size_t before = host.Events().size();
     dlg.OnDownloadFinished(nullptr);
     EXPECT_EQ(host.Events().size(), before);
 }
+
+TEST_F(LaunchSequence, InitialisationPreparesTheWindowAndArmsTheFirstStageAndEnterEndsNothing) {
+    host.SetTimeLimit(999);
+    EXPECT_EQ(dlg.DoModal(), FakeDialogHost::kTimeLimit);
+    dlg.OnOK();
+    EXPECT_TRUE(host.EventsOf(Event::End).empty());
+    ASSERT_NE(dlg.m_pDeepResolverSocket, nullptr);
+    EXPECT_EQ(dlg.m_pDeepResolverSocket->m_pOwner, &dlg);
+    EXPECT_NE(dlg.m_pDeepResolverSocket->GetHandle(), INVALID_SOCKET_HANDLE);
+    ASSERT_EQ(host.EventsOf(Event::Icon).size(), 1u);
+    EXPECT_EQ(host.EventsOf(Event::Icon)[0].a, IDR_MAINFRAME);
+    EXPECT_EQ(host.EventsOf(Event::TimerSet).size(), 1u);
+}
+
+TEST_F(LaunchSequence, AFatalErrorSetsTheClosingFlagBeforeItsBoxAndClosesAfterIt) {
+    int closingInBox = -1;
+    bool endedInBox = true;
+    host.OnMessageBox([&](const std::string&) {
+        closingInBox = dlg.m_bClosing;
+        endedInBox = host.HasEnded();
+    });
+    dlg.ShowFatalError("broken");
+    EXPECT_EQ(closingInBox, 1);
+    EXPECT_FALSE(endedInBox);
+    EXPECT_TRUE(host.HasEnded());
+    EXPECT_EQ(Messages(), Texts{"broken"});
+    EXPECT_EQ(dlg.GetMessageBoxCount(), 1);
+}
+
+TEST_F(LaunchSequence, CloseLauncherTwiceReleasesTheSocketOnceAndEndsWithZero) {
+    dlg.m_pDeepResolverSocket = std::make_unique<CDeepResolverSocket>();
+    dlg.CloseLauncher();
+    EXPECT_EQ(dlg.m_pDeepResolverSocket, nullptr);
+    dlg.CloseLauncher();
+    const auto ends = host.EventsOf(Event::End);
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(std::pair(ends[0].a, ends[1].a), std::pair(0, 0));
+}
+
+} // namespace

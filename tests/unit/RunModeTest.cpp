@@ -3,21 +3,16 @@
 
 #include <gtest/gtest.h>
 
-TEST(RunMode, EachModeNameSelectsItsMode) {
-    EXPECT_EQ(zyn::ParseRunMode("-stage1"), zyn::RunMode::Stage1);
-    EXPECT_EQ(zyn::ParseRunMode("-stage2"), zyn::RunMode::Stage2);
-    EXPECT_EQ(zyn::ParseRunMode("-config"), zyn::RunMode::Config);
-    EXPECT_EQ(zyn::ParseRunMode(""), zyn::RunMode::Normal);
-}
-
-TEST(RunMode, OnlyTheWholeTextInItsExactCaseMatches) {
-    for (const char* text : {"-Config", "-STAGE1", "-config2", "config", "-stage", "-stage1 x"})
-        EXPECT_EQ(zyn::ParseRunMode(text), zyn::RunMode::Normal) << text;
-}
-
-TEST(RunMode, WhiteSpaceAroundAQuotedArgumentIsTrimmed) {
-    EXPECT_EQ(zyn::ParseRunMode(" -config "), zyn::RunMode::Config);
-    EXPECT_EQ(zyn::ParseRunMode("\t\v\f-stage1\r\n"), zyn::RunMode::Stage1);
-    // Only the ends are trimmed.
-    EXPECT_EQ(zyn::ParseRunMode("-con fig"), zyn::RunMode::Normal);
+TEST(RunMode, OnlyAModeNameInItsExactCaseWithItsEndsTrimmedSelectsItsMode) {
+    using zyn::RunMode;
+    const std::pair<const char*, RunMode> cases[] = {
+        {"-stage1", RunMode::Stage1},   {"-stage2", RunMode::Stage2},
+        {"-config", RunMode::Config},   {"", RunMode::Normal},
+        {" -config ", RunMode::Config}, {"\t\v\f-stage1\r\n", RunMode::Stage1},
+        {"-con fig", RunMode::Normal},  {"-Config", RunMode::Normal},
+        {"-STAGE1", RunMode::Normal},   {"-config2", RunMode::Normal},
+        {"config", RunMode::Normal},    {"-stage", RunMode::Normal},
+        {"-stage1 x", RunMode::Normal}};
+    for (const auto& [text, mode] : cases)
+        EXPECT_EQ(zyn::ParseRunMode(text), mode) << text;
 }

@@ -3,32 +3,22 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-std::string Keys(const std::string& text) {
-    std::string keys;
-    for (const auto& line : zyn::ReadSettingLines(text))
-        keys += "[" + line.key + "|" + line.value + "]";
-    return keys;
-}
-} // namespace
-
-TEST(SettingLines, OnlyTextEndedByCrLfFormsALine) {
-    EXPECT_EQ(Keys("a=1\r\nb=2"), "[a|1]");
-    EXPECT_EQ(Keys("a=1\nb=2\r\n"), "[a|1\nb=2]");
-    EXPECT_EQ(Keys("a=1\rb=2\r\n"), "[a|1\rb=2]");
-    EXPECT_EQ(Keys(""), "");
-}
-
-TEST(SettingLines, LinesAreTrimmedButKeyAndValueAreNotTrimmedAgain) {
-    EXPECT_EQ(Keys(" \t zynPort=1 \v\r\n"), "[zynPort|1]");
-    EXPECT_EQ(Keys("zynPort =1\r\n"), "[zynPort |1]");
-    EXPECT_EQ(Keys("zynPort= 1\r\n"), "[zynPort| 1]");
-}
-
-TEST(SettingLines, HeadersEmptyLinesAndLinesWithoutEqualsYieldNothing) {
-    EXPECT_EQ(Keys("[Section]\r\n  [zynPort=1]\r\n\r\n   \r\nno equals\r\nk=v\r\n"), "[k|v]");
-}
-
-TEST(SettingLines, KeyEndsAtTheFirstEqualsAndTheValueKeepsEverythingElse) {
-    EXPECT_EQ(Keys("k=a=b; c;\r\n=v\r\nk=\r\n"), "[k|a=b; c;][|v][k|]");
+TEST(SettingLines, OnlyTrimmedCrLfLinesWithAnEqualsSignGiveAKeyAndAValue) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a=1\r\nb=2", "[a|1]"},
+        {"a=1\nb=2\r\n", "[a|1\nb=2]"},
+        {"a=1\rb=2\r\n", "[a|1\rb=2]"},
+        {"", ""},
+        // The line is trimmed, its key and value are not trimmed again.
+        {" \t zynPort=1 \v\r\n", "[zynPort|1]"},
+        {"zynPort =1\r\nzynPort= 1\r\n", "[zynPort |1][zynPort| 1]"},
+        {"[Section]\r\n  [zynPort=1]\r\n\r\n   \r\nno equals\r\nk=v\r\n", "[k|v]"},
+        {"k=a=b; c;\r\n=v\r\nk=\r\n", "[k|a=b; c;][|v][k|]"},
+    };
+    for (const auto& [text, lines] : cases) {
+        std::string read;
+        for (const auto& line : zyn::ReadSettingLines(text))
+            read += "[" + line.key + "|" + line.value + "]";
+        EXPECT_EQ(read, lines) << text;
+    }
 }

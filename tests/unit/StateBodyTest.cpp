@@ -1,13 +1,10 @@
-// A fetched system state body turned into the file's text.
+// A fetched system state body turned into the file's text: only one with the exact marker first.
 #include "config/StateBody.h"
 
 #include <gtest/gtest.h>
 
-TEST(StateBody, MarkedBodyLosesItsFirstLineAndGetsCrLf) {
-    struct Case {
-        const char* body;
-        const char* file;
-    } cases[] = {
+TEST(StateBody, AMarkedBodyLosesItsFirstLineAndGetsCrLfAndAnyOtherIsRefused) {
+    const std::pair<const char*, const char*> cases[] = {
         {"ZYN_XSERVER_CONFIG;\nZynOrbitalServer=a;\nZynVersion=Engine;1;\n",
          "ZynOrbitalServer=a;\r\nZynVersion=Engine;1;\r\n"},
         // A CR LF body keeps its CR: the cut then leaves a bare line feed first.
@@ -15,19 +12,15 @@ TEST(StateBody, MarkedBodyLosesItsFirstLineAndGetsCrLf) {
         {"ZYN_XSERVER_CONFIG;\n", ""},
         {"ZYN_XSERVER_CONFIG;", ""},
         {"ZYN_XSERVER_CONFIG;xyA=1;", "A=1;"},
+        {"zyn_xserver_config;\nA=1;\n", nullptr},
+        {" ZYN_XSERVER_CONFIG;\nA=1;\n", nullptr},
+        {"ZYN_XSERVER_CONFIG\nA=1;\n", nullptr},
+        {"<html>ZYN_XSERVER_CONFIG;\n", nullptr},
+        {"", nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& [body, text] : cases) {
         std::string file = "previous";
-        ASSERT_TRUE(zyn::RewriteStateBody(c.body, file)) << c.body;
-        EXPECT_EQ(file, c.file);
-    }
-}
-
-TEST(StateBody, BodyWithoutTheExactMarkerFirstIsRefused) {
-    for (const char* body : {"zyn_xserver_config;\nA=1;\n", " ZYN_XSERVER_CONFIG;\nA=1;\n",
-                             "ZYN_XSERVER_CONFIG\nA=1;\n", "<html>ZYN_XSERVER_CONFIG;\n", ""}) {
-        std::string file = "previous";
-        EXPECT_FALSE(zyn::RewriteStateBody(body, file)) << body;
-        EXPECT_EQ(file, "previous");
+        EXPECT_EQ(zyn::RewriteStateBody(body, file), text != nullptr) << body;
+        EXPECT_EQ(file, text ? text : "previous") << body;
     }
 }

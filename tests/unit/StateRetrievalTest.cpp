@@ -1,57 +1,46 @@
 // Stage 2's retrieval against a loopback server, through the socket and the rewrite: only a
-// whole 2xx reply that carries the marker, and with trusted keys only a signed one, replaces
-// "zynSystemConfig.txt".
+// whole 2xx reply that carries the marker, and with trusted keys only a signed one that the
+// disk and the clock allow, replaces "zynSystemConfig.txt".
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
 #include "TrustVectors.h"
 #include "config/StateBody.h"
 #include "formats/PublicKeyPem.h"
-#include "framework/AsyncSocket.h"
-#include "framework/System.h"
 #include "net/StateSocket.h"
 
-#include <gtest/gtest.h>
+namespace {
 
-using StateRetrieval = LaunchTest;
+class StateRetrieval : public LaunchTest {
+  protected:
+    // Asks `url` for the state over a file that holds `onDisk`; what the file holds after.
+    std::string Retrieve(const std::string& url, const std::string& onDisk) {
+        WriteFile("zynSystemConfig.txt", onDisk);
+        dlg.m_updateURLs.RemoveAll();
+        dlg.m_updateURLs.AddTail(url);
+        dlg.RequestSystemState();
+        EXPECT_TRUE(
+            PumpUntil([&] { return !dlg.m_pStateSocket || !dlg.m_pStateSocket->IsUnderWay(); }));
+        dlg.m_pStateSocket.reset();
+        return ReadFile("zynSystemConfig.txt");
+    }
+};
 
 TEST_F(StateRetrieval, OnlyAWholeMarkedReplyRewritesTheFile) {
     const std::string state = "ZYN_XSERVER_CONFIG;\nZynOrbitalServer=orb.example:9000;\n";
-    const std::string rewritten = "ZynOrbitalServer=orb.example:9000;\r\n";
     LoopbackHttpServer server, large;
     ASSERT_TRUE(server.Start() && large.Start());
     server.files["clientgetconfig.php"] = state;
     large.files["clientgetconfig.php"] = state + std::string(1024 * 1024, '#');
-    const struct {
-        std::string url;
-        std::string file;
-    } cases[] = {
-        // Kept alive by the server: the reply ends at its length.
-        {server.Url("ok"), rewritten},
-        {server.Url("cut"), "old"},
-        {server.Url("notfound"), "old"},
-        {large.Url("ok"), "old"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.url);
-        WriteFile("zynSystemConfig.txt", "old");
-        dlg.m_updateURLs.RemoveAll();
-        dlg.m_updateURLs.AddTail(c.url);
-        dlg.RequestSystemState();
-        for (int round = 0; round < 500 && dlg.m_pStateSocket && dlg.m_pStateSocket->IsUnderWay();
-             ++round)
-            AfxPumpEvents(10);
-        EXPECT_TRUE(!dlg.m_pStateSocket || !dlg.m_pStateSocket->IsUnderWay());
-        EXPECT_EQ(ReadFile("zynSystemConfig.txt"), c.file);
-        dlg.m_pStateSocket.reset();
-    }
+    // Kept alive by the server: the reply ends at its length.
+    EXPECT_EQ(Retrieve(server.Url("ok"), "old"), "ZynOrbitalServer=orb.example:9000;\r\n");
+    for (const std::string& url : {server.Url("cut"), server.Url("notfound"), large.Url("ok")})
+        EXPECT_EQ(Retrieve(url, "old"), "old") << url;
 }
 
 TEST_F(StateRetrieval, WithKeysOnlyASignedStateThatTheDiskAndTheClockAllowIsWritten) {
-    const std::vector<sys::P256PublicKey> keys{formats::ParseP256PublicKeys(kPublicKeyA).keys[0]};
     const std::string signedBody = std::string(zyn::kStateMarker) + "\n" + kSigned_full;
-    std::string tampered = signedBody;
+    std::string tampered = signedBody, installed;
     tampered[30] ^= 1;
-    std::string installed;
     ASSERT_TRUE(zyn::RewriteStateBody(signedBody, installed));
     LoopbackHttpServer server;
     ASSERT_TRUE(server.Start());
@@ -70,18 +59,14 @@ TEST_F(StateRetrieval, WithKeysOnlyASignedStateThatTheDiskAndTheClockAllowIsWrit
          false},
         {"the very state on disk again", signedBody, installed, beforeExpiry, true},
     };
+    const std::vector<sys::P256PublicKey> keys{formats::ParseP256PublicKeys(kPublicKeyA).keys[0]};
     dlg.m_trustedKeys = keys;
-    dlg.m_updateURLs.AddTail(server.Url("ok"));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         server.files["clientgetconfig.php"] = c.body;
-        WriteFile("zynSystemConfig.txt", c.onDisk);
         sys::FixCalendarTime(c.now);
-        dlg.RequestSystemState();
-        for (int round = 0; round < 500 && dlg.m_pStateSocket; ++round)
-            AfxPumpEvents(10);
+        EXPECT_EQ(Retrieve(server.Url("ok"), c.onDisk), c.written ? installed : c.onDisk) << c.name;
         sys::FixCalendarTime(std::nullopt);
-        EXPECT_EQ(dlg.m_pStateSocket, nullptr);
-        EXPECT_EQ(ReadFile("zynSystemConfig.txt"), c.written ? installed : c.onDisk);
     }
 }
+
+} // namespace

@@ -9,10 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
-using zyn::StateVerdict;
-
 namespace {
 
 sys::P256PublicKey KeyOf(const char* pem) {
@@ -28,48 +24,41 @@ std::string Flipped(std::string text, size_t at) {
     return text;
 }
 
-} // namespace
-
 TEST(StateSignature, AFetchedStateIsAcceptedOnlyWhenSignedCurrentAndNotOlder) {
+    using enum zyn::StateVerdict;
     const sys::P256PublicKey a = KeyOf(kPublicKeyA), b = KeyOf(kPublicKeyB);
     const std::vector<sys::P256PublicKey> none, onlyA{a}, onlyB{b}, bThenA{b, a};
     const std::string good = Body(kSigned_full);
     const size_t signatureAt = good.rfind("ZynSignature=") + 13;
     const int64_t now = 1700000000, expires = 2000000000;
-    struct Case {
+    const struct {
         const char* name;
         std::string body;
         const std::vector<sys::P256PublicKey>& keys;
         std::optional<uint64_t> serialOnDisk;
         int64_t now;
-        StateVerdict verdict;
+        zyn::StateVerdict verdict;
     } cases[] = {
-        {"no key takes even an altered state", Flipped(good, 30), none, 9, now,
-         StateVerdict::Accepted},
-        {"good, nothing on disk", good, onlyA, std::nullopt, now, StateVerdict::Accepted},
-        {"good, one of several keys", good, bThenA, 6, now, StateVerdict::Accepted},
-        {"a byte of the body altered", Flipped(good, 30), onlyA, 6, now,
-         StateVerdict::BadSignature},
+        {"no key takes even an altered state", Flipped(good, 30), none, 9, now, Accepted},
+        {"good, nothing on disk", good, onlyA, std::nullopt, now, Accepted},
+        {"good, one of several keys", good, bThenA, 6, now, Accepted},
+        {"a byte of the body altered", Flipped(good, 30), onlyA, 6, now, BadSignature},
         {"a byte of the signature altered", Flipped(good, signatureAt + 4), onlyA, 6, now,
-         StateVerdict::BadSignature},
-        {"signed by another key", good, onlyB, 6, now, StateVerdict::BadSignature},
-        {"the serial on disk higher", good, onlyA, 8, now, StateVerdict::OlderSerial},
-        {"the serial on disk equal", good, onlyA, 7, now, StateVerdict::Accepted},
-        {"the last second before expiry", good, onlyA, 6, expires, StateVerdict::Accepted},
-        {"expired", good, onlyA, 6, expires + 1, StateVerdict::Expired},
-        {"no serial entry", Body(kSigned_noserial), onlyA, std::nullopt, now,
-         StateVerdict::NoSerial},
-        {"no expiry entry", Body(kSigned_noexpiry), onlyA, 6, now, StateVerdict::NoExpiry},
-        {"a malformed digest entry", Body(kSigned_baddigest), onlyA, 6, now,
-         StateVerdict::MalformedEntry},
-        {"no signature line", good.substr(0, signatureAt - 13), onlyA, 6, now,
-         StateVerdict::Unsigned},
-        {"a line after the signature", good + "ZynOrbitalServer=evil;\n", onlyA, 6, now,
-         StateVerdict::Unsigned},
+         BadSignature},
+        {"signed by another key", good, onlyB, 6, now, BadSignature},
+        {"the serial on disk higher", good, onlyA, 8, now, OlderSerial},
+        {"the serial on disk equal", good, onlyA, 7, now, Accepted},
+        {"the last second before expiry", good, onlyA, 6, expires, Accepted},
+        {"expired", good, onlyA, 6, expires + 1, Expired},
+        {"no serial entry", Body(kSigned_noserial), onlyA, std::nullopt, now, NoSerial},
+        {"no expiry entry", Body(kSigned_noexpiry), onlyA, 6, now, NoExpiry},
+        {"a malformed digest entry", Body(kSigned_baddigest), onlyA, 6, now, MalformedEntry},
+        {"no signature line", good.substr(0, signatureAt - 13), onlyA, 6, now, Unsigned},
+        {"a line after the signature", good + "ZynOrbitalServer=evil;\n", onlyA, 6, now, Unsigned},
         {"the marker ended by CR LF", "ZYN_XSERVER_CONFIG;\r\n" + std::string(kSigned_full), onlyA,
-         6, now, StateVerdict::Unsigned},
+         6, now, Unsigned},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(zyn::JudgeStateBody(c.body, c.keys, c.serialOnDisk, c.now), c.verdict) << c.name;
 }
 
@@ -83,16 +72,12 @@ TEST(StateSignature, TheSignatureLineMustBeExactlyTheLastLine) {
     EXPECT_EQ(zyn::SignatureLine(signature), text.substr(line)) << "written as it is read";
 
     const std::string value = text.substr(line + 13, 88);
-    for (const std::string& last : {
-             "ZynSignature=" + value + ";",             // no LF
-             "ZynSignature=" + value + ";\r\n",         // CR LF
-             "ZynSignature=" + value + "; \n",          // a blank after it
-             "ZynSignature=" + value.substr(4) + ";\n", // four bytes short
-             "ZynSignature=" + value + "AAAA;\n",       // three bytes more
-         })
-        EXPECT_FALSE(zyn::SplitSignedText(text.substr(0, line) + last, signedBytes, signature))
+    // No LF, CR LF, a blank after it, four bytes short, three bytes more.
+    for (const std::string& last :
+         {value + ";", value + ";\r\n", value + "; \n", value.substr(4) + ";\n", value + "AAAA;\n"})
+        EXPECT_FALSE(zyn::SplitSignedText(text.substr(0, line) + "ZynSignature=" + last,
+                                          signedBytes, signature))
             << last;
-
     EXPECT_EQ(zyn::WithoutSignatureLines("a=1;\nZynSignature=x;\nb=2;\n ZynSignature=y;"),
               "a=1;\nb=2;\n");
 }
@@ -104,7 +89,8 @@ TEST(StateSignature, AStateFileAsInstalledGivesTheSignedTextBack) {
     EXPECT_EQ(zyn::StateTextOfFile(file), text);
     ASSERT_TRUE(zyn::RewriteStateBody(Body(kSigned_full), file));
     const std::vector<sys::P256PublicKey> keys{KeyOf(kPublicKeyA)};
-    EXPECT_EQ(zyn::JudgeStateText(zyn::StateTextOfFile(file), keys, 7, 0), StateVerdict::Accepted);
+    EXPECT_EQ(zyn::JudgeStateText(zyn::StateTextOfFile(file), keys, 7, 0),
+              zyn::StateVerdict::Accepted);
     EXPECT_EQ(zyn::SerialOfStateFile(file), 7u);
 }
 
@@ -146,3 +132,5 @@ TEST(TrustedKeys, TheBuildCompilesTheKeysOfItsFileIn) {
     ASSERT_EQ(zyn::TrustedKeys().size(), 1u);
     EXPECT_EQ(zyn::TrustedKeys()[0], KeyOf(kPublicKeyA));
 }
+
+} // namespace

@@ -5,45 +5,36 @@
 
 #include <gtest/gtest.h>
 
-TEST(TimerQueueTest, SettingAnArmedIdRestartsItInsteadOfAddingASecondTimer) {
+TEST(TimerQueue, TimersFireByDeadlineThenArmingOrderAndOnceAfterFallingBehind) {
+    using Ids = std::vector<unsigned>;
     TimerQueue q;
-    q.Set(5, 0, 100);
-    q.Set(5, 80, 100);
-    EXPECT_EQ(q.PopDue(100), std::nullopt);
-    EXPECT_EQ(q.PopDue(180), 5u);
-    EXPECT_EQ(q.PopDue(180), std::nullopt);
-    q.Kill(5);
-    EXPECT_TRUE(q.IsEmpty());
-}
-
-TEST(TimerQueueTest, EarlierDeadlineFirstAndTiesInArmingOrder) {
-    TimerQueue q;
+    const auto due = [&q](uint64_t now) {
+        Ids ids;
+        while (const std::optional<unsigned> id = q.PopDue(now))
+            ids.push_back(*id);
+        return ids;
+    };
     q.Set(3, 0, 300);
     q.Set(2, 0, 100);
     q.Set(1, 0, 100);
-    EXPECT_EQ(q.PopDue(100), 2u);
-    EXPECT_EQ(q.PopDue(100), 1u);
-    EXPECT_EQ(q.PopDue(200), 2u);
-    EXPECT_EQ(q.PopDue(200), 1u);
+    EXPECT_EQ(due(100), (Ids{2, 1}));
+    EXPECT_EQ(due(200), (Ids{2, 1}));
     // At 300 all three are due: the one that has waited since it was armed goes first.
-    EXPECT_EQ(q.PopDue(300), 3u);
-    EXPECT_EQ(q.PopDue(300), 2u);
-    EXPECT_EQ(q.PopDue(300), 1u);
-    EXPECT_EQ(q.PopDue(300), std::nullopt);
-}
-
-TEST(TimerQueueTest, TimerThatFellBehindFiresOnceAndResumesFromNow) {
-    TimerQueue q;
-    q.Set(1, 0, 100);
-    EXPECT_EQ(q.PopDue(1050), 1u);
-    EXPECT_EQ(q.PopDue(1050), std::nullopt);
+    EXPECT_EQ(due(300), (Ids{3, 2, 1}));
+    // Fallen behind, each fires once and resumes from then.
+    EXPECT_EQ(due(1050), (Ids{2, 1, 3}));
     EXPECT_EQ(q.NextDue(), 1150u);
-}
 
-TEST(TimerQueueTest, ZeroPeriodDoesNotFireAgainAtTheSameInstant) {
-    TimerQueue q;
+    // Setting an armed id restarts it instead of adding a second timer.
+    q.Clear();
+    q.Set(5, 0, 100);
+    q.Set(5, 80, 100);
+    EXPECT_EQ(due(100), Ids{});
+    EXPECT_EQ(due(180), Ids{5});
+    q.Kill(5);
+    EXPECT_TRUE(q.IsEmpty());
+    // A zero period does not fire again at the same instant.
     q.Set(1, 10, 0);
-    EXPECT_EQ(q.PopDue(10), std::nullopt);
-    EXPECT_EQ(q.PopDue(11), 1u);
-    EXPECT_EQ(q.PopDue(11), std::nullopt);
+    EXPECT_EQ(due(10), Ids{});
+    EXPECT_EQ(due(11), Ids{1});
 }

@@ -19,21 +19,18 @@ inline constexpr const char* kSigned_full =
     "ZynDigest=zynEngine.exe;3;ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad;\n"
     "ZynSignature=axXJwaHj0sF4QNromTWsq9Jy6iSMua7u+"
     "OWbdawWQW9XOgf5do6uIF9w862jbvmDgw72CXyIjSlVWx1FAptK9Q==;\n";
-// Signed by key A; the text after the marker line, its signature line last.
 inline constexpr const char* kSigned_noserial =
     "ZynUpdateURL=http://up/;\n"
     "ZynExpires=2000000000;\n"
     "ZynDigest=zynEngine.exe;3;ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad;\n"
     "ZynSignature=/7eugMEPM3a9HrEaWf0ei8tp1ByP/nHiGxFQkn6O0Iv8PtoyUHZF0Siia6Qu3gEW3PjCJ0F2rkrsJp/"
     "pm2zRHA==;\n";
-// Signed by key A; the text after the marker line, its signature line last.
 inline constexpr const char* kSigned_noexpiry =
     "ZynUpdateURL=http://up/;\n"
     "ZynSerial=7;\n"
     "ZynDigest=zynEngine.exe;3;ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad;\n"
     "ZynSignature=XFM1y8olj0c9eHN+wbkdBaTf/3tV4f65BM/"
     "eg39QcN1DAkI7qa2xjk7jVWlLBGcdUDRJk8JOThBgXJ9NTn+X/w==;\n";
-// Signed by key A; the text after the marker line, its signature line last.
 inline constexpr const char* kSigned_baddigest =
     "ZynUpdateURL=http://up/;\n"
     "ZynSerial=7;\n"

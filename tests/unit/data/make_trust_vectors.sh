@@ -26,8 +26,8 @@ for key in a b; do
     literal <"$key.pub"
     echo "    ;"
 done
+echo "// Signed by key A; the text after the marker line, its signature line last."
 for variant in full noserial noexpiry baddigest; do
-    echo "// Signed by key A; the text after the marker line, its signature line last."
     echo "inline constexpr const char* kSigned_$variant ="
     { state "$variant"; printf 'ZynSignature=%s;\n' "$(state "$variant" | sign)"; } | literal
     echo "    ;"

@@ -10,34 +10,20 @@
 #include <tuple>
 
 namespace {
+
 using Rgb = std::array<uint8_t, 3>;
+const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255},
+    kGrey{128, 128, 128}, kBlack{0, 0, 0};
+const std::string kBlock = "\xe2\x96\x80"; // upper half block
 
 formats::Bitmap Pixels(int width, const std::vector<Rgb>& pixels) {
-    formats::Bitmap bitmap;
-    bitmap.width = width;
-    bitmap.height = static_cast<int>(pixels.size()) / width;
+    formats::Bitmap bitmap{width, static_cast<int>(pixels.size()) / width, {}};
     for (const Rgb& pixel : pixels)
         bitmap.rgb.insert(bitmap.rgb.end(), pixel.begin(), pixel.end());
     return bitmap;
 }
 
-formats::Bitmap Plain(int width, int height) {
-    return Pixels(width, std::vector<Rgb>(static_cast<size_t>(width * height), Rgb{1, 2, 3}));
-}
-
-size_t Blocks(const std::string& line) {
-    size_t count = 0;
-    for (size_t at = line.find("\xe2\x96\x80"); at != std::string::npos;
-         at = line.find("\xe2\x96\x80", at + 1))
-        ++count;
-    return count;
-}
-
-const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255},
-    kGrey{128, 128, 128}, kBlack{0, 0, 0};
-} // namespace
-
-TEST(PictureCellsTest, PictureFillsTheColumnsUnlessTooHighThenKeepsItsShape) {
+TEST(PictureCells, PictureFillsTheColumnsUnlessTooHighThenKeepsItsShape) {
     // bitmap width, height; columns, rows allowed; columns and rows drawn
     const std::tuple<int, int, int, int, size_t, size_t> cases[] = {
         {371, 152, 78, 20, 78, 16}, // two pixel rows a cell: 78 * 152 / 371 / 2
@@ -47,41 +33,48 @@ TEST(PictureCellsTest, PictureFillsTheColumnsUnlessTooHighThenKeepsItsShape) {
         {371, 152, 78, 0, 0, 0},
     };
     for (const auto& [width, height, columns, maxRows, drawnColumns, drawnRows] : cases) {
-        auto lines = PictureLines(Plain(width, height), columns, maxRows, CellColours::TrueColour);
+        const auto lines = PictureLines(Pixels(width, std::vector<Rgb>(width * height, kGrey)),
+                                        columns, maxRows, CellColours::TrueColour);
         ASSERT_EQ(lines.size(), drawnRows) << width << "x" << height << " in " << columns;
-        for (const std::string& line : lines)
-            EXPECT_EQ(Blocks(line), drawnColumns) << width << "x" << height << " in " << columns;
+        for (const std::string& line : lines) {
+            size_t blocks = 0;
+            for (size_t at = line.find(kBlock); at != std::string::npos;
+                 at = line.find(kBlock, at + 1))
+                ++blocks;
+            EXPECT_EQ(blocks, drawnColumns) << width << "x" << height << " in " << columns;
+        }
     }
 }
 
-TEST(PictureCellsTest, EachCellShowsItsUpperPixelOnItsLowerOneAndSendsOnlyColourChanges) {
+TEST(PictureCells, EachCellShowsItsUpperPixelOnItsLowerOneAndSendsOnlyColourChanges) {
     // Top row red, red, green; bottom row blue, blue, grey.
-    formats::Bitmap bitmap = Pixels(3, {kRed, kRed, kGreen, kBlue, kBlue, kGrey});
+    const formats::Bitmap bitmap = Pixels(3, {kRed, kRed, kGreen, kBlue, kBlue, kGrey});
     EXPECT_EQ(PictureLines(bitmap, 3, 1, CellColours::TrueColour),
-              std::vector<std::string>{"\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80\xe2\x96\x80"
-                                       "\x1b[38;2;0;255;0;48;2;128;128;128m\xe2\x96\x80\x1b[0m"});
+              std::vector<std::string>{"\x1b[38;2;255;0;0;48;2;0;0;255m" + kBlock + kBlock +
+                                       "\x1b[38;2;0;255;0;48;2;128;128;128m" + kBlock + "\x1b[0m"});
     // The colour cube's corners, and grey from the grey ramp.
     EXPECT_EQ(PictureLines(bitmap, 3, 1, CellColours::Palette256),
-              std::vector<std::string>{"\x1b[38;5;196;48;5;21m\xe2\x96\x80\xe2\x96\x80"
-                                       "\x1b[38;5;46;48;5;244m\xe2\x96\x80\x1b[0m"});
+              std::vector<std::string>{"\x1b[38;5;196;48;5;21m" + kBlock + kBlock +
+                                       "\x1b[38;5;46;48;5;244m" + kBlock + "\x1b[0m"});
     // Halved: each half cell is the average of the two by two pixels it covers.
-    formats::Bitmap chequered = Pixels(4, {kBlack, kWhite, kRed, kRed, kWhite, kBlack, kRed, kRed,
-                                           kRed, kRed, kBlue, kBlue, kRed, kRed, kBlue, kBlue});
+    const formats::Bitmap chequered =
+        Pixels(4, {kBlack, kWhite, kRed, kRed, kWhite, kBlack, kRed, kRed, kRed, kRed, kBlue, kBlue,
+                   kRed, kRed, kBlue, kBlue});
     EXPECT_EQ(PictureLines(chequered, 2, 1, CellColours::TrueColour),
-              std::vector<std::string>{"\x1b[38;2;128;128;128;48;2;255;0;0m\xe2\x96\x80"
-                                       "\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80\x1b[0m"});
+              std::vector<std::string>{"\x1b[38;2;128;128;128;48;2;255;0;0m" + kBlock +
+                                       "\x1b[38;2;255;0;0;48;2;0;0;255m" + kBlock + "\x1b[0m"});
 }
 
-TEST(PictureCellsTest, BothPicturesAreBuiltIntoTheProgramAsTheirBmpFiles) {
+TEST(PictureCells, BothPicturesAreBuiltIntoTheProgramAsTheirBmpFiles) {
     for (int id : {IDB_PICTURE_START, IDB_PICTURE_FOUND}) {
-        const BitmapResource* resource = FindBitmapResource(id);
-        ASSERT_NE(resource, nullptr) << id;
         formats::Bitmap bitmap;
-        ASSERT_TRUE(formats::ReadBmp(resource->bytes, bitmap)) << id;
-        EXPECT_EQ(bitmap.width, 371);
-        EXPECT_EQ(bitmap.height, 152);
+        ASSERT_NE(FindBitmapResource(id), nullptr) << id;
+        ASSERT_TRUE(formats::ReadBmp(FindBitmapResource(id)->bytes, bitmap)) << id;
+        EXPECT_EQ(std::pair(bitmap.width, bitmap.height), std::pair(371, 152));
     }
     EXPECT_NE(FindBitmapResource(IDB_PICTURE_START)->bytes,
               FindBitmapResource(IDB_PICTURE_FOUND)->bytes);
     EXPECT_EQ(FindBitmapResource(IDD_ZYNLAUNCH_DIALOG), nullptr);
 }
+
+} // namespace

@@ -8,11 +8,11 @@
 #include <thread>
 
 namespace {
+
 struct SlowTimerDialog : CDialog {
     SlowTimerDialog() : CDialog(0) {}
     uint64_t armedMs = 0;
     std::vector<uint64_t> firedMs; // since the timer was armed
-
     bool OnInitDialog() override {
         armedMs = MonotonicNowMs();
         SetTimer(1, 100);
@@ -26,16 +26,16 @@ struct SlowTimerDialog : CDialog {
             std::this_thread::sleep_for(std::chrono::milliseconds(80));
     }
 };
-} // namespace
 
-TEST(TerminalHostTest, ATimerWhoseHandlerTakes80MsStillFiresEvery100Ms) {
+TEST(TerminalHost, ATimerWhoseHandlerTakes80MsStillFiresEvery100Ms) {
     DialogHost::Install(nullptr);
     SlowTimerDialog dlg;
     EXPECT_EQ(dlg.DoModal(), IDOK);
     ASSERT_EQ(dlg.firedMs.size(), 3u);
-    for (uint64_t i = 0; i < 3; ++i) {
-        // Late by the handler's 80 ms is the fault; a loaded machine is late by far less.
-        EXPECT_GE(dlg.firedMs[i] + 1, 100 * (i + 1)) << i;
-        EXPECT_LT(dlg.firedMs[i], 100 * (i + 1) + 50) << i;
-    }
+    // Late by the handler's 80 ms each time is the fault; a loaded machine is late by less.
+    for (uint64_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(dlg.firedMs[i] + 1 >= 100 * (i + 1) && dlg.firedMs[i] < 100 * (i + 1) + 75)
+            << i << ": " << dlg.firedMs[i];
 }
+
+} // namespace
