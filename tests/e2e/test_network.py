@@ -1,28 +1,329 @@
-"""Launches of the Linux program over the local Zyn network: the system state fetched directly
-and through the proxy, outdated components replaced, mirrors that fail, a stall, and the
-self-update over three runs, a damaged state and a download cancelled with Ctrl-C (the cases
-are in netcases)."""
+"""Launches over the local network, for both programs: the state fetched directly and through
+squid, files replaced, kept bytes continued only as the same file, failing mirrors, a damaged
+state, a cancelled download, a deep answer, self-updates, a keyed launcher, published releases."""
 
+import collections
+import hashlib
+import os
+import random
+import re
 import signal
+import time
 
-from netcases import BYPASSED, NetworkCases
-from zyntest import LaunchTestCase, LinuxLaunch, main
+from zynnet import DeepResolver, HostileServer, Nginx, Squid, deep_answer
+from zyntest import (COMPONENTS, DEAD, ENGINE_WORDS, EXE, FETCH_FAILED, INITIAL_STATUS, KEYS,
+                     NEW_LAUNCHER, OLD_LAUNCHER, ORBITALS, PAST_GUARD, STUB, STUB_NEW,
+                     WINDOW_CAPTION, WINDOWS, Launch, LaunchTestCase, Scratch, installed, main,
+                     make_release, probe, program, read, run_cases, serve_state, sign_tool,
+                     system_state, urls, wine_reg, write)
+
+NO_ORBITALS = "No orbital servers are available - please close Zyn and try again later."
+SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+PART = "zynEngine.exe.zynpart"
+KEYED, SIGNED_ORBITAL = "zynLaunchTestKey", "orbsigned.example.net:4000"
+# A case's download mirrors (None: its own folder of nginx, which serves the engine), the
+# versions its state lists, the launcher installed, its proxy (squid, or a dead one that its
+# bypass list steers round), the engine's digest listed, the first half of an earlier engine
+# kept (of the one served or of an older one), with the validator nginx gave that file; for a
+# keyed launcher the serials of the state on disk (or None) and of the one served, which lists
+# the engine's digest and may be altered after its signing.
+Case = collections.namedtuple(
+    "Case", "mirrors versions launcher proxy digest kept validator serials altered",
+    defaults=(dict(Engine="7.0.2.6"), NEW_LAUNCHER, None, False, None, False, None, False))
+# "damaged" has 3,000 random bytes for its state file; "cancel" is dismissed during its download,
+# then launched again offline; "deep" lists a server that nobody serves, then one that answers;
+# "wrongdigest"'s first mirror asked, whichever the pick, serves a changed byte.
+CASES = {
+    "stall": Case(["hostile:stall"]),
+    "direct": Case(["zyn"], dict(Engine="7.0.2.6", UI="7.0.2.6"), proxy="bypassed"),
+    "proxy": Case(["zyn"], proxy="squid", kept="served", validator=True),
+    "notfound": Case(["hostile:notfound"]),
+    "damaged": Case(["zyn"], {}),
+    "cancel": Case(["hostile:stall"]),
+    "digest": Case([None], digest=True, kept="served"),
+    "validator": Case([None], kept="served", validator=True),
+    "ignored": Case(["hostile:ok"], digest=True, kept="served"),
+    "changed": Case([None], kept="older", validator=True),
+    "changednovalidator": Case(["hostile:ok/changed"], kept="older"),
+    "deep": Case(["zyn"], {}),
+    "signed": Case(["zyn"], launcher=KEYED, serials=(None, 5)),
+    "nodigest": Case([None], dict(Engine="7.0.2.6", UI="7.0.2.6"), KEYED, serials=(None, 5)),
+    "wrongdigest": Case(["hostile:firstwrong/one", "hostile:firstwrong/two"], launcher=KEYED,
+                        serials=(4, 5)),
+    "tampered": Case(["zyn"], launcher=KEYED, serials=(None, 5), altered=True),
+    "oldserial": Case(["zyn"], launcher=KEYED, serials=(9, 8)),
+    # The self-updates last (the published release after this one): no later run of theirs
+    # meets a case's first engine guard.
+    "selfupdate": Case(["zyn"], {}, OLD_LAUNCHER),
+}
 
 
-class LinuxNetwork(NetworkCases, LaunchTestCase):
+def set_proxy(server=None, bypass=None):
+    """The Wine prefix's proxy setting, with the hosts reached directly; None turns it off."""
+    wine_reg("add", SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1" if server else "0")
+    if server:
+        wine_reg("add", SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
+    wine_reg(*(["add", SETTINGS, "/v", "ProxyOverride", "/t", "REG_SZ", "/d", bypass] if bypass
+               else ["delete", SETTINGS, "/v", "ProxyOverride"]))
+
+
+class NetworkLaunches(LaunchTestCase):
     @classmethod
-    def cancel(cls, launch):
-        launch.signal(signal.SIGINT)
+    def setUpClass(cls):
+        super().setUpClass()
+        www = cls.www = cls.open_network({"zynEngine.exe": STUB_NEW, "zynUI.exe": STUB_NEW,
+                                          "zynLaunchTemp.exe": NEW_LAUNCHER + EXE})
+        cls.nginx, cls.squid = cls.net.start(Nginx, www), cls.net.start(Squid)
+        cls.hostile = cls.net.start(HostileServer, os.path.join(www, "zyn"))
+        cls.deep = cls.net.start(DeepResolver, [deep_answer("10.0.0.9", 4000)])
+        cls.engine, digest = program(STUB_NEW), hashlib.sha256(program(STUB_NEW)).hexdigest()
+        cls.s, cls.served, cls.installed = {}, {}, {}
+        for name, case in CASES.items():
+            update, folder = cls.nginx.url(name + "/"), os.path.join(www, name)
+            signed = ["ZynSerial=%d;" % case.serials[1], "ZynExpires=4000000000;"] \
+                if case.serials else []
+            serve_state(folder, system_state(
+                update, urls([m or name for m in case.mirrors], cls.nginx, cls.hostile),
+                case.versions, (SIGNED_ORBITAL,) if case.serials else ORBITALS,
+                ("127.0.0.9", cls.deep.address) if name == "deep" else ("deep.example.net",),
+                (["ZynDigest=zynEngine.exe;%d;%s;" % (len(cls.engine), digest)]
+                 if case.digest or case.serials else []) + signed))
+            path = os.path.join(folder, "clientgetconfig.php")
+            if case.serials:
+                assert sign_tool("sign", os.path.join(KEYS, "a.key"), path).returncode == 0
+            if case.altered:
+                write(path, read(path).replace(b"orbsigned", b"orbsigneD"))
+            cls.served[name] = installed(read(path))
+            scratch = cls.s[name] = Scratch(cls.addClassCleanup)
+            scratch.prepare_launch(system_state(update) + (
+                ["ZynSerial=%d;" % case.serials[0]] if case.serials and case.serials[0] else []))
+            cls.installed[name] = scratch.read("zynSystemConfig.txt")
+            first = program(STUB if case.kept == "older" else STUB_NEW)
+            source = name if case.mirrors == [None] else "zyn"
+            if source == name:
+                write(os.path.join(folder, "zynEngine.exe"), first)
+            if case.kept:
+                scratch.write(PART, first[:len(first) // 2])
+            if case.validator:  # as nginx gives it now
+                scratch.write(PART + ".validator", cls.nginx.etag(
+                    source + "/zynEngine.exe").encode())
+            if source == name and first != cls.engine:  # nginx's ETag tells seconds apart
+                write(os.path.join(folder, "zynEngine.exe"), cls.engine)
+                os.utime(os.path.join(folder, "zynEngine.exe"), (0, time.time() + 10))
+        cls.publish_twice(www)
+        cls.s["damaged"].write("zynSystemConfig.txt", random.Random(3).randbytes(3000))
+
+        # Alone, so that the key reaches its window: dismissed in mid-download, then offline.
+        launch = cls.start("cancel")
+        launch.wait_for_line("progress 50")  # the half that the stalling mirror sends
+        if WINDOWS:
+            assert probe("escape", WINDOW_CAPTION)[0] == 0, "the probe could not press Escape"
+        else:
+            launch.proc.send_signal(signal.SIGINT)
+        cls.cancelled = launch.wait(60)
+        cls.s["cancel"].write("zynSystemConfig.txt", re.sub(
+            rb"(Zyn(?:Update|Download)URL=)[^;\r\n]*", lambda m: m.group(1) + DEAD.encode(),
+            cls.s["cancel"].read("zynSystemConfig.txt")))
+        cls.results = run_cases(list(CASES) + ["published"], cls.start,
+                                runs={"selfupdate": 3, "published": 3})
 
     @classmethod
-    def start(cls, scratch, name):
-        proxy = cls.proxy_for(name)
-        env = {"http_proxy": proxy.proxy_url if proxy else "", "HTTP_PROXY": "", "no_proxy": "",
-               "NO_PROXY": ""}
-        if cls.CASES[name][3] == BYPASSED:
-            env.update(http_proxy="http://127.0.0.1:%d" % cls.dead_port,
-                       no_proxy="other.example, 127.0.0.0/8")
-        return LinuxLaunch(scratch, env=env, program=cls.CASES[name][2] or "zynLaunch")
+    def publish_twice(cls, www):
+        """Old stubs published with an older keyed launcher, a folder installed from that, and
+        newer components published over it with the current one."""
+        tree, url = os.path.join(www, "published"), cls.nginx.url("published/")
+        description = ["ZynUpdateURL=%s;" % url, "ZynDownloadURL=%s;" % url,
+                       "ZynOrbitalServer=%s;" % SIGNED_ORBITAL]
+        cls.s["published"] = Scratch(cls.addClassCleanup)
+        for release, (stub, launcher) in enumerate(((STUB, "zynLaunchOldTestKey"),
+                                                     (STUB_NEW, KEYED))):
+            programs = dict({name: stub for name in COMPONENTS}, **{
+                "pssdk_dll.dll": STUB, "zynLaunch.exe": launcher + EXE})
+            folder = make_release(os.path.join(cls.net.folder, "release%d" % release),
+                                  description, programs)
+            published = sign_tool("publish", os.path.join(KEYS, "a.key"), folder, tree,
+                                  "--platform", "windows" if WINDOWS else "linux")
+            assert published.returncode == 0, published.stderr
+            cls.served["published"] = installed(read(os.path.join(tree, "clientgetconfig.php")))
+            if release == 0:  # the folder installed from the first
+                for name, built in programs.items():
+                    cls.s["published"].install(name, built)
+                cls.s["published"].write("zynSystemConfig.txt", cls.served["published"])
+
+    @classmethod
+    def start(cls, name):
+        launcher, proxy = CASES[name][2:4] if name in CASES else (None, None)
+        if not WINDOWS:
+            return Launch(cls.s[name], program=launcher, env=dict(
+                http_proxy={"squid": "http://%s:%d" % (cls.squid.address, cls.squid.port),
+                            "bypassed": DEAD}.get(proxy, ""), HTTP_PROXY="", NO_PROXY="",
+                no_proxy="other.example, 127.0.0.0/8" if proxy == "bypassed" else ""))
+        if proxy == "squid":  # per scheme, as the system's settings page writes it
+            set_proxy("http=%s:%d;https=%s:%d" % ((cls.squid.address, cls.squid.port) * 2))
+        elif proxy:
+            set_proxy(DEAD[7:-1], "other.example;127.0.0.*;<local>")
+        launch = Launch(cls.s[name], program=launcher)
+        if proxy:  # the window reads the setting as it opens: later launches must not find it
+            launch.wait_for_line(PAST_GUARD, 30)
+            set_proxy()
+        return launch
+
+    def test_state_fetched_directly_and_through_the_proxy_and_outdated_files_replaced(self):
+        for name in ("direct", "proxy"):
+            with self.subTest(name):
+                scratch = self.s[name]
+                self.assertEqual(self.results[name].outcome(), (0, []))
+                self.assertEqual(scratch.read("zynSystemConfig.txt"), self.served[name])
+                self.assertEqual(scratch.read("zynEngine.exe"), self.engine)
+                self.assertEqual(scratch.started(), ["zynEngine.exe", "zynUI.exe"])
+                self.assertEqual(scratch.partial_files(), [])
+        # Two files in queue order, under their labels, each with its bar from 0 to 100.
+        self.assertEqual(self.s["direct"].read("zynUI.exe"), self.engine)
+        lines = self.results["direct"].lines
+        self.assertEqual([l for l in lines if l.startswith("status downloading z")],
+                         ["status downloading zynEngine package..",
+                          "status downloading zynUserInterface package.."])
+        # Up to stage 5's own 80, found from the scan's status: a bar may pass through 80 too.
+        end = lines.index("status scanning 1 deep resolution servers..") - 1
+        self.assertEqual(lines[end], "progress 80")
+        bar = [l for l in lines[lines.index("progress 60") + 1:end] if l.startswith("progress ")]
+        self.assertEqual((bar[0], bar[-1], bar.count("progress 0")),
+                         ("progress 0", "progress 100", 2))
+        for path in ("proxy/clientgetconfig.php", "zyn/zynEngine.exe"):
+            self.assertIn(self.nginx.url(path), self.squid.text("access.log"))
+        # Every request names the launcher as it was built.
+        agents = {r[4] for r in self.nginx.requests() if r[0].startswith("GET ")}
+        self.assertLessEqual({"zynLaunch/1.0.0.0"}, agents)
+        self.assertLessEqual(agents, {"zynLaunch/1.0.0.0", "zynLaunch/0.9.0.0"})
+        # Only the rest of the engine was asked for: squid passed the range on, and the part back.
+        half = len(self.engine) // 2
+        self.assertIn((206, len(self.engine) - half, "bytes=%d-" % half),
+                      [r[1:4] for r in self.nginx.requests() if "/zyn/zynEngine.exe" in r[0]])
+        self.assertIn("/206 ", "".join(l for l in self.squid.text("access.log").splitlines()
+                                       if "zynEngine.exe" in l))
+
+    def test_kept_bytes_are_continued_only_as_the_same_file_and_the_whole_file_put_in_place(self):
+        half = len(self.engine) // 2
+        rest = (206, len(self.engine) - half, "bytes=%d-" % half)
+        # nginx sends the whole file for a range whose If-Range names another version.
+        whole = (200, len(self.engine), "bytes=%d-" % (len(program(STUB)) // 2))
+        for name, asked in (("digest", [rest]), ("validator", [rest]), ("ignored", []),
+                            ("changed", [whole]), ("changednovalidator", [])):
+            with self.subTest(name):
+                self.assertEqual(self.results[name].outcome(), (0, []))
+                self.assertEqual(self.s[name].read("zynEngine.exe"), self.engine)
+                self.assertEqual(self.s[name].partial_files(), [])
+                self.assertEqual([r[1:4] for r in self.nginx.requests()
+                                  if r[0].startswith("GET /%s/zynEngine.exe " % name)], asked)
+        lines = self.results["digest"].lines
+        bar = [l for l in lines[lines.index("progress 60") + 1:lines.index("progress 80")]
+               if l.startswith("progress ")]
+        self.assertEqual(bar[:2], ["progress 0", "progress %d" % (half / len(self.engine) * 100)])
+        # Asked for the rest (not sent); kept bytes without validator or digest not continued.
+        self.assertEqual([("/ok/changed/" in r["request"], "\r\nRange: " in r["request"])
+                          for r in self.hostile.requests() if r["scenario"] == "ok"],
+                         [(False, True), (True, False)])
+
+    def test_a_download_that_fails_or_is_cancelled_leaves_a_product_that_starts(self):
+        # A missing file, a stall, a damaged state (no versions, no orbital server, nothing to
+        # fetch from), a cancelled download launched again offline: each component stays.
+        for name in ("notfound", "stall", "damaged", "cancel"):
+            for component in COMPONENTS:
+                self.assertEqual(self.s[name].read(component), program(STUB), (name, component))
+            if name != "damaged":
+                self.assertEqual(self.s[name].started(), ["zynEngine.exe", "zynUI.exe"], name)
+        for name, messages in (("notfound", [FETCH_FAILED]), ("stall", [FETCH_FAILED]),
+                               ("damaged", [FETCH_FAILED, NO_ORBITALS])):
+            self.assertEqual(self.results[name].outcome(), (1, messages), name)
+        self.assertEqual(self.s["notfound"].partial_files(), [])
+        self.assertEqual(self.s["stall"].read(PART), self.engine[:len(self.engine) // 2])
+        offline = self.results["cancel"]
+        self.assertEqual((self.cancelled.returncode, offline.returncode), (2, 1))
+        self.assertEqual(offline.lines[offline.lines.index("status " + INITIAL_STATUS, 1):].count(
+            "message " + FETCH_FAILED), 1, offline.lines)
+
+    def engine_args(self, name):
+        self.assertEqual(self.s[name].started(), ["zynEngine.exe", "zynUI.exe"])
+        return self.s[name].stub_starts()[0].args
+
+    def test_a_deep_answer_reaches_the_engine_with_the_found_picture(self):
+        self.assertEqual(self.results["deep"].outcome(), (0, []))
+        self.assertEqual(self.engine_args("deep"), ENGINE_WORDS + [
+            "-deepserver", self.deep.address, "-deepip", "10.0.0.9", "-deepport", "4000"])
+        # The found picture comes with the answer, between the scan and stage 6.
+        lines = self.results["deep"].lines
+        scan = lines.index("status scanning 2 deep resolution servers..")
+        self.assertEqual(lines[scan + 1:scan + 3], ["picture 131", "progress 90"])
+        self.assertEqual(len(self.deep.probes()), 1)
+
+    def test_a_signed_state_is_written_and_its_engine_accepted_only_with_its_digest(self):
+        for name in ("signed", "wrongdigest"):
+            with self.subTest(name):
+                scratch = self.s[name]
+                self.assertEqual(self.results[name].outcome(), (0, []))
+                self.assertEqual(scratch.read("zynSystemConfig.txt"), self.served[name])
+                self.assertEqual(scratch.read("zynEngine.exe"), self.engine)
+                self.assertEqual(self.engine_args(name)[3], SIGNED_ORBITAL + "O")
+                self.assertEqual(scratch.partial_files(), [])
+        # As installed, the state still carries a signature that the operator's tool checks.
+        verified = sign_tool("verify", os.path.join(KEYS, "a.pub"),
+                             self.s["signed"].path("zynSystemConfig.txt"))
+        self.assertEqual(verified.returncode, 0, verified.stderr)
+        # The first mirror asked served a changed byte; the other one the engine itself.
+        self.assertEqual(sorted(r["request"].split()[1] for r in self.hostile.requests()
+                                if r["scenario"] == "firstwrong"),
+                         ["/firstwrong/one/zynEngine.exe", "/firstwrong/two/zynEngine.exe"])
+
+    def test_a_file_without_a_digest_is_not_fetched_and_the_installed_one_starts(self):
+        scratch, result = self.s["nodigest"], self.results["nodigest"]
+        self.assertEqual(result.outcome(), (1, [FETCH_FAILED]))
+        self.assertIn("note zynUI.exe: the system state lists no digest for it; not downloaded",
+                      result.lines)
+        self.assertEqual((scratch.read("zynEngine.exe"), scratch.read("zynUI.exe")),
+                         (self.engine, program(STUB)))
+        self.assertEqual(self.engine_args("nodigest")[3], SIGNED_ORBITAL + "O")
+        self.assertNotIn("/nodigest/zynUI.exe", " ".join(r[0] for r in self.nginx.requests()))
+
+    def test_a_tampered_or_older_state_is_refused_and_the_launch_goes_on_with_the_file(self):
+        for name in ("tampered", "oldserial"):
+            with self.subTest(name):
+                self.assertEqual(self.results[name].outcome(), (0, []))
+                self.assertEqual(self.s[name].read("zynSystemConfig.txt"), self.installed[name])
+                self.assertEqual(self.engine_args(name), ENGINE_WORDS)
+                self.assertFalse(any(l.startswith("status downloading z")
+                                     for l in self.results[name].lines))
+
+    def test_verify_fetches_the_published_tree_and_names_the_file_that_differs(self):
+        url, ui = self.nginx.url("published/"), os.path.join(self.www, "published", "zynUI.exe")
+
+        def verify():
+            proc = sign_tool("verify", os.path.join(KEYS, "a.pub"), url + "clientgetconfig.php")
+            return proc.returncode, (proc.stdout + proc.stderr).decode().splitlines()
+        status, lines = verify()
+        self.assertEqual((status, [l.split(": ")[1][:2] for l in lines]), (0, ["ok"] * 6))
+        write(ui, read(ui)[:-1] + bytes([read(ui)[-1] ^ 1]))  # its size kept
+        status, lines = verify()
+        self.assertEqual((status, [l for l in lines if "FAILED" in l]), (1, [
+            url + "zynUI.exe: FAILED: its SHA-256 is not the one the state lists"]))
+
+    def test_self_update_over_three_runs_also_from_a_published_release(self):
+        for name, launcher in (("selfupdate", NEW_LAUNCHER), ("published", KEYED)):
+            with self.subTest(name):
+                scratch, result = self.s[name], self.results[name]
+                self.assertEqual(result.outcome(), (0, []))
+                self.assertEqual(result.lines.count("status " + INITIAL_STATUS), 3)
+                self.assertEqual(scratch.read("zynLaunch.exe"), program(launcher + EXE))
+                self.assertEqual([f for f in scratch.files() if f.startswith("zynLaunchTemp")],
+                                 [])
+                self.assertEqual(scratch.started(), ["zynEngine.exe", "zynUI.exe"])
+        self.assertEqual([l for l in self.results["selfupdate"].lines
+                          if l.startswith("status downloading z")],
+                         ["status downloading zynLaunch package.."])
+        published = self.s["published"]
+        self.assertEqual(published.read("zynSystemConfig.txt"), self.served["published"])
+        for name in ("zynEngine.exe", "zynConfig.exe", "zynUI.exe"):
+            self.assertEqual(published.read(name), self.engine)
+        self.assertEqual(self.engine_args("published")[3], SIGNED_ORBITAL + "O")
 
 
 if __name__ == "__main__":

@@ -1,49 +1,46 @@
-"""The Linux program in a terminal (tmux): the live panel with its picture in each colour
-setting, the picture swapped and the panel redrawn on a resize, the keys and signals that end
-it, message boxes, a start in the background, and the terminal given back as it was on every way
-out, with a last line that says how the launch ended."""
+"""The Linux program in a terminal (tmux): its panel and picture in each colour setting, the picture
+swapped and the panel redrawn on a resize, keys and signals that end it, message boxes, a start in
+the background, and the terminal given back as it was on every way out."""
 
 import fcntl
 import os
 import re
 import signal
-import subprocess
 import termios
+import subprocess
 import time
 
-from zyntest import INITIAL_STATUS, NO_STATE_FILE_PREFIX, LaunchTestCase, Scratch, main, wait_until
+from zynnet import DeepResolver, Network, deep_answer
+from zyntest import (INITIAL_STATUS, NO_STATE_FILE, WINDOW_CAPTION, LaunchTestCase, Scratch,
+                     cpu_seconds, launchers, main, system_state, wait_until)
 
-CAPTION = "Tarvo Zyn Vantor VII"
 BLOCK = "\u2580"  # a cell of the picture: its upper pixel on its lower one
 CANCELLED = "cancelled by the user"
-FAILED = "ended: " + NO_STATE_FILE_PREFIX.strip()
+FAILED = "ended: " + NO_STATE_FILE.strip()
+BAR = r"\[[#.]+\] \d+%"
 
 
 class Terminal:
-    """A tmux server of its own (its socket in the scratch folder) with one pane of SIZE whose
-    bash records the terminal settings, runs COMMAND in SCRATCH with a copy NAME of PROGRAM (from
-    the bin directory), records the settings again and the exit status, then idles. An
-    interactive bash has job control, as a user's shell does. Whatever the pane is sent is kept
-    in sent.raw; the pane starts without NO_COLOR and COLORTERM, so COMMAND sets them."""
+    """A tmux server of its own, one pane of SIZE whose bash (INTERACTIVE: with job control) runs
+    COMMAND in SCRATCH, the launcher installed as NAME, between two records of the terminal's
+    settings, then idles; NO_COLOR and COLORTERM unset. What the pane is sent stays in sent.raw."""
 
     def __init__(self, test, scratch, command="./zynLaunch.exe", name="zynLaunch.exe",
-                 interactive=False, size=(100, 20), program="zynLaunch"):
-        self.scratch, self.name = scratch, name
-        self.socket = os.path.join(scratch.root, "tmux")
-        scratch.install_program(name, program)
+                 interactive=False, size=(100, 20)):
+        self.scratch, self.socket = scratch, os.path.join(scratch.root, "tmux")
+        scratch.install(name, "zynLaunch")
         script = ("until [ -e go ]; do sleep 0.02; done; unset NO_COLOR COLORTERM; "
                   "stty -g > before.txt; export ZYN_LAUNCH_TRACE='%s'; %s; echo $? > rc; "
                   "stty -g > after.txt; mv rc rc.txt; exec sleep 600" % (scratch.trace, command))
-        bash = ["bash", "--norc", "--noprofile"] + (["-i"] if interactive else [])
-        self.tmux("new-session", "-d", "-x", str(size[0]), "-y", str(size[1]), "-c",
-                  scratch.dir, *bash, "-c", script)
+        self.tmux("new-session", "-d", "-x", str(size[0]), "-y", str(size[1]), "-c", scratch.dir,
+                  "bash", "--norc", "--noprofile", *(["-i"] if interactive else []), "-c", script)
         test.addCleanup(self.tmux, "kill-server")
         self.tmux("pipe-pane", "-t", "0", "cat > '%s'" % scratch.path("sent.raw"))
         open(scratch.path("go"), "w").close()
         self.tty = self.tmux("display", "-p", "-t", "0", "#{pane_tty}").strip()
 
     def tmux(self, *args):
-        return subprocess.run(["tmux", "-S", self.socket, "-f", "/dev/null"] + list(args),
+        return subprocess.run(["tmux", "-S", self.socket, "-f", "/dev/null", *args],
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                               timeout=10).stdout.decode("utf-8", "replace")
 
@@ -51,94 +48,72 @@ class Terminal:
         self.tmux("send-keys", "-t", "0", *keys)
 
     def type_apart(self, *pieces):
-        """Puts each piece into the pane's input on its own, 10 ms apart, so that the program
-        reads them separately."""
+        """Each piece into the pane's input 10 ms apart: the program reads them separately."""
         fd = os.open(self.tty, os.O_RDWR | os.O_NOCTTY)
-        try:
-            for piece in pieces:
-                for byte in piece:
-                    fcntl.ioctl(fd, termios.TIOCSTI, bytes([byte]))
-                time.sleep(0.01)
-        finally:
-            os.close(fd)
+        for piece in pieces:
+            for byte in piece:
+                fcntl.ioctl(fd, termios.TIOCSTI, bytes([byte]))
+            time.sleep(0.01)
+        os.close(fd)
 
-    def lines(self):
-        return [l.strip() for l in self.tmux("capture-pane", "-p", "-t", "0").splitlines()
-                if l.strip()]
+    def lines(self, *options):
+        return [l.strip() for l in self.tmux("capture-pane", "-p", *options, "-t", "0")
+                .splitlines() if l.strip()]
 
     def picture(self):
-        """The picture's rows and columns in cells, as the pane shows it (columns None when
-        its rows differ)."""
-        widths = {l.count(BLOCK) for l in self.lines() if BLOCK in l}
-        rows = len([l for l in self.lines() if BLOCK in l])
-        return rows, (widths.pop() if len(widths) == 1 else None)
+        """The picture's rows and columns in cells (columns None when its rows differ)."""
+        rows = [l.count(BLOCK) for l in self.lines() if BLOCK in l]
+        return len(rows), (rows[0] if len(set(rows)) == 1 else None)
 
     def sent(self):
         return self.scratch.read("sent.raw")
 
     def wait_for(self, *texts, timeout=10.0):
         wait_until(lambda: all(t in "\n".join(self.lines()) for t in texts), timeout)
-        return "\n".join(self.lines())
+        return self.lines()
 
-    def stty(self, option):
+    def stty(self, option="-g"):
         return subprocess.run(["stty", option, "-F", self.tty], stdout=subprocess.PIPE,
                               timeout=5).stdout.decode().strip()
 
-    def is_raw(self):
+    def is_raw(self):  # keys reach the program unechoed
         return "-echo" in self.stty("-a").split()
 
-    def settings(self, when):
-        """The settings that bash recorded "before" or "after" the command."""
+    def settings(self, when):  # "before" or "after" the command
         return self.scratch.read(when + ".txt").decode().strip()
 
     def pid(self):
-        program = self.scratch.path(self.name)
-        for entry in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                if os.readlink("/proc/%s/exe" % entry) == program:
-                    return int(entry)
-            except OSError:
-                pass
-        return None
+        return next(iter(launchers(self.scratch)))
 
     def exit_status(self, timeout=10.0):
         if wait_until(lambda: self.scratch.exists("rc.txt"), timeout):
             return int(self.scratch.read("rc.txt"))
-        return None
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 class TerminalMode(LaunchTestCase):
+    def terminal(self, prepared=True, **kwargs):
+        scratch = Scratch(self.addCleanup)
+        if prepared:
+            scratch.prepare_launch()
+        return scratch, Terminal(self, scratch, **kwargs)
+
     def assertTerminalRestored(self, term):
         self.assertEqual(term.settings("after"), term.settings("before"))
         self.assertEqual(term.tmux("display", "-p", "-t", "0", "#{cursor_flag}").strip(), "1")
 
     def test_picture_in_the_colours_the_terminal_announces_or_a_caption_without_colours(self):
-        sgr = re.compile(rb"\x1b\[[0-9;]*m")
-        # environment: the picture's colour kind (38;2 / 48;2: 24 bits, 38;5 / 48;5: the
-        # palette), or None for the caption alone
-        settings = {"COLORTERM=truecolor": b"2", "COLORTERM=24bit": b"2",
-                    "TERM=xterm-256color": b"5", "NO_COLOR=1 COLORTERM=truecolor": None,
-                    "TERM=dumb COLORTERM=truecolor": None}
-        for env, colours in settings.items():
+        # environment: the colour kind (38;2 / 48;2 24 bits, 38;5 / 48;5 palette), or a caption
+        for env, colours in {"COLORTERM=truecolor": b"2", "TERM=xterm-256color": b"5",
+                             "NO_COLOR=1 COLORTERM=truecolor": None,
+                             "TERM=dumb COLORTERM=truecolor": None}.items():
             with self.subTest(env):
-                scratch = Scratch(self)
-                scratch.prepare_launch()
-                term = Terminal(self, scratch, command="env %s ./zynLaunch.exe" % env,
-                                size=(80, 24))
-                lines = term.wait_for(CAPTION, INITIAL_STATUS).split("\n")
-                self.assertEqual(lines[0], CAPTION)
-                self.assertRegex(lines[-2], r"^\[[#.]+\] \d+%$")
-                if colours:
-                    # 14 rows leave a 24-line terminal room for a message box and the shell.
-                    self.assertEqual(term.picture(), (14, 68))
-                else:
-                    self.assertEqual(lines[1], "ZYN VANTOR VII")
+                _, term = self.terminal(command="env %s ./zynLaunch.exe" % env, size=(80, 24))
+                lines = term.wait_for(WINDOW_CAPTION, INITIAL_STATUS)
+                self.assertEqual(lines[0], WINDOW_CAPTION)
+                self.assertRegex(lines[-2], "^%s$" % BAR)
+                # 14 rows leave a 24-line terminal room for a message box and the shell.
+                self.assertEqual(term.picture() if colours else lines[1],
+                                 (14, 68) if colours else "ZYN VANTOR VII")
                 term.keys("Escape")
                 self.assertEqual(term.exit_status(), 2)
                 sent = term.sent()
@@ -147,35 +122,26 @@ class TerminalMode(LaunchTestCase):
                     # Every line of the picture gives the terminal its colours back.
                     self.assertEqual(sent.count(b"\x1b[0m"), 14)
                 else:
-                    self.assertEqual(sgr.findall(sent), [])
+                    self.assertEqual(re.findall(rb"\x1b\[[0-9;]*m", sent), [])
                     self.assertNotIn(BLOCK.encode(), sent)
 
     def test_a_deep_answer_swaps_the_picture_in_place(self):
-        # Enter makes the swap that a deep resolution server's answer makes in a launch.
+        deep = Network(self).start(DeepResolver, [deep_answer("10.0.0.9", 4000)])
         for env, before, after in (("COLORTERM=truecolor", None, None),
                                    ("NO_COLOR=1", "ZYN VANTOR VII",
                                     "ZYN VANTOR VII - DEEP LINK")):
             with self.subTest(env):
-                scratch = Scratch(self)
-                term = Terminal(self, scratch, command="env %s ./zynPictureSwap" % env,
-                                name="zynPictureSwap", program="zynPictureSwap", size=(80, 24))
-                screen = term.wait_for(CAPTION, INITIAL_STATUS)
-                coloured = term.tmux("capture-pane", "-p", "-e", "-t", "0")
+                scratch = Scratch(self.addCleanup)
+                scratch.prepare_launch(system_state(deep=(deep.address,)))
+                term = Terminal(self, scratch, "env %s ./zynLaunch.exe" % env, size=(80, 24))
+                screen = term.wait_for(WINDOW_CAPTION, INITIAL_STATUS)
                 initial = 0 if before else 14 * 68
-                self.assertTrue(wait_until(
-                    lambda: term.sent().count(BLOCK.encode()) == initial))
+                self.assertTrue(wait_until(lambda: term.sent().count(BLOCK.encode()) == initial))
                 sent = len(term.sent())
-                term.keys("Enter")
-                self.assertTrue(wait_until(
-                    lambda: term.tmux("capture-pane", "-p", "-e", "-t", "0") != coloured, 5))
-                if before:
-                    self.assertIn(before, screen.split("\n"))
-                    self.assertEqual(term.lines()[1], after)
-                else:
-                    self.assertEqual(term.picture(), (14, 68))
-                self.assertEqual(len(term.lines()), len(screen.split("\n")))
-                term.keys("Escape")
-                self.assertEqual(term.exit_status(), 2)
+                self.assertTrue(wait_until(lambda: term.lines()[1] == after if before else
+                                           BLOCK.encode() in term.sent()[sent:], 15))
+                self.assertEqual(len(term.lines()), len(screen))
+                self.assertEqual(term.exit_status(), 0)
                 self.assertIn("picture 131", scratch.trace_lines())
                 # Whole rows of the new picture, from the first that differs, once.
                 blocks = term.sent()[sent:].decode().count(BLOCK)
@@ -183,24 +149,19 @@ class TerminalMode(LaunchTestCase):
                                 blocks)
 
     def test_resizes_mid_launch_redraw_the_whole_panel_without_stray_lines(self):
-        scratch = Scratch(self)
-        scratch.prepare_launch()
         # Below a few lines of the shell's, as a panel usually is.
-        term = Terminal(self, scratch, command="seq 5; env COLORTERM=truecolor ./zynLaunch.exe",
-                        size=(80, 24))
+        _, term = self.terminal(command="seq 5; env COLORTERM=truecolor ./zynLaunch.exe",
+                                size=(80, 24))
         self.assertTrue(wait_until(lambda: term.picture() == (14, 68)))
-        # Narrowed, the terminal breaks each picture line in two, and the panel's top moves up
-        # past the shell's lines; then too narrow for a picture; then wider than the picture
-        # can be high.
+        # Narrowed (each picture line broken in two, the panel's top past the shell's lines),
+        # too narrow for a picture, wider than the picture can be high.
         for columns, cells in ((50, (10, 48)), (30, (0, None)), (100, (14, 68))):
             term.tmux("resize-window", "-t", "0", "-x", str(columns))
             self.assertTrue(wait_until(lambda: term.picture() == cells), (columns, cells))
-            lines = term.lines()
-            self.assertEqual(lines[0], CAPTION, columns)
-            self.assertEqual(len([l for l in lines if re.match(r"\[[#.]+\] \d+%$", l)]), 1)
+            self.assertEqual(term.lines()[0], WINDOW_CAPTION, columns)
+            self.assertEqual(len([l for l in term.lines() if re.match(BAR + "$", l)]), 1)
         self.assertEqual(term.exit_status(timeout=15), 0)
-        self.assertEqual(term.lines()[-1], "finished")
-        self.assertEqual(len(term.lines()), 1 + 14 + 2)
+        self.assertEqual((term.lines()[-1], len(term.lines())), ("finished", 1 + 14 + 2))
         # Each picture drawn once for each size: a progress step sends only what changed.
         self.assertEqual(term.sent().decode().count(BLOCK), 14 * 68 * 2 + 10 * 48)
 
@@ -212,12 +173,10 @@ class TerminalMode(LaunchTestCase):
                             128 + signal.SIGUSR1)}
         for how, (end, status) in ends.items():
             with self.subTest(how):
-                scratch = Scratch(self)
-                scratch.prepare_launch()
-                term = Terminal(self, scratch)
-                screen = term.wait_for(CAPTION, INITIAL_STATUS)
-                self.assertRegex(screen, r"\[\.+\] 0%")
-                self.assertTrue(term.is_raw())  # keys reach the program unechoed
+                scratch, term = self.terminal()
+                self.assertRegex("\n".join(term.wait_for(WINDOW_CAPTION, INITIAL_STATUS)),
+                                 r"\[\.+\] 0%")
+                self.assertTrue(term.is_raw())
                 # Alt+key, cursor and function keys begin with the Escape byte but are not
                 # Escape, also when a read splits them.
                 term.keys("M-x")
@@ -227,20 +186,20 @@ class TerminalMode(LaunchTestCase):
                 end(term)
                 self.assertEqual(term.exit_status(), status)
                 self.assertTerminalRestored(term)
-                self.assertEqual(scratch.stub_starts(timeout=0.2), [])
+                self.assertEqual(scratch.stub_starts(), [])
                 if status == 2:
                     self.assertEqual(term.lines()[-1], CANCELLED)
 
-    def test_message_box_waits_for_enter_idle_and_carries_the_program_name(self):
-        scratch = Scratch(self)  # no system state file: stage 1 ends in a message box
-        term = Terminal(self, scratch, command="./zynLaunchTemp", name="zynLaunchTemp")
-        screen = term.wait_for("[ OK ]", timeout=5)
+    def test_a_message_box_waits_idle_for_enter_unless_input_has_ended(self):
+        # No system state file: stage 1 ends in a message box.
+        scratch, term = self.terminal(False, command="./zynLaunchTemp", name="zynLaunchTemp")
+        screen = "\n".join(term.wait_for("[ OK ]", timeout=5))
         # Framed under the picture, the text broken between words to fit.
         self.assertRegex(screen, BLOCK + r"\n\[#*\.*\] \d+%\n" + INITIAL_STATUS +
                          r"\n\+-- zynLaunchTemp -+\+\n\| Zyn could not locate .* ?\|\n"
                          r"\| for help\. +\|\n\| +\[ OK \] +\|\n\+-+\+$")
         used = cpu_seconds(term.pid())
-        time.sleep(3)
+        time.sleep(1)  # a loop that spun would burn all of it
         self.assertLess(cpu_seconds(term.pid()) - used, 0.05)
         self.assertIsNone(term.exit_status(timeout=0.1))
         term.keys("Enter")
@@ -249,26 +208,21 @@ class TerminalMode(LaunchTestCase):
         self.assertNotIn("[ OK ]", "\n".join(term.lines()))
         self.assertIn(FAILED, "\n".join(term.lines()[-2:]))
         self.assertEqual(len([l for l in scratch.trace_lines() if l.startswith("message ")]), 1)
-
-    def test_boxes_are_answered_at_once_once_input_has_ended(self):
-        term = Terminal(self, Scratch(self), command="./zynLaunch.exe < /dev/null")
-        self.assertEqual(term.exit_status(), 1)
-        self.assertIn(FAILED, "\n".join(term.lines()[-2:]))
+        # Once input has ended, boxes are answered at once.
+        term = self.terminal(False, command="./zynLaunch.exe < /dev/null")[1]
+        self.assertEqual((term.exit_status(), FAILED in "\n".join(term.lines()[-2:])), (1, True))
 
     def test_started_in_the_background_it_leaves_the_terminal_to_the_shell(self):
-        # The shell waits for a line: "fg" brings the launcher to the foreground, anything
-        # else waits for its end.
+        # The shell waits for a line: "fg" brings the launcher to the foreground, else its end.
         command = './zynLaunch.exe & read a; if [ "$a" = fg ]; then fg %1; else wait $!; fi'
         for left_behind in (True, False):
             with self.subTest("left in the background" if left_behind else "brought back"):
-                scratch = Scratch(self)
-                scratch.prepare_launch()
-                term = Terminal(self, scratch, command=command, interactive=True)
-                term.wait_for(CAPTION)
-                self.assertEqual(term.stty("-g"), term.settings("before"))
+                scratch, term = self.terminal(command=command, interactive=True)
+                term.wait_for(WINDOW_CAPTION)
+                self.assertEqual(term.stty(), term.settings("before"))
                 if left_behind:
                     self.assertTrue(wait_until(lambda: "finished" in term.lines(), 20))
-                    self.assertEqual(term.stty("-g"), term.settings("before"))
+                    self.assertEqual(term.stty(), term.settings("before"))
                     self.assertEqual(len(scratch.stub_starts(expected=2)), 2)
                     term.keys("done", "Enter")
                     self.assertEqual(term.exit_status(), 0)
@@ -276,8 +230,7 @@ class TerminalMode(LaunchTestCase):
                     term.keys("fg", "Enter")
                     self.assertTrue(wait_until(term.is_raw, 5))
                     term.keys("Escape")
-                    self.assertEqual(term.exit_status(), 2)
-                    self.assertEqual(term.lines()[-1], CANCELLED)
+                    self.assertEqual((term.exit_status(), term.lines()[-1]), (2, CANCELLED))
                 self.assertTerminalRestored(term)
 
 

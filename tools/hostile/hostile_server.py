@@ -1,41 +1,7 @@
 #!/usr/bin/env python3
-"""An HTTP server that misbehaves on purpose, for the download and state retrieval tests.
-
-The first path segment of a request names what it does; the body is the file of --root at the
-path that follows it, else the one named by the last segment, else --size bytes of a fixed
-pattern. After its reply it waits for the next
-request on the same connection, as a keep-alive server does, unless the scenario closes.
-
-  ok          200 with Content-Length, in one send
-  gzip        the same with the body gzip-coded, as Content-Encoding says
-  gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
-  split       the same, the header sent byte by byte and its names in odd letter case
-  chunked     200 in chunks of uneven sizes, with chunk extensions and a trailer
-  nolength    HTTP/1.0 200 without a length, then the close
-  early       Content-Length announced, half the body sent, then the close
-  stall       Content-Length announced, half the body sent, then nothing more
-  notfound    404 with an error page of --size bytes
-  redirectN   302 to /redirect(N-1)/... on the same Host, and /redirect1/ to /ok/...
-  endless     200 without a length and a body that never ends (the file's bytes first, so
-              that a program's head passes)
-  reset       Content-Length announced, half the body sent, then a reset
-  firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
-  trickleS    the header and half the body at once, then one byte every S seconds (on average)
-  dripS       the whole reply one byte every S seconds, header included
-  lengthTEXT  Content-Length: TEXT (a negative, huge or non-numeric one) and a body that
-              never ends
-  overrun     the file's Content-Length, the file, then as much again of other bytes
-  bigheader   a header of 10 MB in one field
-  badchunkS   chunked, a chunk size line S and then a body that never ends (the file's bytes
-              first): a size that is no hex number, too long, or smaller or larger than the
-              data that follows
-  loop        302 to itself
-  schemeX     302 to the same path on an X:// URL (https, ftp)
-  statusN     status N with a body that never ends
-
-Prints "ready PORT" on standard output once it listens (port 0 takes any free one). With --log,
-appends each request as one JSON line: {"scenario": ..., "request": <the header, latin-1>}.
-"""
+"""An HTTP server that misbehaves on purpose: a request's first path segment names the misdeed
+(SCENARIOS), the body is the --root file at the rest of the path, else the one named by its last
+segment, else 60000 bytes of a pattern. Prints "ready PORT"; --log gets a JSON line a request."""
 
 import argparse
 import gzip
@@ -47,28 +13,27 @@ import sys
 import threading
 import time
 
-LOG_LOCK = threading.Lock()
+SCENARIOS = """
+  ok          200 with Content-Length, in one send
+  gzip        the same with the body gzip-coded, as Content-Encoding says
+  gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
+  stall       Content-Length announced, half the body sent, then nothing more
+  reset       Content-Length announced, half the body sent, then a reset
+  notfound    404 with an error page
+  endless     200 without a length and a body that never ends (the file's bytes first)
+  firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
+  trickleS    the header and half the body at once, then one byte every S seconds
+  dripS       the whole reply one byte every S seconds, header included
+  lengthTEXT  Content-Length: TEXT (negative, huge or no number) and a body that never ends
+  overrun     the file's Content-Length, the file, then as much again of other bytes
+  bigheader   a header of 10 MB in one field
+  badchunkS   chunked, a chunk size line S, then a body that never ends (the file's first)
+  loop        302 to itself
+  schemeX     302 to the same path on an X:// URL (https, ftp)
+  statusN     status N with a body that never ends
+After a reply it waits for the next request on the connection, as keep-alive servers do."""
+LOCK = threading.Lock()
 ASKED = set()  # file names that firstwrong has served
-
-
-def read_request(conn):
-    data = b""
-    while b"\r\n\r\n" not in data and len(data) < 65536:
-        block = conn.recv(4096)
-        if not block:
-            return None
-        data += block
-    return data.split(b"\r\n\r\n", 1)[0] + b"\r\n\r\n"
-
-
-def body_for(args, segments):
-    for parts in (segments[1:], segments[-1:]):
-        path = os.path.join(args.root, *parts) if args.root and parts and parts[-1] else None
-        if path and os.path.isfile(path):
-            with open(path, "rb") as f:
-                return f.read()
-    pattern = b"zyn hostile body 0123456789\n"
-    return (pattern * (args.size // len(pattern) + 1))[:args.size]
 
 
 def header(status, fields):
@@ -76,149 +41,96 @@ def header(status, fields):
             "\r\n").encode("latin-1")
 
 
+def endless(conn, first=b""):
+    conn.sendall(first)
+    while True:
+        conn.sendall(b"z" * 65536)
+
+
+def drip(conn, seconds, reply):
+    # Fast rates go in groups ten times a second: a sleep of a few milliseconds oversleeps.
+    group = max(1, int(0.1 / seconds))
+    for at in range(0, len(reply), group):
+        conn.sendall(reply[at:at + group])
+        time.sleep(seconds * group)
+
+
 def serve(conn, args):
     """Answers one request; true when the connection stays open for the next."""
-    request = read_request(conn)
-    if request is None:
-        return False
-    lines = request.decode("latin-1").split("\r\n")
-    words = lines[0].split(" ")
-    target = words[1] if len(words) > 2 else "/"
+    request = b""
+    while b"\r\n\r\n" not in request and len(request) < 65536:
+        block = conn.recv(4096)
+        if not block:
+            return False
+        request += block
+    lines = request.split(b"\r\n\r\n")[0].decode("latin-1").split("\r\n")
+    target = (lines[0].split(" ") + ["/", ""])[1]
     # A proxy's request line carries the absolute URL, a server's the path alone.
     path = target.split("://", 1)[1].partition("/")[2] if "://" in target else target[1:]
-    host = next((l.split(":", 1)[1].strip() for l in lines[1:] if l.lower().startswith("host:")),
-                "")
+    host = next((l.split(":", 1)[1].strip() for l in lines if l.lower().startswith("host:")), "")
     segments = path.split("/")
-    scenario, name = segments[0], segments[-1]
+    scenario, argument = segments[0], ""
+    for prefix in ("trickle", "drip", "length", "badchunk", "scheme", "status"):
+        if segments[0].startswith(prefix):
+            scenario, argument = prefix, segments[0][len(prefix):]
     if args.log:
-        with LOG_LOCK, open(args.log, "a") as log:
-            log.write(json.dumps({"scenario": scenario, "request": request.decode("latin-1")}) +
-                      "\n")
-    body = body_for(args, segments)
-    length = [("Content-Length", str(len(body)))]
-    half = body[:len(body) // 2]
+        with LOCK, open(args.log, "a") as log:
+            log.write(json.dumps({"scenario": segments[0], "request": "\r\n".join(lines) +
+                                  "\r\n\r\n"}) + "\n")
+    body = (b"zyn hostile body 0123456789\n" * 2143)[:60000]
+    for parts in (segments[1:], segments[-1:]):
+        if args.root and parts and parts[-1] and os.path.isfile(os.path.join(args.root, *parts)):
+            with open(os.path.join(args.root, *parts), "rb") as f:
+                body = f.read()
+            break
+    length, half = [("Content-Length", str(len(body)))], body[:len(body) // 2]
     if scenario == "firstwrong":
-        with LOG_LOCK:
-            first = name not in ASKED
-            ASKED.add(name)
-        if first and body:
-            body = body[:-1] + bytes([body[-1] ^ 1])
-    if scenario in ("ok", "firstwrong"):
+        with LOCK:
+            if segments[-1] not in ASKED and body:
+                body = body[:-1] + bytes([body[-1] ^ 1])
+            ASKED.add(segments[-1])
+        scenario = "ok"
+    if scenario == "ok":
         conn.sendall(header("200 OK", length) + body)
     elif scenario in ("gzip", "gziplabel"):
         coded = gzip.compress(body) if scenario == "gzip" else body
         conn.sendall(header("200 OK", [("Content-Encoding", "gzip"),
                                        ("Content-Length", str(len(coded)))]) + coded)
-    elif scenario == "split":
-        for byte in header("200 OK", [("CONTENT-length", str(len(body))), ("x-Split", "1")]):
-            conn.sendall(bytes([byte]))
-            time.sleep(0.002)
-        conn.sendall(body)
-    elif scenario == "chunked":
-        conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]))
-        at, size = 0, 1
-        while at < len(body):
-            piece = body[at:at + size]
-            conn.sendall(b"%x;piece=%d\r\n%s\r\n" % (len(piece), at, piece))
-            at, size = at + len(piece), size * 3 + 1
-        conn.sendall(b"0\r\nX-Checked: yes\r\n\r\n")
-    elif scenario == "nolength":
-        conn.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + body)
-        return False
-    elif scenario in ("early", "stall", "reset"):
+    elif scenario in ("stall", "reset"):
         conn.sendall(header("200 OK", length) + half)
         if scenario == "reset":
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        if scenario != "stall":
             return False
         while conn.recv(65536):
             pass
     elif scenario == "notfound":
         conn.sendall(header("404 Not Found", length) + body)
-    elif scenario.startswith("redirect"):
-        left = int(scenario[len("redirect"):] or 1)
-        step = "redirect%d" % (left - 1) if left > 1 else "ok"
-        rest = "/".join(segments[1:])
-        conn.sendall(header("302 Found", [("Location", "http://%s/%s/%s" % (host, step, rest)),
-                                          ("Content-Length", "0")]))
     elif scenario == "endless":
-        conn.sendall(b"HTTP/1.1 200 OK\r\n\r\n" + body)
-        block = b"x" * 65536
-        while True:
-            conn.sendall(block)
-    elif any(scenario.startswith(prefix) for prefix in MISDEEDS):
-        prefix = next(p for p in MISDEEDS if scenario.startswith(p))
-        return MISDEEDS[prefix](conn, scenario[len(prefix):], body, "http://%s/%s" % (host, path))
+        endless(conn, b"HTTP/1.1 200 OK\r\n\r\n" + body)
+    elif scenario == "trickle":
+        conn.sendall(header("200 OK", length) + half)
+        drip(conn, float(argument), body[len(half):])
+    elif scenario == "drip":
+        drip(conn, float(argument), header("200 OK", length) + body)
+    elif scenario == "length":
+        endless(conn, header("200 OK", [("Content-Length", argument)]) + body)
+    elif scenario == "overrun":
+        conn.sendall(header("200 OK", length) + body + b"x" * len(body))
+    elif scenario == "bigheader":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nX-Big: " + b"h" * (10 << 20) + b"\r\n" +
+                     header("200 OK", length)[17:] + body)
+    elif scenario == "badchunk":
+        endless(conn, header("200 OK", [("Transfer-Encoding", "chunked")]) +
+                argument.encode() + b"\r\n" + body)
+    elif scenario in ("loop", "scheme"):
+        url = "http://%s/%s" % (host, path)
+        location = argument + url[len("http"):] if scenario == "scheme" else url
+        conn.sendall(header("302 Found", [("Location", location), ("Content-Length", "0")]))
+    elif scenario == "status":
+        endless(conn, header("%s Hostile" % argument, []))
     else:
         conn.sendall(header("400 Bad Request", [("Content-Length", "0")]))
-    # Open for the next request, as a keep-alive server is, whatever the client asked.
     return True
-
-
-def send_endless(conn):
-    block = b"z" * 65536
-    while True:
-        conn.sendall(block)
-
-
-def trickle(conn, seconds, body, _):
-    conn.sendall(header("200 OK", [("Content-Length", str(len(body)))]) + body[:len(body) // 2])
-    return drip(conn, seconds, body[len(body) // 2:], None, sent_header=True)
-
-
-def drip(conn, seconds, body, _, sent_header=False):
-    reply = body if sent_header else header("200 OK", [("Content-Length", str(len(body)))]) + body
-    # Fast rates go in groups ten times a second: a sleep of a few milliseconds oversleeps.
-    group = max(1, int(0.1 / float(seconds)))
-    for at in range(0, len(reply), group):
-        conn.sendall(reply[at:at + group])
-        time.sleep(float(seconds) * group)
-    return True
-
-
-def bad_length(conn, text, body, _):
-    conn.sendall(header("200 OK", [("Content-Length", text)]) + body)
-    send_endless(conn)
-
-
-def overrun(conn, _, body, __):
-    conn.sendall(header("200 OK", [("Content-Length", str(len(body)))]) + body + b"x" * len(body))
-    return True
-
-
-def big_header(conn, _, body, __):
-    conn.sendall(b"HTTP/1.1 200 OK\r\nX-Big: " + b"h" * (10 << 20) + b"\r\n" +
-                 header("200 OK", [("Content-Length", str(len(body)))])[17:] + body)
-    return True
-
-
-def bad_chunk(conn, size, body, __):
-    conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + size.encode() + b"\r\n" +
-                 body)
-    send_endless(conn)
-
-
-def loop(conn, _, __, url):
-    conn.sendall(header("302 Found", [("Location", url), ("Content-Length", "0")]))
-    return True
-
-
-def other_scheme(conn, scheme, _, url):
-    conn.sendall(header("302 Found", [("Location", scheme + url[len("http"):]),
-                                      ("Content-Length", "0")]))
-    return True
-
-
-def status(conn, code, _, __):
-    conn.sendall(header("%s Hostile" % code, []))
-    send_endless(conn)
-
-
-# Scenarios named by a prefix and an argument: (connection, argument, body, the request's URL)
-# -> whether the connection stays open for the next request.
-MISDEEDS = {"trickle": trickle, "drip": drip, "length": bad_length, "overrun": overrun,
-            "bigheader": big_header, "badchunk": bad_chunk, "loop": loop, "scheme": other_scheme,
-            "status": status}
 
 
 def handle(conn, args):
@@ -232,16 +144,13 @@ def handle(conn, args):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__,
+    parser = argparse.ArgumentParser(description=__doc__ + SCENARIOS,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=80)
     parser.add_argument("--root", help="folder whose files are served by name")
-    parser.add_argument("--size", type=int, default=60000,
-                        help="length of the pattern body when no file matches")
     parser.add_argument("--log", help="file that gets one JSON line per request")
     args = parser.parse_args()
-
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind((args.address, args.port))

@@ -1,34 +1,12 @@
-// probe.exe: a small UI probe that tests run under Wine beside the Windows launcher. It finds
-// windows by caption, reads and drives them from outside and takes no part in a launch.
-//
-//   probe wait <caption> <timeoutMs>     waits for a top-level window with that caption
-//   probe read <caption> [timeoutMs]     waits (default: not at all) for the window, then
-//                                        prints the launch window's state, one "key value" a
-//                                        line: status (text of control 1001), low and high
-//                                        (progress range), pos (progress position), client
-//                                        (client area WxH), picture (control 1002's WxH),
-//                                        picture_at (its top left corner on the screen: X Y),
-//                                        frame and work_area (the window's and the screen's
-//                                        work area: left top right bottom), front (1 when it,
-//                                        or a box it owns, is in front and not minimised)
-//   probe escape <caption>               presses Escape in that window
-//   probe enter <caption>                presses Enter in that window
-//   probe close <caption>                clicks the window's close box
-//   probe answer <caption> <timeoutMs>   waits for a message box with that caption, prints its
-//                                        text and presses OK
-//   probe press <caption> <button> [timeoutMs]
-//                                        waits (default 5000 ms) for a window with that caption
-//                                        and clicks its button labelled <button>
-//   probe minimise <caption>             minimises the window; "restore" restores it
-//
-// Exit status: 0 done, 1 no such window (in time), 2 wrong usage.
+// probe.exe: the UI probe that tests run under Wine beside the Windows launcher. It finds a window
+// by caption, reads and drives it from outside: wait|escape|enter|close|minimise CAPTION, answer
+// CAPTION MS (a message box's text, then OK), read CAPTION [MS]. Exit status 1: no such window.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -82,36 +60,12 @@ void Key(HWND window, WPARAM key) {
     PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
-struct ButtonSearch {
-    const char* label;
-    HWND found;
-};
-
-BOOL CALLBACK MatchButton(HWND child, LPARAM lParam) {
-    auto* search = reinterpret_cast<ButtonSearch*>(lParam);
-    char className[64] = "";
-    GetClassNameA(child, className, sizeof className);
-    if (lstrcmpiA(className, "Button") != 0)
-        return TRUE;
-    std::string label;
-    for (char c : TextOf(child))
-        if (c != '&')
-            label += c;
-    if (lstrcmpiA(label.c_str(), search->label) == 0) {
-        search->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-bool Press(HWND window, const char* label) {
-    ButtonSearch search = {label, nullptr};
-    EnumChildWindows(window, MatchButton, reinterpret_cast<LPARAM>(&search));
-    if (!search.found)
+// Clicks a message box's OK button.
+bool PressOk(HWND box) {
+    HWND button = GetDlgItem(box, IDOK);
+    if (!button)
         return false;
-    int id = GetDlgCtrlID(search.found);
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(search.found));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return true;
 }
 
@@ -121,6 +75,8 @@ std::string Size(HWND window) {
     return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
 }
 
+// "key value" lines: status, low, high, pos (the bar), client and picture (WxH), picture_at (X Y),
+// frame and work_area (left top right bottom), front (1: it or its box in front, not minimised).
 int Read(HWND window) {
     HWND progress = GetDlgItem(window, kProgressId);
     PrintLine("status", TextOf(GetDlgItem(window, kStatusId)));
@@ -145,41 +101,26 @@ int Read(HWND window) {
     return 0;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: probe wait|read|escape|enter|close|answer|press|minimise|"
-                         "restore <caption> [...]\n");
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3)
-        return Usage();
-    std::string command = argv[1];
-    const char* caption = argv[2];
-    DWORD timeoutMs = 0;
-    if (command == "read" && argc > 3) {
-        timeoutMs = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10));
-    } else if (command == "wait" || command == "answer") {
-        if (argc < 4)
-            return Usage();
-        timeoutMs = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10));
-    } else if (command == "press") {
-        if (argc < 4)
-            return Usage();
-        timeoutMs = argc > 4 ? static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)) : 5000;
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: probe wait|read|escape|enter|close|minimise|answer CAPTION "
+                             "[MS]\n");
+        return 2;
     }
-    HWND window = WaitForWindow(caption, timeoutMs);
+    const std::string command = argv[1];
+    HWND window = WaitForWindow(argv[2], argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 0);
     if (!window) {
-        std::fprintf(stderr, "probe: no window \"%s\"\n", caption);
+        std::fprintf(stderr, "probe: no window \"%s\"\n", argv[2]);
         return 1;
     }
-
-    if (command == "wait")
-        return 0;
     if (command == "read")
         return Read(window);
+    if (command == "answer") {
+        PrintLine("", TextOf(GetDlgItem(window, kMessageTextId)));
+        return PressOk(window) ? 0 : 1;
+    }
     if (command == "escape")
         Key(window, VK_ESCAPE);
     else if (command == "enter")
@@ -189,14 +130,5 @@ int main(int argc, char** argv) {
     else if (command == "minimise")
         // Not the system menu's command, which a window disabled by its modal box ignores.
         ShowWindow(window, SW_MINIMIZE);
-    else if (command == "restore")
-        ShowWindow(window, SW_RESTORE);
-    else if (command == "answer") {
-        PrintLine("", TextOf(GetDlgItem(window, kMessageTextId)));
-        return Press(window, "OK") ? 0 : 1;
-    } else if (command == "press")
-        return Press(window, argv[3]) ? 0 : 1;
-    else
-        return Usage();
     return 0;
 }
