@@ -1,11 +1,12 @@
 // Fuzzes the HTTP reply reader with whole replies cut into blocks. The first input byte picks
-// the body limit, the end of the connection and whether a header of nearly 64 KiB is padded
-// in; the second drives where the blocks are cut; the rest is the reply. Besides memory
-// faults it checks the reader's promises: the body comes out the same however the reply is
-// cut, never beyond its announced length or the limit, only from a 2xx reply, and a reply
-// that has ended takes nothing more. A Content-Range field goes through the reader of a
-// continued file's range, which must give a total beyond the bytes already there, and the
-// validator taken from the fields must be fit for a request.
+// the body limit, the end of the connection, whether a header of nearly 64 KiB is padded in and
+// whether the reply answers a CONNECT; the second drives where the blocks are cut; the rest is the
+// reply. Besides memory faults it checks the reader's promises: the body comes out the same however
+// the reply is cut, never beyond its announced length or the limit, only from a 2xx reply, and a
+// reply that has ended takes nothing more, and a CONNECT's reply is never more than a header. A
+// Content-Range field goes through the reader of a continued file's range, which must give a total
+// beyond the bytes already there, and the validator taken from the fields must be fit for a
+// request.
 #include "FuzzCheck.h"
 #include "net/ContentRange.h"
 #include "net/HttpReplyReader.h"
@@ -69,8 +70,9 @@ void FeedChecked(HttpReplyReader& reader, const std::string& bytes, uint64_t lim
         Require(body.size() == reader.GetBodyBytes());
 }
 
-Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut) {
-    HttpReplyReader reader(limit);
+Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut,
+             HttpReplyReader::Request request) {
+    HttpReplyReader reader(limit, request);
     std::string body;
     Cutter cutter(cut);
     for (size_t at = 0, size; at < reply.size(); at += size) {
@@ -96,6 +98,8 @@ Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut) 
         Require(reader.GetStatus() >= 200 && reader.GetStatus() <= 299);
     if (state == State::Redirect)
         Require(body.empty());
+    if (request == HttpReplyReader::Request::Connect)
+        Require(body.empty() && state != State::Redirect);
     if (state == State::Failed)
         body.clear();
     return {state,
@@ -124,13 +128,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t options = data[0];
     const uint64_t limit = kLimits[(options & 7) % std::size(kLimits)];
     const bool clean = options & 8;
+    const auto request =
+        options & 0x80 ? HttpReplyReader::Request::Connect : HttpReplyReader::Request::Get;
     std::string reply = InputText(data + 2, size - 2);
-    // Padding makes each run slow, so only one value of the high bits asks for it.
-    if (options >> 4 == 5)
+    // Padding makes each run slow, so only one value of the next bits asks for it.
+    if ((options >> 4 & 7) == 5)
         reply = PadHeader(reply);
 
-    const Outcome whole = Read(reply, limit, clean, 255);
-    const Outcome cut = Read(reply, limit, clean, data[1]);
+    const Outcome whole = Read(reply, limit, clean, 255, request);
+    const Outcome cut = Read(reply, limit, clean, data[1], request);
     Require(whole.state == cut.state && whole.status == cut.status);
     if (whole.state != State::Failed)
         Require(whole.body == cut.body && whole.hasLength == cut.hasLength &&

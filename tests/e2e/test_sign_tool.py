@@ -180,8 +180,8 @@ class SignTool(unittest.TestCase):
                               status=1).splitlines()
         self.assertEqual([l for l in lines if "FAILED" in l],
                          [url + "zynUI.exe: FAILED: its SHA-256 is not the one the state lists"])
-        self.assertIn("only http:// URLs", self.run_tool(
-            "verify", PUBLIC_KEY, "https://127.0.0.1/www/clientgetconfig.php", status=1))
+        self.assertIn("only http:// and https:// URLs", self.run_tool(
+            "verify", PUBLIC_KEY, "ftp://127.0.0.1/www/clientgetconfig.php", status=1))
         self.assertIn("usage:", self.run_tool("--help"))
 
 

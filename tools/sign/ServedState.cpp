@@ -71,7 +71,7 @@ std::string CheckFile(const FetchResult& fetched, const zyn::DigestEntry& listed
 int VerifyServedState(std::span<const sys::P256PublicKey> keys, const std::string& url) {
     zyn::HttpUrl parts;
     if (zyn::SplitHttpUrl(url, parts) == zyn::UrlSplit::UnsupportedScheme) {
-        std::fprintf(stderr, "zynSign: %s: a launcher fetches only http:// URLs so far\n",
+        std::fprintf(stderr, "zynSign: %s: a launcher fetches only http:// and https:// URLs\n",
                      url.c_str());
         return 1;
     }
