@@ -11,6 +11,9 @@ request on the same connection, as a keep-alive server does, unless the scenario
   gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
   split       the same, the header sent byte by byte and its names in odd letter case
   chunked     200 in chunks of uneven sizes, with chunk extensions and a trailer
+  bytechunks  200 in chunks of one byte each
+  folded      200 whose Content-Length has a blank before its colon and its value on a
+              folded line (obs-fold)
   nolength    HTTP/1.0 200 without a length, then the close
   early       Content-Length announced, half the body sent, then the close
   stall       Content-Length announced, half the body sent, then nothing more
@@ -122,6 +125,13 @@ def serve(conn, args):
             conn.sendall(b"%x;piece=%d\r\n%s\r\n" % (len(piece), at, piece))
             at, size = at + len(piece), size * 3 + 1
         conn.sendall(b"0\r\nX-Checked: yes\r\n\r\n")
+    elif scenario == "bytechunks":
+        coded = bytearray(6 * len(body))
+        for at, byte in enumerate(b"1\r\n?\r\n"):
+            coded[at::6] = body if byte == ord("?") else bytes([byte]) * len(body)
+        conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + coded + b"0\r\n\r\n")
+    elif scenario == "folded":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length :\r\n\t%d\r\n\r\n" % len(body) + body)
     elif scenario == "nolength":
         conn.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + body)
         return False
