@@ -77,13 +77,13 @@ class HttpsCases:
                 lines = [l.replace("Engine;7.0.2.5", "Engine;7.0.2.6") for l in lines]
                 lines += ["ZynDownloadURL=%s;" % m for m in mirrors]
             folder = os.path.join(www, update.split("/")[3])
+            if name == "direct":  # a folder: nginx redirects to its name with a "/" added
+                folder = os.path.join(folder, "clientgetconfig.php")
             os.makedirs(folder, exist_ok=True)
             cls.served[name] = serve_state(folder, lines)
-            if name == "direct":  # a folder: nginx redirects to its name with a "/" added
-                os.mkdir(os.path.join(folder, "state"))
+            if name == "direct":
                 os.rename(os.path.join(folder, "clientgetconfig.php"),
-                          os.path.join(folder, "state", "index.html"))
-                os.rename(os.path.join(folder, "state"), os.path.join(folder, "clientgetconfig.php"))
+                          os.path.join(folder, "index.html"))
             scratch = cls.s[name] = Scratch()
             cls.addClassCleanup(scratch.remove)
             scratch.prepare_launch(state=installed, user_config=["zynUI=Default"])
