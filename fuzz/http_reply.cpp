@@ -1,6 +1,6 @@
 // Fuzzes the HTTP reply reader with whole replies cut into blocks. The first input byte picks
-// the body limit, the end of the connection and a header padded near 64 KiB; the second where
-// the blocks are cut; the rest is the reply. The promises checked are marked "Promise".
+// the body limit, the end of the connection, a header padded near 64 KiB and a reply to CONNECT;
+// the second where the blocks are cut; the rest is the reply. Promises are marked "Promise".
 #include "FuzzCheck.h"
 #include "net/ContentRange.h"
 #include "net/HttpReplyReader.h"
@@ -49,8 +49,9 @@ void FeedChecked(HttpReplyReader& reader, const std::string& bytes, uint64_t lim
 
 // Reads `reply` in blocks cut at positions drawn from `cut`: 0 gives one-byte blocks, 255 one
 // block, anything else blocks of 1 to `cut` bytes.
-Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut) {
-    HttpReplyReader reader(limit);
+Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut,
+             HttpReplyReader::Request request) {
+    HttpReplyReader reader(limit, request);
     std::string body;
     uint32_t random = cut * 2654435761u + 1;
     for (size_t at = 0, size; at < reply.size(); at += size) {
@@ -77,6 +78,9 @@ Outcome Read(const std::string& reply, uint64_t limit, bool clean, uint8_t cut) 
     const State state = reader.GetState();
     Require(state != State::Complete || (reader.GetStatus() >= 200 && reader.GetStatus() <= 299));
     Require(state != State::Redirect || body.empty());
+    // Promise: a CONNECT's reply is a header alone.
+    Require(request != HttpReplyReader::Request::Connect ||
+            (body.empty() && state != State::Redirect));
     if (state == State::Failed)
         return {state, reader.GetStatus(), "", "", false, 0};
     return {state,
@@ -100,10 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A filler field after the status line brings the header close to its limit; it makes each
     // run slow, so only one value of the high bits asks for it.
     const size_t lineEnd = reply.find('\n');
-    if (options >> 4 == 5)
+    if ((options >> 4 & 7) == 5)
         reply.insert(lineEnd == reply.npos ? reply.size() : lineEnd + 1,
                      "X-Filler: " + std::string(HttpReplyReader::kHeaderLimit - 100, 'f') + "\r\n");
+    const auto request =
+        options & 0x80 ? HttpReplyReader::Request::Connect : HttpReplyReader::Request::Get;
     // Promise: the outcome is the same however the reply is cut.
-    Require(Read(reply, limit, options & 8, 255) == Read(reply, limit, options & 8, data[1]));
+    Require(Read(reply, limit, options & 8, 255, request) ==
+            Read(reply, limit, options & 8, data[1], request));
     return 0;
 }

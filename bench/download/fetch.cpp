@@ -8,6 +8,8 @@
 #include "net/DownloadSocket.h"
 #include "net/LaunchEvents.h"
 
+#include <cstdio>
+
 namespace {
 class Owner : public CLaunchEvents {
   public:
@@ -16,6 +18,9 @@ class Owner : public CLaunchEvents {
     void OnDownloadFailed(CDownloadSocket* client) override { End(client, false); }
     void OnSystemStateReceived(CStateSocket*, const std::string&, int) override {}
     void OnDeepServerFound(const std::string&, const std::string&, int) override {}
+    void OnTransferNote(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
 
   private:
     void End(CDownloadSocket* client, bool arrived) {

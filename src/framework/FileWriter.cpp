@@ -42,13 +42,29 @@ bool FileWriter::Resume(const std::string& target, uint64_t& kept, Kind kind,
 bool FileWriter::Write(const char* data, size_t size) {
     if (!IsOpen() || m_failed)
         return false;
-    m_failed = !WriteBlock(m_file, data, size);
+    if (m_buffer.size() + size > kBufferSize && !FlushBuffer())
+        return false;
+    if (size >= kBufferSize) {
+        m_failed = !WriteBlock(m_file, data, size);
+        return !m_failed;
+    }
+    if (m_buffer.capacity() < kBufferSize)
+        m_buffer.reserve(kBufferSize);
+    m_buffer.append(data, size);
+    return true;
+}
+
+bool FileWriter::FlushBuffer() {
+    if (!m_buffer.empty() && !m_failed)
+        m_failed = !WriteBlock(m_file, m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
     return !m_failed;
 }
 
 bool FileWriter::Commit() {
     if (!IsOpen())
         return false;
+    FlushBuffer();
     const intptr_t file = m_file;
     m_file = kNoFile;
     const std::string temporary = TemporaryFileName(m_target);
@@ -67,6 +83,7 @@ bool FileWriter::Commit() {
 void FileWriter::Abandon() {
     if (!IsOpen())
         return;
+    m_buffer.clear();
     Close(m_file);
     m_file = kNoFile;
     DeleteFile(TemporaryFileName(m_target));
@@ -75,6 +92,7 @@ void FileWriter::Abandon() {
 void FileWriter::Keep() {
     if (!IsOpen())
         return;
+    FlushBuffer();
     const intptr_t file = m_file;
     m_file = kNoFile;
     // Flushed, so that a later writer takes up the bytes that were written, even after a crash.

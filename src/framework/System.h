@@ -48,7 +48,10 @@ class FileWriter {
     // the file is as it was. A writer still open is abandoned first.
     bool Resume(const std::string& target, uint64_t& kept, Kind kind = Kind::Data,
                 const std::function<void(std::string_view)>& read = {});
-    // Appends a block. After a failed write the writer stays open, but Commit fails.
+    // Appends a block. Small blocks gather in memory up to kBufferSize, so that a body that
+    // arrives in many small pieces costs a system call per kBufferSize bytes, not per piece; so
+    // a write can fail at a later call, or at the Commit or Keep that flushes it. After a failed
+    // write the writer stays open, but Commit fails.
     bool Write(const char* data, size_t size);
     bool Write(const std::string& data) { return Write(data.data(), data.size()); }
     // Flushes the bytes to disk and renames the temporary file over the target. False when any
@@ -62,9 +65,13 @@ class FileWriter {
     void Keep();
     bool IsOpen() const { return m_file != kNoFile; }
 
+    static constexpr size_t kBufferSize = 64 * 1024;
+
   private:
     friend bool CopyFile(const std::string& from, const std::string& to);
     static constexpr intptr_t kNoFile = -1; // a descriptor or a handle, by backend
+    // Writes out what has gathered; false once any write has failed.
+    bool FlushBuffer();
     // What each backend supplies: a fresh file in place of any old one (kNoFile when it cannot
     // be made), an existing regular file opened to read and write, made a program if asked
     // (kNoFile when there is none), a copy's source opened to read (kNoFile when it is no
@@ -85,6 +92,7 @@ class FileWriter {
     intptr_t m_file = kNoFile;
     std::string m_target;
     bool m_failed = false;
+    std::string m_buffer; // written bytes not yet handed to the file
 };
 
 // Where a FileWriter keeps the bytes for `target` until its commit: beside the target, the

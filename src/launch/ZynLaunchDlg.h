@@ -41,6 +41,7 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     void OnDownloadFailed(CDownloadSocket* client) override;
     void OnDeepServerFound(const std::string& server, const std::string& deepIP,
                            int deepPort) override;
+    void OnTransferNote(const std::string& text) override { TraceNote(text); }
 
     // Configuration files.
     void ReadSystemState();

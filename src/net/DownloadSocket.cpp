@@ -215,6 +215,10 @@ void CDownloadSocket::AbandonFile() {
     sys::DeleteFile(zyn::KeptValidatorFileName(m_strFileName));
 }
 
+void CDownloadSocket::OnFailureNote(const std::string& text) {
+    m_pOwner->OnTransferNote(text);
+}
+
 void CDownloadSocket::OnTransferEnd(bool complete) {
     CLaunchEvents* const owner = m_pOwner;
     if (complete && IsWholeFile()) {

@@ -83,6 +83,7 @@ class CDownloadSocket : public CHttpTransfer {
     bool OnBodyStart() override;
     bool OnBodyBytes(std::string_view bytes) override;
     void OnTransferEnd(bool complete) override;
+    void OnFailureNote(const std::string& text) override;
 
   private:
     bool BeginDownload(const zyn::TransferSettings& settings);

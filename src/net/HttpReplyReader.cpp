@@ -174,6 +174,12 @@ bool HttpReplyReader::ParseHead() {
 
 void HttpReplyReader::StartBody() {
     std::string value;
+    if (m_request == Request::Connect) {
+        if (m_status < 200 || m_status > 299)
+            return Fail("status " + std::to_string(m_status));
+        m_state = State::Complete;
+        return;
+    }
     if (IsRedirection(m_status)) {
         if (!FindHeader("Location", value) || value.empty())
             return Fail("redirection without a location");

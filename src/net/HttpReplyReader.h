@@ -23,11 +23,15 @@ class HttpReplyReader {
         Redirect, // a redirection: GetLocation, to resolve against the request's URL
         Failed,   // GetFailure says why; nothing more is read
     };
+    // A CONNECT's reply is a header alone: a 2xx completes it (the tunnel is open, and what
+    // follows is the tunnel's), anything else fails it, a redirection too.
+    enum class Request { Get, Connect };
     static constexpr size_t kHeaderLimit = 64 * 1024;
     static constexpr uint64_t kNoBodyLimit = std::numeric_limits<uint64_t>::max();
 
     // A body longer than `bodyLimit` fails the reply.
-    explicit HttpReplyReader(uint64_t bodyLimit = kNoBodyLimit) : m_bodyLimit(bodyLimit) {}
+    explicit HttpReplyReader(uint64_t bodyLimit = kNoBodyLimit, Request request = Request::Get)
+        : m_bodyLimit(bodyLimit), m_request(request) {}
 
     // Reads the next block. The body bytes it carries come back as views into `block`, in
     // order; bytes after the end of the reply are ignored.
@@ -60,6 +64,7 @@ class HttpReplyReader {
     void Fail(std::string reason);
 
     const uint64_t m_bodyLimit;
+    const Request m_request;
     State m_state = State::Header;
     std::string m_head;       // the header gathered so far
     size_t m_headerBytes = 0; // of interim replies and the final header together

@@ -1,24 +1,41 @@
-// The two GET requests of a launch: the system state and a component.
+// The requests of a launch: the two GETs and a proxy's CONNECT.
 #include "net/HttpRequest.h"
 
 namespace zyn {
 
 namespace {
 
+// Some content networks refuse a request that names no user agent.
+std::string UserAgent(const std::string& launcherVersion) {
+    return "User-Agent: zynLaunch" + (launcherVersion.empty() ? "" : "/" + launcherVersion) +
+           "\r\n";
+}
+
 std::string BuildGet(const HttpUrl& url, const RequestContext& context,
                      const std::string& extraHeaders) {
     const std::string target =
         context.viaProxy ? url.scheme + "://" + url.authority + url.path : url.path;
-    // Some content networks refuse a request that names no user agent.
-    std::string request =
-        "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\nUser-Agent: zynLaunch" +
-        (context.launcherVersion.empty() ? "" : "/" + context.launcherVersion) + "\r\n";
+    std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + url.authority + "\r\n" +
+                          UserAgent(context.launcherVersion);
     if (context.viaProxy && !context.proxyAuthorization.empty())
         request += "Proxy-Authorization: " + context.proxyAuthorization + "\r\n";
     return request + extraHeaders + "Accept-Encoding: identity\r\nConnection: close\r\n\r\n";
 }
 
 } // namespace
+
+std::string BuildConnectRequest(const HttpUrl& url, const std::string& proxyAuthorization,
+                                const std::string& launcherVersion) {
+    // Always with the port, and an IPv6 address in brackets, as the authority form needs.
+    const std::string target =
+        (url.host.find(':') == std::string::npos ? url.host : "[" + url.host + "]") + ":" +
+        std::to_string(url.port);
+    return "CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n" +
+           UserAgent(launcherVersion) +
+           (proxyAuthorization.empty() ? ""
+                                       : "Proxy-Authorization: " + proxyAuthorization + "\r\n") +
+           "\r\n";
+}
 
 std::string BuildStateRequest(const HttpUrl& url, const RequestContext& context) {
     return BuildGet(url, context, "Accept: text/xml\r\n");

@@ -1,4 +1,5 @@
-// The two GET requests of a launch: the system state and a component.
+// The two GET requests of a launch, the system state and a component, and the CONNECT that
+// opens a tunnel through a proxy for an https:// one.
 #pragma once
 
 #include "net/HttpUrl.h"
@@ -24,5 +25,10 @@ std::string BuildStateRequest(const HttpUrl& url, const RequestContext& context)
 // `validator`, only if the file is still the one it names: otherwise the server sends it whole.
 std::string BuildDownloadRequest(const HttpUrl& url, const RequestContext& context,
                                  uint64_t resumeFrom = 0, const std::string& validator = "");
+
+// Asks a proxy for a tunnel to `url`'s host and port, inside which TLS and the request then go
+// to the server itself; `proxyAuthorization` is that proxy's Proxy-Authorization value, or none.
+std::string BuildConnectRequest(const HttpUrl& url, const std::string& proxyAuthorization,
+                                const std::string& launcherVersion);
 
 } // namespace zyn

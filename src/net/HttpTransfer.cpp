@@ -1,5 +1,7 @@
-// One HTTP GET over the event-driven socket, shared by both kinds of transfer.
+// One HTTP(S) GET over the event-driven socket, shared by both kinds of transfer.
 #include "net/HttpTransfer.h"
+
+#include "net/TrustedCas.h"
 
 #include <algorithm>
 
@@ -18,20 +20,30 @@ bool CHttpTransfer::BeginTransfer(const std::string& url, const zyn::TransferSet
 
 bool CHttpTransfer::OpenConnection(const std::string& url) {
     m_bUnderWay = false;
+    m_tls.reset();
     Close();
+    m_strFailure.clear();
     zyn::HttpUrl parts;
-    // An https:// URL waits for the TLS layer: nothing of it goes out in the clear, to a server
-    // or to a proxy that would fetch it on our behalf.
-    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok || parts.scheme != "http")
+    if (zyn::SplitHttpUrl(url, parts) != zyn::UrlSplit::Ok)
         return false;
     m_strCurrentUrl = url;
     const zyn::ProxyEndpoint* proxy = m_settings.proxies.For(parts);
+    const bool tls = parts.scheme == "https";
+    // Through a proxy, an https:// request goes inside a tunnel, to the server itself: the
+    // proxy sees the CONNECT alone, and never the request or its credentials.
     zyn::RequestContext context;
-    context.viaProxy = proxy != nullptr;
-    context.proxyAuthorization = proxy ? proxy->authorization : "";
+    context.viaProxy = proxy && !tls;
+    context.proxyAuthorization = proxy && !tls ? proxy->authorization : "";
     context.launcherVersion = m_settings.launcherVersion;
     m_strRequest = BuildRequest(parts, context);
+    m_strTlsHost = tls ? parts.host : "";
+    m_bTunnel = proxy && tls;
+    m_strPlain = m_bTunnel ? zyn::BuildConnectRequest(parts, proxy->authorization,
+                                                      m_settings.launcherVersion)
+                           : (tls ? "" : m_strRequest);
     m_nSent = 0;
+    m_strProxy = proxy ? proxy->host + ":" + std::to_string(proxy->port) : "";
+    m_tunnelReply.reset();
     m_reader.emplace(m_nBodyLimit);
     m_bBodyStarted = false;
     m_pace.Restart();
@@ -61,18 +73,33 @@ void CHttpTransfer::OnConnect(int errorCode) {
         return;
     }
     m_pace.Restart();
-    SendRequest();
+    if (m_bTunnel)
+        m_tunnelReply.emplace(zyn::HttpReplyReader::kNoBodyLimit,
+                              zyn::HttpReplyReader::Request::Connect);
+    else if (!m_strTlsHost.empty())
+        return StartTls();
+    SendPlain();
+}
+
+void CHttpTransfer::StartTls() {
+    m_tls = std::make_unique<CTlsChannel>(*this, m_strTlsHost, zyn::TrustedCas());
+    // Held by the channel until the handshake is done.
+    m_tls->Send(m_strRequest.data(), static_cast<int>(m_strRequest.size()));
 }
 
 void CHttpTransfer::OnSend(int) {
-    if (m_bUnderWay)
-        SendRequest();
+    if (!m_bUnderWay)
+        return;
+    if (m_tls)
+        m_tls->OnSend();
+    else
+        SendPlain();
 }
 
-void CHttpTransfer::SendRequest() {
-    while (m_nSent < m_strRequest.size()) {
+void CHttpTransfer::SendPlain() {
+    while (m_nSent < m_strPlain.size()) {
         const int sent =
-            Send(m_strRequest.data() + m_nSent, static_cast<int>(m_strRequest.size() - m_nSent));
+            Send(m_strPlain.data() + m_nSent, static_cast<int>(m_strPlain.size() - m_nSent));
         if (sent > 0) {
             m_nSent += static_cast<size_t>(sent);
         } else {
@@ -87,6 +114,32 @@ void CHttpTransfer::SendRequest() {
 void CHttpTransfer::OnReceive(int) {
     if (!m_bUnderWay)
         return;
+    if (m_tunnelReply)
+        ReadTunnelReply();
+    else if (m_tls)
+        ReadTls();
+    else
+        ReadPlain();
+}
+
+void CHttpTransfer::OnClose(int errorCode) {
+    if (!m_bUnderWay)
+        return;
+    if (m_tunnelReply) {
+        m_tunnelReply->FeedEnd(errorCode == 0);
+        FailTransfer("the proxy " + m_strProxy +
+                     " ended the connection before its answer to "
+                     "CONNECT");
+    } else if (m_tls) {
+        // What the session still holds, then its end.
+        ReadTls();
+    } else {
+        m_reader->FeedEnd(errorCode == 0);
+        EndTransfer(m_reader->GetState() == zyn::HttpReplyReader::State::Complete);
+    }
+}
+
+void CHttpTransfer::ReadPlain() {
     m_buffer.resize(kReadSize);
     for (size_t taken = 0; taken < kReadBudget;) {
         const int count = Receive(m_buffer.data(), static_cast<int>(m_buffer.size()));
@@ -100,11 +153,53 @@ void CHttpTransfer::OnReceive(int) {
     }
 }
 
-void CHttpTransfer::OnClose(int errorCode) {
-    if (!m_bUnderWay)
-        return;
-    m_reader->FeedEnd(errorCode == 0);
-    EndTransfer(m_reader->GetState() == zyn::HttpReplyReader::State::Complete);
+// The proxy's answer is all that can arrive before the tunnel opens (a TLS server waits for the
+// client's first message), so a large read takes nothing of the tunnel's.
+void CHttpTransfer::ReadTunnelReply() {
+    using State = zyn::HttpReplyReader::State;
+    m_buffer.resize(kReadSize);
+    for (;;) {
+        const int count = Receive(m_buffer.data(), static_cast<int>(m_buffer.size()));
+        if (count <= 0)
+            return;
+        m_pace.Count(static_cast<uint64_t>(count));
+        m_tunnelReply->Feed(std::string_view(m_buffer.data(), static_cast<size_t>(count)));
+        const State state = m_tunnelReply->GetState();
+        if (state == State::Complete) {
+            m_tunnelReply.reset();
+            return StartTls();
+        }
+        if (state == State::Failed) {
+            FailTransfer("the proxy " + m_strProxy +
+                         " refused CONNECT: " + m_tunnelReply->GetFailure());
+            return;
+        }
+    }
+}
+
+void CHttpTransfer::ReadTls() {
+    std::string_view piece;
+    // Records that the session already holds bring no notification of their own: they are
+    // taken past the budget.
+    for (size_t taken = 0; taken < kReadBudget || m_tls->HasBuffered();) {
+        const int count = m_tls->Receive(piece);
+        if (count < 0)
+            return;
+        if (count == 0) {
+            // A failed handshake ends here: the socket itself may never report a close.
+            m_reader->FeedEnd(m_tls->Ended());
+            const bool complete = m_reader->GetState() == zyn::HttpReplyReader::State::Complete;
+            if (!complete && m_tls->Failed())
+                FailTransfer("TLS: " + m_tls->GetFailure());
+            else
+                EndTransfer(complete);
+            return;
+        }
+        m_pace.Count(static_cast<uint64_t>(count));
+        if (!TakeBlock(piece))
+            return;
+        taken += static_cast<size_t>(count);
+    }
 }
 
 bool CHttpTransfer::TakeBlock(std::string_view block) {
@@ -134,16 +229,27 @@ bool CHttpTransfer::TakeBlock(std::string_view block) {
 bool CHttpTransfer::FollowRedirection() {
     std::string next;
     zyn::HttpUrl parts;
-    if (++m_nRedirections > kMaxRedirections ||
-        zyn::FollowLocation(m_strCurrentUrl, m_reader->GetLocation(), next, parts) !=
-            zyn::UrlSplit::Ok ||
-        !OpenConnection(next))
+    if (++m_nRedirections > kMaxRedirections)
+        return EndTransfer(false);
+    const zyn::UrlSplit split =
+        zyn::FollowLocation(m_strCurrentUrl, m_reader->GetLocation(), next, parts);
+    if (split == zyn::UrlSplit::Downgrade)
+        return FailTransfer("the redirection to " + m_reader->GetLocation() +
+                            " is refused: it leaves https");
+    if (split != zyn::UrlSplit::Ok || !OpenConnection(next))
         return EndTransfer(false);
     return false;
 }
 
+bool CHttpTransfer::FailTransfer(std::string reason) {
+    m_strFailure = std::move(reason);
+    OnFailureNote(m_strCurrentUrl + ": " + m_strFailure);
+    return EndTransfer(false);
+}
+
 bool CHttpTransfer::EndTransfer(bool complete) {
     m_bUnderWay = false;
+    m_tls.reset();
     Close();
     OnTransferEnd(complete);
     return false;

@@ -1,9 +1,10 @@
-// One HTTP GET over the event-driven socket, for the state retrieval and the downloads: the
-// connection (direct or through a proxy), the request, the reply, redirections, the stall limit.
-// Each kind supplies its request, what becomes of the body and what its end means.
+// One HTTP(S) GET over the event-driven socket, for the state retrieval and the downloads: the
+// connection (direct, through a proxy, or tunnelled through one for TLS), the request, the reply,
+// redirections, the stall limit. Each kind supplies its request, the body's use and its end.
 #pragma once
 
 #include "framework/AsyncSocket.h"
+#include "framework/TlsChannel.h"
 #include "net/HttpReplyReader.h"
 #include "net/HttpRequest.h"
 #include "net/HttpUrl.h"
@@ -11,6 +12,7 @@
 #include "net/TransferPace.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,14 +45,17 @@ class CHttpTransfer : public CAsyncSocket {
     void OnIdleTick();
     // From a successful start to its end: only then can a notification still report something.
     bool IsUnderWay() const { return m_bUnderWay; }
+    // Why the transfer failed where the reply cannot tell: the server's certificate or TLS, the
+    // proxy's answer to CONNECT, a refused redirection. Empty otherwise.
+    const std::string& GetFailure() const { return m_strFailure; }
 
   protected:
     explicit CHttpTransfer(uint64_t bodyLimit) : m_nBodyLimit(bodyLimit) {}
 
     // Opens a connection for the GET of `url`, through the proxy that the settings give for it;
     // each call is a new attempt, with redirections counted anew.
-    // False when it fails at once (not an http:// URL, a name that does not resolve, no
-    // socket): nothing is reported then.
+    // False when it fails at once (not an http:// or https:// URL, a name that does not
+    // resolve, no socket): nothing is reported then.
     bool BeginTransfer(const std::string& url, const zyn::TransferSettings& settings);
 
     virtual std::string BuildRequest(const zyn::HttpUrl& url,
@@ -62,6 +67,9 @@ class CHttpTransfer : public CAsyncSocket {
     // The transfer's end, reported once and as the last thing it does: the whole body has
     // arrived, or the transfer failed. The object may be destroyed in this call.
     virtual void OnTransferEnd(bool complete) = 0;
+    // "URL: GetFailure()", just before the end of a transfer that has such a failure: for the
+    // window's trace.
+    virtual void OnFailureNote(const std::string& text) { (void)text; }
 
     const zyn::HttpReplyReader& Reply() const { return *m_reader; }
     const zyn::TransferSettings& Settings() const { return m_settings; }
@@ -73,18 +81,33 @@ class CHttpTransfer : public CAsyncSocket {
 
   private:
     bool OpenConnection(const std::string& url);
-    void SendRequest();
+    // Sends what is left of m_strPlain in the clear.
+    void SendPlain();
+    void StartTls();
+    void ReadPlain();
+    void ReadTunnelReply();
+    void ReadTls();
     // False once the transfer has ended (the object may be gone) or moved to a new connection.
     bool TakeBlock(std::string_view block);
     bool FollowRedirection();
     bool EndTransfer(bool complete);
+    bool FailTransfer(std::string reason);
 
     const uint64_t m_nBodyLimit;
     zyn::TransferSettings m_settings;
     std::string m_strCurrentUrl; // of the connection under way: redirections resolve against it
     std::optional<zyn::HttpReplyReader> m_reader;
     std::string m_strRequest;
+    // Bytes that go out in the clear: the GET of an http:// URL, or the CONNECT of a tunnel.
+    std::string m_strPlain;
     size_t m_nSent = 0;
+    std::string m_strTlsHost; // the server's name, for an https:// URL; else empty
+    std::string m_strProxy;   // "host:port" of the proxy this connection goes through, if any
+    bool m_bTunnel = false;   // TLS through that proxy, inside a CONNECT tunnel
+    // The proxy's answer to CONNECT, while it is awaited.
+    std::optional<zyn::HttpReplyReader> m_tunnelReply;
+    std::unique_ptr<CTlsChannel> m_tls;
+    std::string m_strFailure;
     int m_nRedirections = 0;
     bool m_bUnderWay = false;
     bool m_bBodyStarted = false;

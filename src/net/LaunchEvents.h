@@ -15,6 +15,9 @@ class CLaunchEvents {
     virtual void OnDownloadFailed(CDownloadSocket* client) = 0;
     virtual void OnDeepServerFound(const std::string& server, const std::string& deepIP,
                                    int deepPort) = 0;
+    // Why a transfer failed, where its reply cannot say (a certificate, a proxy's refusal): for
+    // the trace, never shown.
+    virtual void OnTransferNote(const std::string& text) = 0;
 
   protected:
     ~CLaunchEvents() = default;

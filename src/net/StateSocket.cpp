@@ -23,6 +23,10 @@ bool CStateSocket::OnBodyBytes(std::string_view bytes) {
     return true;
 }
 
+void CStateSocket::OnFailureNote(const std::string& text) {
+    m_pOwner->OnTransferNote(text);
+}
+
 void CStateSocket::OnTransferEnd(bool complete) {
     if (!complete)
         return;

@@ -30,4 +30,5 @@ class CStateSocket : public CHttpTransfer {
     bool OnBodyBytes(std::string_view bytes) override;
     // Only a whole reply reaches the owner; one that fails leaves the object idle.
     void OnTransferEnd(bool complete) override;
+    void OnFailureNote(const std::string& text) override;
 };

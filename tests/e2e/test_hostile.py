@@ -33,6 +33,7 @@ CASES = {
     "chunk size 2^44": ("badchunkfffffffffff", 60, FAILED),
     "trickle 1 B/5 s": ("trickle5", 40, KEPT),
     "body overruns length": ("overrun", 5, INSTALLED),
+    "length on a folded line": ("folded", 5, INSTALLED),
     "gzip-coded body": ("gzip", 5, STAYED),
     "body labelled gzip": ("gziplabel", 5, STAYED),  # only its label is wrong
     "PE program for Linux": ("ok/foreign", 5, STAYED),

@@ -40,6 +40,21 @@ def isolated():
     return os.environ.get("ZYN_IN_NETNS") == "1"
 
 
+def in_hosts_namespace(hosts):
+    """Runs this program again in a mount namespace of its own whose /etc/hosts also names HOSTS
+    ({name: address}), as glibc, Wine and squid read it; returns only there (needs root)."""
+    if os.environ.get("ZYN_IN_HOSTS") == "1":
+        return
+    with open("/etc/hosts") as f:
+        text = f.read() + "".join("%s %s\n" % (a, n) for n, a in hosts.items())
+    with tempfile.NamedTemporaryFile("w", prefix="zyn-hosts-", delete=False) as f:
+        f.write(text)
+    os.chmod(f.name, 0o644)
+    os.execvpe("unshare", ["unshare", "-m", "sh", "-c",
+                           'mount --bind "$0" /etc/hosts && rm "$0" && exec "$@"', f.name,
+                           sys.executable] + sys.argv, dict(os.environ, ZYN_IN_HOSTS="1"))
+
+
 def free_port(address):
     with socket.socket() as s:
         s.bind((address, 0))
@@ -151,13 +166,15 @@ class Nginx(Server):
 
 
 class Squid(Server):
-    """squid as a forward proxy without cache folders."""
+    """squid as a forward proxy without cache folders. With CREDENTIALS ("name:password") it asks
+    for Basic authentication and serves that user only."""
 
     name = "squid"
 
-    def __init__(self, folder, address=None, port=None):
+    def __init__(self, folder, address=None, port=None, credentials=None):
         address = address or ("127.0.0.3" if isolated() else "127.0.0.1")
         super().__init__(folder, address, port or (3128 if isolated() else free_port(address)))
+        self.credentials = credentials
         # Its shared memory segments in /dev/shm are named after it: one name per instance.
         self.service = "zyn" + secrets.token_hex(6)
 
@@ -168,6 +185,15 @@ class Squid(Server):
                  "access_log stdio:" + self.path("access.log"), "cache_store_log none",
                  "coredump_dir " + self.folder, "netdb_filename none", "pinger_enable off",
                  "icp_port 0", "htcp_port 0", "visible_hostname zyn-proxy"]
+        if self.credentials:
+            name, password = self.credentials.split(":", 1)
+            with open(self.path("users"), "w") as f:
+                f.write("%s:%s\n" % (name, subprocess.run(
+                    ["openssl", "passwd", "-apr1", password], check=True, capture_output=True,
+                    text=True).stdout.strip()))
+            lines[1:2] = ["auth_param basic program /usr/lib/squid/basic_ncsa_auth " +
+                          self.path("users"), "acl users proxy_auth REQUIRED",
+                          "http_access allow users", "http_access deny all"]
         if os.geteuid() == 0:  # squid refuses to run as root
             self.user = ["--reuid", "proxy", "--regid", "proxy", "--init-groups"]
             entry = pwd.getpwnam("proxy")

@@ -39,7 +39,8 @@ def openssl(folder, *args, san=""):
                    env=dict(os.environ, ZYN_SAN=san))
 
 
-def make_certificates(folder):
+def make_certificates(folder, good="localhost"):
+    """Server certificates as the module's text names them, the first for GOOD."""
     with open(os.path.join(folder, "signing.cnf"), "w") as f:
         f.write(SIGNING)
     open(os.path.join(folder, "index.txt"), "w").close()
@@ -56,7 +57,7 @@ def make_certificates(folder):
     ca = os.path.join(HERE, "ca")
     # Server name, name in the certificate, signer, validity.
     for sni, name, signer, start, end in [
-            ("localhost", "localhost", ca, now - day, now + day),
+            (good, good, ca, now - day, now + day),
             ("wrong.test", "other.test", ca, now - day, now + day),
             ("expired.test", "expired.test", ca, now - 10 * day, now - day),
             ("stranger.test", "stranger.test", os.path.join(folder, "stranger"), now - day,

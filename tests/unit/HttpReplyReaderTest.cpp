@@ -151,3 +151,24 @@ TEST(HttpReplyReader, BodyLimitIsNeverPassed) {
 }
 
 } // namespace
+
+TEST(HttpReplyReader, AConnectReplyIsAHeaderAloneThatOnlyA2xxCompletes) {
+    const std::pair<std::string, std::string> replies[] = {
+        {"HTTP/1.1 200 Connection established\r\n\r\n", ""},
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n"
+         "Content-Length: 5\r\n\r\n",
+         ""},
+        {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 4\r\n\r\ndeny",
+         "status 407"},
+        {"HTTP/1.1 302 Found\r\nLocation: https://elsewhere/\r\n\r\n", "status 302"},
+    };
+    for (const auto& [reply, failure] : replies) {
+        for (size_t size : kBlockSizes) {
+            HttpReplyReader reader(HttpReplyReader::kNoBodyLimit,
+                                   HttpReplyReader::Request::Connect);
+            EXPECT_EQ(FeedInBlocks(reader, reply, size), "");
+            EXPECT_EQ(reader.GetState(), failure.empty() ? State::Complete : State::Failed);
+            EXPECT_EQ(reader.GetFailure(), failure);
+        }
+    }
+}

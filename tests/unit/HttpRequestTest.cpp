@@ -1,4 +1,4 @@
-// The bytes of both requests, to a server and through a proxy.
+// The bytes of both requests, to a server and through a proxy, and of a proxy's CONNECT.
 #include "net/HttpRequest.h"
 
 #include <gtest/gtest.h>
@@ -43,4 +43,13 @@ TEST(HttpRequest, ServerGetsThePathAndProxyTheAbsoluteUrlWithItsCredentials) {
               "GET http://[::1]/zyn/zynEngine.exe HTTP/1.1\r\nHost: [::1]\r\n"
               "User-Agent: zynLaunch/1.0.0.0\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n" +
                   end);
+}
+
+TEST(HttpRequest, AProxyIsAskedForATunnelToTheServersPortWithItsCredentials) {
+    EXPECT_EQ(zyn::BuildConnectRequest(Url("https://zyn.test/zyn/x"), "", "1.0.0.0"),
+              "CONNECT zyn.test:443 HTTP/1.1\r\nHost: zyn.test:443\r\n"
+              "User-Agent: zynLaunch/1.0.0.0\r\n\r\n");
+    EXPECT_EQ(zyn::BuildConnectRequest(Url("https://[::1]:8443/"), "Basic dXNlcjpwYXNz", ""),
+              "CONNECT [::1]:8443 HTTP/1.1\r\nHost: [::1]:8443\r\nUser-Agent: zynLaunch\r\n"
+              "Proxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n");
 }

@@ -17,6 +17,8 @@ SCENARIOS = """
   ok          200 with Content-Length, in one send
   gzip        the same with the body gzip-coded, as Content-Encoding says
   gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
+  bytechunks  200 in chunks of one byte each
+  folded      200 whose Content-Length has a blank before its colon and its value folded
   stall       Content-Length announced, half the body sent, then nothing more
   reset       Content-Length announced, half the body sent, then a reset
   notfound    404 with an error page
@@ -96,6 +98,13 @@ def serve(conn, args):
         coded = gzip.compress(body) if scenario == "gzip" else body
         conn.sendall(header("200 OK", [("Content-Encoding", "gzip"),
                                        ("Content-Length", str(len(coded)))]) + coded)
+    elif scenario == "bytechunks":
+        coded = bytearray(6 * len(body))
+        for at, byte in enumerate(b"1\r\n?\r\n"):
+            coded[at::6] = body if byte == ord("?") else bytes([byte]) * len(body)
+        conn.sendall(header("200 OK", [("Transfer-Encoding", "chunked")]) + coded + b"0\r\n\r\n")
+    elif scenario == "folded":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length :\r\n\t%d\r\n\r\n" % len(body) + body)
     elif scenario in ("stall", "reset"):
         conn.sendall(header("200 OK", length) + half)
         if scenario == "reset":

@@ -23,6 +23,8 @@ class CFetch : public CHttpTransfer {
         return BeginTransfer(url, {zyn::ReadProxyRules(sys::ReadProxySetting()), ""});
     }
     std::string Failure() const {
+        if (!GetFailure().empty())
+            return GetFailure();
         const std::string& reason = Reply().GetFailure();
         if (!reason.empty())
             return reason;

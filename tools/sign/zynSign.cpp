@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "       zynSign publish <private key file> <release folder> <output folder>\n"
     "               --platform windows|linux [--expires DURATION] [--serial N]\n"
     "               [--passphrase-env NAME]\n"
-    "       zynSign verify <public key file> <state file | http:// URL of a served state>\n"
+    "       zynSign verify <public key file> <state file | http(s):// URL of a served state>\n"
     "       zynSign sign [--passphrase-env NAME] <private key file> <state file>\n"
     "       zynSign digest <file>...\n"
     "\n"
