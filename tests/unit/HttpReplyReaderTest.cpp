@@ -166,7 +166,7 @@ TEST(HttpReplyReader, AConnectReplyIsAHeaderAloneThatOnlyA2xxCompletes) {
         for (size_t size : kBlockSizes) {
             HttpReplyReader reader(HttpReplyReader::kNoBodyLimit,
                                    HttpReplyReader::Request::Connect);
-            EXPECT_EQ(FeedInBlocks(reader, reply, size), "");
+            EXPECT_EQ(Feed(reader, reply, size), "");
             EXPECT_EQ(reader.GetState(), failure.empty() ? State::Complete : State::Failed);
             EXPECT_EQ(reader.GetFailure(), failure);
         }
