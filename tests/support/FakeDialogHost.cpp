@@ -1,7 +1,7 @@
 // The fake dialog host: virtual time and a recording window, for tests.
 // Implements: timers on a TimerQueue driven by virtual time, nested message box loops, a
-// scripted close box, platform socket notifications delivered before virtual time moves on,
-// the first EndDialog's result.
+// scripted close box, socket notifications and name lookups delivered before virtual time
+// moves on, the first EndDialog's result.
 // Leaves out: painting, real windows, keyboard input.
 #include "support/FakeDialogHost.h"
 
@@ -54,6 +54,9 @@ void FakeDialogHost::Advance(uint64_t until, bool waitForSockets) {
             idlePolls = 0;
             continue;
         }
+        // A lookup answers in real time, as a loopback peer does: virtual time waits for it.
+        if (CAsyncSocket::AnyLookupPending() && ++idlePolls < kIdlePollLimit)
+            continue;
         const std::optional<uint64_t> next = NextEvent();
         if (!next || *next > until) {
             if (next || !waitForSockets || !CAsyncSocket::AnyOpen() ||

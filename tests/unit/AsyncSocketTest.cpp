@@ -3,6 +3,8 @@
 #include "framework/AsyncSocket.h"
 #include "SocketPeer.h"
 #include "framework/App.h"
+#include "framework/ConnectRace.h"
+#include "framework/LoopServices.h"
 
 #include <gtest/gtest.h>
 
@@ -205,43 +207,94 @@ TEST_F(AsyncSocketTest, ASendThatWouldBlockGetsExactlyOneOnSendAlsoAfterTheHalfC
 
 // ---- Connecting ----
 
-TEST_F(AsyncSocketTest, AConnectFailsThroughOneOnConnectOnlyAFailedLookupReturnsFalse) {
-    struct Case {
-        std::string host;
-        unsigned port;
-        bool returns;
-        int error; // of the one OnConnect; 0: none expected, -1: any failure
-    };
-    const Case cases[] = {
-        {"127.0.0.1", ClosedPort(), true, SOCK_ERR_CONNREFUSED},
+TEST_F(AsyncSocketTest, AConnectFailsThroughOneOnConnectAlsoForANameThatDoesNotResolve) {
+    const std::pair<std::string, unsigned> cases[] = {
+        {"127.0.0.1", ClosedPort()},
         // Refused by the local stack at once, without a packet.
-        {"255.255.255.255", 80, true, -1},
-        {"no-such-host.invalid", 80, false, 0},
+        {"255.255.255.255", 80},
+        {"no-such-host.invalid", 80},
     };
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.host);
+    const std::string expected[] = {"connect 10061", "", "connect 11001"};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].first);
         Recorder client;
         ASSERT_TRUE(client.Create(0, SOCK_STREAM_TYPE));
-        EXPECT_EQ(client.Connect(t.host, t.port), t.returns);
-        if (t.error != 0) {
-            ASSERT_TRUE(PumpUntil([&] { return client.Saw("connect"); }));
-        }
+        EXPECT_TRUE(client.Connect(cases[i].first, cases[i].second));
+        ASSERT_TRUE(PumpUntil([&] { return client.Saw("connect"); }));
         PumpFor(5);
-        if (t.error == 0) {
-            EXPECT_EQ(CAsyncSocket::GetLastError(), SOCK_ERR_HOST_NOT_FOUND);
-            EXPECT_TRUE(client.events.empty());
-        } else {
-            ASSERT_EQ(client.events.size(), 1u);
-            if (t.error > 0)
-                EXPECT_EQ(client.events[0], "connect " + std::to_string(t.error));
-            else
-                EXPECT_TRUE(client.events[0].rfind("connect ", 0) == 0);
-        }
+        ASSERT_EQ(client.events.size(), 1u);
+        if (!expected[i].empty())
+            EXPECT_EQ(client.events[0], expected[i]);
+        else
+            EXPECT_TRUE(client.events[0].rfind("connect ", 0) == 0);
     }
     Recorder datagram;
     ASSERT_TRUE(datagram.Create(0, SOCK_DGRAM_TYPE));
     EXPECT_EQ(datagram.SendTo("x", 1, 80, "no-such-host.invalid"), -1);
     EXPECT_EQ(CAsyncSocket::GetLastError(), SOCK_ERR_HOST_NOT_FOUND);
+}
+
+// "localhost" is ::1 and 127.0.0.1 (the hosts file that scripts/netns-run.sh gives the tests).
+TEST_F(AsyncSocketTest, ANameRacesItsAddressesIPv6FirstAndTheWinnerCarriesTheConnection) {
+    enum Peer { Absent, Listening, Silent }; // Silent: a full backlog drops the connect's SYN
+    struct Case {
+        const char* name;
+        Peer v6, v4;
+        std::string told, winner;
+        bool waited; // for the attempt delay
+    };
+    const Case cases[] = {
+        {"both listen: IPv6 wins", Listening, Listening, "connect", "::1", false},
+        {"IPv6 refuses: IPv4 at once", Absent, Listening, "connect", "127.0.0.1", false},
+        {"IPv6 silent: IPv4 after the delay", Silent, Listening, "connect", "127.0.0.1", true},
+        {"both refuse: the last refusal", Absent, Absent, "connect 10061", "", false},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        Recorder v4, v6, filler, accepted, client;
+        ASSERT_TRUE(v4.Create(0, SOCK_STREAM_TYPE, FD_ALL_EVENTS, "127.0.0.1"));
+        const unsigned port = v4.GetLocalPort();
+        if (t.v6 != Absent) {
+            ASSERT_TRUE(v6.Create(port, SOCK_STREAM_TYPE, FD_ALL_EVENTS, "::1"));
+            ASSERT_TRUE(v6.Listen(t.v6 == Silent ? 0 : 5));
+        }
+        if (t.v4 == Listening)
+            ASSERT_TRUE(v4.Listen());
+        else
+            v4.Close();
+        if (t.v6 == Silent) {
+            ASSERT_TRUE(filler.Create(0, SOCK_STREAM_TYPE, FD_ALL_EVENTS, "::1"));
+            ASSERT_TRUE(filler.Connect("::1", port));
+            ASSERT_TRUE(PumpUntil([&] { return filler.Saw("connect"); }));
+        } else {
+            v6.onAccept = [&](Recorder& l) { l.Accept(accepted); };
+        }
+        v4.onAccept = [&](Recorder& l) { l.Accept(accepted); };
+
+        ASSERT_TRUE(client.Create(0, SOCK_STREAM_TYPE));
+        const uint64_t started = sys::LoopNowMs();
+        ASSERT_TRUE(client.Connect("localhost", port));
+        ASSERT_TRUE(PumpUntil([&] { return client.Saw("connect"); }));
+        EXPECT_EQ(sys::LoopNowMs() - started >= sys::ConnectRace::kAttemptDelayMs, t.waited);
+        EXPECT_EQ(client.events[0], t.told);
+        if (t.winner.empty())
+            continue;
+        ASSERT_TRUE(PumpUntil(
+            [&] { return client.Saw("send") && accepted.GetHandle() != INVALID_SOCKET_HANDLE; }));
+        EXPECT_TRUE((t.winner == "::1" ? v6 : v4).Saw("accept"));
+        ASSERT_EQ(client.Send("hi", 2), 2);
+        EXPECT_TRUE(PumpUntil([&] { return accepted.received == "hi"; }));
+    }
+    // A socket closed while its name is looked up hears nothing of it, nor does a socket that
+    // takes its handle.
+    Recorder gone;
+    ASSERT_TRUE(gone.Create(0, SOCK_STREAM_TYPE));
+    ASSERT_TRUE(gone.Connect("localhost", ClosedPort()));
+    gone.Close();
+    ASSERT_TRUE(gone.Create(0, SOCK_STREAM_TYPE));
+    ASSERT_TRUE(PumpUntil([] { return !CAsyncSocket::AnyLookupPending(); }));
+    PumpFor(10);
+    EXPECT_TRUE(gone.events.empty());
 }
 
 // ---- Datagrams ----

@@ -10,7 +10,9 @@ using Event = FakeDialogHost::Event;
 using Texts = std::vector<std::string>;
 
 namespace {
-const char* const kAllStages = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100 8@7600";
+// 100@2500: the transfer timer, armed for the retrieval from an update server whose name does
+// not resolve, ticks once, finds the retrieval ended and is killed.
+const char* const kAllStages = "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100 7@7100 8@7600";
 const char* const kMissingState = "Zyn could not locate its system state file - please visit "
                                   "https://support.zyn.example/launcher for help.";
 const char* const kEngineRunning =
@@ -85,11 +87,11 @@ TEST_F(LaunchSequence, AProgramThatCannotStartEndsTheLaunchWithItsName) {
         const char* timers;
         Texts programs;
     };
-    const char* const kToStage6 = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100";
+    const char* const kToStage6 = "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100";
     for (const Case& c : {Case{"zynEngine.exe", 0, kToStage6, {"zynEngine.exe"}},
                           Case{"zynUI.exe",
                                0,
-                               "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100",
+                               "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100 7@7100",
                                {"zynEngine.exe", "zynUI.exe"}},
                           Case{"zynConfig.exe", 1, kToStage6, {"zynConfig.exe"}}}) {
         SCOPED_TRACE(c.program);
@@ -172,7 +174,7 @@ TEST_F(LaunchSequence, StageOneModeReplacesTheLauncherAndFinishesStageThree) {
     WriteFile("zynSystemConfig.txt.zynpart", "cut");
     dlg.m_bStage1 = 1;
     EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500");
+    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 100@2500 3@4500");
     EXPECT_EQ(ReadFile("zynLaunch.exe"), "new");
     // The run of the temporary launcher keeps it, but not what a killed run left.
     EXPECT_TRUE(Exists("zynLaunchTemp.exe"));
@@ -212,7 +214,7 @@ TEST_F(LaunchSequence, AComponentStillShortAfterItsDownloadEndsTheLaunchOnceStag
     WriteSized("pssdk_dll.dll", 49999);
     // No download server is listed: the file fails at once.
     EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100");
+    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100");
     EXPECT_EQ(dlg.m_strDownloadQueue, "");
     EXPECT_EQ(Messages(), (Texts{"The download failed", kComponentsMissing}));
     EXPECT_EQ(dlg.m_bClosing, 0);
@@ -254,7 +256,7 @@ TEST_F(LaunchSequence, ConfigModeStartsOnlyTheConfigurationTool) {
     PrepareLocalFiles();
     dlg.m_bConfigMode = 1;
     EXPECT_EQ(dlg.DoModal(), 0);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100");
+    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100");
     EXPECT_EQ(dlg.started, Texts{"zynConfig.exe"});
     EXPECT_EQ(Statuses().back(), "starting zynConfig..");
     EXPECT_EQ(ReadFile("zynUserConfig.txt"), kDefaultUserConfig);
@@ -264,7 +266,7 @@ TEST_F(LaunchSequence, EscapeStopsTheSequenceWhereItStands) {
     PrepareLocalFiles();
     host.EscapeAt(3000);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500");
+    EXPECT_EQ(host.FiredTimers(), "1@1000 2@1500 100@2500");
     EXPECT_TRUE(dlg.started.empty());
 }
 
