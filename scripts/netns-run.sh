@@ -10,9 +10,6 @@ if [[ "${ZYN_IN_NETNS:-}" != 1 ]]; then
     exec env ZYN_IN_NETNS=1 unshare -r -n -m -- "$0" "$@"
 fi
 ip link set lo up
-hosts=$(mktemp)
-{ grep -v -w localhost /etc/hosts || true; printf '127.0.0.1 localhost\n::1 localhost\n'; } \
-    >"$hosts"
-mount --bind "$hosts" /etc/hosts
-rm -f "$hosts"
+# A file that stays, so that a namespace made inside this one can mount over it again.
+mount --bind "$(dirname "$0")/netns-hosts" /etc/hosts
 exec "$@"
