@@ -41,7 +41,8 @@ enum {
 };
 
 // Notifications:
-// - OnConnect(error) once per Connect that returned true, also when the connect failed at once.
+// - OnConnect(error) once per Connect that returned true, also when the connect failed at once
+//   or the name did not resolve (SOCK_ERR_HOST_NOT_FOUND).
 // - OnSend(0) once the connection is writable, then once after each Send or SendTo that would
 //   have blocked; a half-close by the peer does not end them.
 // - OnReceive(0) while data is waiting, re-posted only after the program has read; every byte
@@ -66,14 +67,21 @@ class CAsyncSocket {
     // The SOCK_ERR_... code of the last call that failed, on any socket of this thread.
     static int GetLastError();
 
-    // Makes the socket and binds it to `localPort` on all local addresses (0: any free port).
-    // A port that is taken makes it fail; it is never shared.
-    bool Create(unsigned localPort = 0, int type = SOCK_STREAM_TYPE, long events = FD_ALL_EVENTS);
+    // Makes the socket and binds it to `localPort` (0: any free port) on `localAddress`, an IPv4
+    // or IPv6 literal whose family the socket takes (empty: every IPv4 address). A port that is
+    // taken makes it fail; it is never shared.
+    bool Create(unsigned localPort = 0, int type = SOCK_STREAM_TYPE, long events = FD_ALL_EVENTS,
+                const std::string& localAddress = "");
     bool Listen(int backlog = 5);
-    // `host` is a dotted IPv4 address or a name, resolved (synchronously) to its first IPv4
-    // address. Returns false at once when resolution fails (or the socket is not open, or
-    // already connected); otherwise the outcome, failure included, comes as OnConnect.
+    // `host` is an IPv4 or IPv6 literal or a name. A name is looked up off the loop's thread
+    // (for 30 s at most) and its addresses are raced: IPv6 first, the next one 250 ms later or
+    // as soon as one fails, the first to connect wins and becomes the socket's connection, so
+    // that its handle may change. A literal of the socket's other family is raced alone.
+    // Returns false only when the socket is not open, is connected or connecting, or is a
+    // datagram socket given anything but a literal of its family; otherwise the outcome,
+    // failure included, comes as OnConnect.
     bool Connect(const std::string& host, unsigned port);
+    // Datagrams stay IPv4: `host` is a dotted address or a name, resolved at once.
     int SendTo(const void* data, int length, unsigned port, const std::string& host, int flags = 0);
     // One datagram; `address` gets the sender as dotted IPv4 text. A datagram larger than
     // the buffer is lost and the call returns an error.
@@ -89,6 +97,8 @@ class CAsyncSocket {
     static CAsyncSocket* FromHandle(SocketHandle handle);
     // Whether any socket is open: only then can a notification still come.
     static bool AnyOpen();
+    // Whether a name is being looked up for a connect, whose socket may have gone meanwhile.
+    static bool AnyLookupPending();
 
   protected:
     virtual void OnReceive(int errorCode) { (void)errorCode; }

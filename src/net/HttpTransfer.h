@@ -54,8 +54,9 @@ class CHttpTransfer : public CAsyncSocket {
 
     // Opens a connection for the GET of `url`, through the proxy that the settings give for it;
     // each call is a new attempt, with redirections counted anew.
-    // False when it fails at once (not an http:// or https:// URL, a name that does not
-    // resolve, no socket): nothing is reported then.
+    // False when it fails at once (not an http:// or https:// URL, no socket): nothing is
+    // reported then. A name that does not resolve fails later, through OnTransferEnd, as any
+    // failed connect does.
     bool BeginTransfer(const std::string& url, const zyn::TransferSettings& settings);
 
     virtual std::string BuildRequest(const zyn::HttpUrl& url,

@@ -1,6 +1,6 @@
 // The fake dialog host: timers in virtual time, nested message box loops, a scripted close
-// box, the platform's socket notifications before virtual time moves on, the first EndDialog's
-// result. Leaves out painting, real windows and keys.
+// box, the platform's socket notifications and name lookups before virtual time moves on, the
+// first EndDialog's result. Leaves out painting, real windows and keys.
 #include "support/FakeDialogHost.h"
 
 #include "framework/AsyncSocket.h"
@@ -47,6 +47,9 @@ void FakeDialogHost::Advance(uint64_t until, bool waitForSockets) {
             idlePolls = 0;
             continue;
         }
+        // A lookup answers in real time, as a loopback peer does: virtual time waits for it.
+        if (CAsyncSocket::AnyLookupPending() && ++idlePolls < kIdlePollLimit)
+            continue;
         const std::optional<uint64_t> next = NextEvent();
         if (!next || *next > until) {
             if (next || !waitForSockets || !CAsyncSocket::AnyOpen() ||

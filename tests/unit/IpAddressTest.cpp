@@ -1,7 +1,5 @@
-// IP addresses in text form, as inet_pton reads them, and the order of connection attempts over
-// a name's addresses: IPv6 first, the families in turn.
+// IP addresses in text form, read as inet_pton reads them.
 #include "formats/IpAddress.h"
-#include "net/AddressOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +21,4 @@ TEST(IpAddress, TextFormsAreReadStrictly) {
     for (const char* text :
          {"", "1.2.3", "1.2.3.4.5", "01.2.3.4", "256.1.1.1", "1..2.3", "a.b.c.d"})
         EXPECT_FALSE(formats::ParseIpv4(text, v4)) << text;
-}
-
-TEST(AddressOrder, FamiliesTakeTurnsFromIPv6OnInTheResolversOrder) {
-    using List = std::vector<std::string>;
-    const std::pair<List, List> cases[] = {
-        {{"10.0.0.1", "10.0.0.2", "::1", "2001:db8::2"},
-         {"::1", "10.0.0.1", "2001:db8::2", "10.0.0.2"}},
-        {{"::1", "::2", "::3", "10.0.0.1"}, {"::1", "10.0.0.1", "::2", "::3"}},
-        {{"10.0.0.2", "10.0.0.1"}, {"10.0.0.2", "10.0.0.1"}},
-        {{}, {}},
-    };
-    for (const auto& [resolved, attempts] : cases)
-        EXPECT_EQ(zyn::OrderConnectionAttempts(resolved), attempts);
 }

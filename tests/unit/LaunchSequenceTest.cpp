@@ -6,10 +6,10 @@
 
 namespace {
 
-const char* const kAllStages = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100 8@7600";
-const char* const kToStage3 = "1@1000 2@1500 3@4500";
-const char* const kToStage5 = "1@1000 2@1500 3@4500 4@4800 5@5100";
-const char* const kToStage6 = "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100";
+const char* const kAllStages = "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100 7@7100 8@7600";
+const char* const kToStage3 = "1@1000 2@1500 100@2500 3@4500";
+const char* const kToStage5 = "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100";
+const char* const kToStage6 = "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100";
 const char* const kMissingState = "Zyn could not locate its system state file - please visit "
                                   "https://support.zyn.example/launcher for help.";
 // No launcher file is installed in these tests, so a listed version always differs.
@@ -89,7 +89,7 @@ TEST_F(LaunchSequence, AProgramThatCannotStartEndsTheLaunchWithItsName) {
     ExpectStartRefused("zynEngine.exe", kToStage6, {kEngine});
 }
 TEST_F(LaunchSequence, AUserInterfaceThatCannotStartEndsTheLaunchWithItsName) {
-    ExpectStartRefused("zynUI.exe", "1@1000 2@1500 3@4500 4@4800 5@5100 6@6100 7@7100",
+    ExpectStartRefused("zynUI.exe", "1@1000 2@1500 100@2500 3@4500 4@4800 5@5100 6@6100 7@7100",
                        {kEngine, "zynUI.exe"});
 }
 TEST_F(LaunchSequence, AConfigurationToolThatCannotStartEndsTheLaunchWithItsName) {
@@ -215,7 +215,7 @@ TEST_F(LaunchSequence, ConfigModeStartsOnlyTheConfigurationTool) {
 
 TEST_F(LaunchSequence, EscapeStopsTheSequenceWhereItStands) {
     host.EscapeAt(3000);
-    Expect(IDCANCEL, "1@1000 2@1500", {}, {});
+    Expect(IDCANCEL, "1@1000 2@1500 100@2500", {}, {});
 }
 
 TEST_F(LaunchSequence, StageFiveReEnteredAfterTheCloseDoesNothing) {

@@ -1,12 +1,14 @@
-// CAsyncSocket over non-blocking BSD sockets: TCP and UDP, a connect that fails at once reported
-// through OnConnect, no SIGPIPE, a reset kept for OnClose; notifications come from
-// SocketDispatcher. Leaves out: IPv6, out-of-band data, socket options.
+// CAsyncSocket over non-blocking BSD sockets: TCP of both families, a connect by name raced by
+// SocketConnector, UDP over IPv4, a connect that fails at once reported through OnConnect, no
+// SIGPIPE, a reset kept for OnClose; notifications come from SocketDispatcher. Leaves out:
+// out-of-band data, socket options, datagrams over IPv6.
 #include "framework/AsyncSocket.h"
 
 #include "formats/IpAddress.h"
 
 #include "framework/SocketError.h"
 #include "framework/posix/EventLoop.h"
+#include "framework/posix/SocketConnector.h"
 #include "framework/posix/SocketDispatcher.h"
 
 #include <arpa/inet.h>
@@ -20,7 +22,7 @@
 
 namespace {
 
-// A dotted address as is, else the first IPv4 address of the name.
+// A datagram's peer: a dotted address as is, else the first IPv4 address of the name.
 bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     address = sockaddr_in{};
     address.sin_family = AF_INET;
@@ -77,19 +79,20 @@ CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
     return s ? s->socket : nullptr;
 }
 
-bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
-    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535)
+bool CAsyncSocket::Create(unsigned localPort, int type, long events,
+                          const std::string& localAddress) {
+    sockaddr_storage address;
+    socklen_t length;
+    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535 ||
+        !ToSocketAddress(localAddress.empty() ? "0.0.0.0" : localAddress, localPort, address,
+                         length))
         return FailCall(SOCK_ERR_OTHER);
     int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
-    int fd = socket(AF_INET, kind | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int fd = socket(address.ss_family, kind | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return FailCall(SocketDispatcher::ErrorCode(errno));
     // No SO_REUSEADDR: a port that another socket holds must make this fail.
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(static_cast<uint16_t>(localPort));
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
         const int error = errno;
         close(fd);
         return FailCall(SocketDispatcher::ErrorCode(error));
@@ -138,13 +141,27 @@ bool CAsyncSocket::Accept(CAsyncSocket& connected) {
 bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
     int fd = SocketDispatcher::Fd(*this);
     auto* s = SocketDispatcher::Find(fd);
-    sockaddr_in address;
-    if (!s)
+    if (!s || port > 65535)
         return FailCall(SOCK_ERR_OTHER);
-    if (port > 65535 || !Resolve(host, port, address))
-        return FailCall(SOCK_ERR_HOST_NOT_FOUND);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
-        errno != EINPROGRESS) {
+    sockaddr_storage own, address;
+    socklen_t ownLength = sizeof own, length;
+    const bool literal = ToSocketAddress(host, port, address, length);
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&own), &ownLength) != 0)
+        return FailCall(SocketDispatcher::ErrorCode(errno));
+    if (!literal || address.ss_family != own.ss_family) {
+        // A name, or the other family: attempts on sockets of their own, raced; a datagram
+        // socket has only its own.
+        if (s->type != SOCK_STREAM_TYPE)
+            return FailCall(SOCK_ERR_HOST_NOT_FOUND);
+        if (s->connecting || s->connected || (s->connector && !s->connector->IsOver()))
+            return FailCall(SOCK_ERR_OTHER);
+        s->failed = false;
+        s->connectError = 0;
+        s->connector = std::make_unique<SocketConnector>(fd, s->serial);
+        s->connector->Start(host, port);
+        return true;
+    }
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 && errno != EINPROGRESS) {
         if (errno == EISCONN || errno == EALREADY)
             return FailCall(SocketDispatcher::ErrorCode(errno));
         // Failed at once (no route, say): callers hear of it as of a connect that fails later.
@@ -219,13 +236,15 @@ unsigned long CAsyncSocket::BytesAvailable() const {
 }
 
 unsigned CAsyncSocket::GetLocalPort() const {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (m_hSocket == INVALID_SOCKET_HANDLE ||
         getsockname(static_cast<int>(m_hSocket), reinterpret_cast<sockaddr*>(&address), &length) !=
             0)
         return 0;
-    return ntohs(address.sin_port);
+    return ntohs(address.ss_family == AF_INET6
+                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
 bool CAsyncSocket::AnyOpen() {

@@ -1,13 +1,19 @@
 // The one poll() loop of the Linux program: descriptor watching that skips watchers removed in
-// the same round, loop time, signals through a self-pipe, a failing poll() that waits out its
-// round. Leaves out: timers (the hosts pass their next deadline as the timeout).
+// the same round, loop time, one-shot alarms, signals through a self-pipe, jobs posted by other
+// threads through a wake-up pipe, a failing poll() that waits out its round. Leaves out: window
+// timers (the hosts pass their next deadline as the timeout).
 #include "framework/posix/EventLoop.h"
 
+#include "framework/LoopServices.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,12 +39,77 @@ uint64_t MonotonicNowMs() {
 }
 
 EventLoop& EventLoop::Instance() {
-    static EventLoop loop;
-    return loop;
+    // Never destroyed: a worker that is still busy as the program ends may post to it.
+    static EventLoop* loop = new EventLoop;
+    return *loop;
 }
 
 EventLoop::EventLoop() {
     UpdateTime();
+    if (pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    Watch(
+        m_wakePipe[0], [] { return short(POLLIN); },
+        [this](short) {
+            unsigned char bytes[64];
+            while (read(m_wakePipe[0], bytes, sizeof bytes) > 0) {
+            }
+            RunPosted();
+        });
+}
+
+void EventLoop::Post(std::function<void()> job) {
+    {
+        std::lock_guard<std::mutex> hold(m_postedLock);
+        m_posted.push_back(std::move(job));
+    }
+    const unsigned char byte = 1;
+    if (write(m_wakePipe[1], &byte, 1) < 0) {
+        // A full pipe already holds a wake-up.
+    }
+}
+
+void EventLoop::RunPosted() {
+    std::vector<std::function<void()>> jobs;
+    {
+        std::lock_guard<std::mutex> hold(m_postedLock);
+        jobs.swap(m_posted);
+    }
+    for (auto& job : jobs)
+        job();
+}
+
+void EventLoop::SetAlarm(uint64_t id, uint64_t dueMs, std::function<void()> fire) {
+    m_alarms[id] = Alarm{dueMs, std::move(fire)};
+}
+
+int EventLoop::CapTimeout(int timeoutMs) const {
+    if (m_alarms.empty())
+        return timeoutMs;
+    uint64_t due = UINT64_MAX;
+    for (const auto& [id, alarm] : m_alarms)
+        due = std::min(due, alarm.dueMs);
+    const uint64_t now = MonotonicNowMs();
+    const uint64_t wait = due > now ? due - now : 0;
+    return timeoutMs >= 0 && static_cast<uint64_t>(timeoutMs) <= wait ? timeoutMs
+                                                                      : static_cast<int>(wait);
+}
+
+bool EventLoop::FireAlarms() {
+    std::vector<uint64_t> due;
+    for (const auto& [id, alarm] : m_alarms)
+        if (alarm.dueMs <= m_nowMs)
+            due.push_back(id);
+    for (uint64_t id : due) {
+        // An earlier alarm's call may have cancelled or re-armed this one.
+        auto it = m_alarms.find(id);
+        if (it == m_alarms.end() || it->second.dueMs > m_nowMs)
+            continue;
+        std::function<void()> fire = std::move(it->second.fire);
+        m_alarms.erase(it);
+        fire();
+    }
+    return !due.empty();
 }
 
 void EventLoop::UpdateTime() {
@@ -64,16 +135,17 @@ bool EventLoop::RunOnce(int timeoutMs, const std::function<bool()>& stop) {
         fds.push_back(pollfd{fd, want, 0});
         generations.push_back(watcher.generation);
     }
-    int n = poll(fds.data(), fds.size(), timeoutMs);
+    const int waitMs = CapTimeout(timeoutMs);
+    int n = poll(fds.data(), fds.size(), waitMs);
     if (n < 0 && errno != EINTR) {
         // Out of memory, or more descriptors than the limit allows now: nothing can be watched
         // this round, but returning at once would make every caller's loop spin.
-        poll(nullptr, 0,
-             timeoutMs < 0 || timeoutMs > kFailedPollWaitMs ? kFailedPollWaitMs : timeoutMs);
+        poll(nullptr, 0, waitMs < 0 || waitMs > kFailedPollWaitMs ? kFailedPollWaitMs : waitMs);
     }
     UpdateTime();
+    const bool fired = FireAlarms();
     if (n <= 0)
-        return false; // timeout, or EINTR: the signal's byte is in the pipe for the next round
+        return fired; // timeout, or EINTR: the signal's byte is in the pipe for the next round
     m_stopRound = false;
     for (size_t i = 0; i < fds.size() && !m_stopRound && !(stop && stop()); ++i) {
         if (fds[i].revents == 0)
@@ -111,3 +183,45 @@ void EventLoop::CatchSignals(std::initializer_list<int> signals, std::function<v
     for (int signo : signals)
         sigaction(signo, &action, nullptr);
 }
+
+namespace sys {
+
+bool RunOnWorker(std::function<std::function<void()>()> job) {
+    using Job = std::function<std::function<void()>()>;
+    auto owned = std::make_unique<Job>(std::move(job));
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    const int started = pthread_create(
+        &thread, &attributes,
+        [](void* argument) -> void* {
+            // Signals are the loop's to take, through its pipe.
+            sigset_t all;
+            sigfillset(&all);
+            pthread_sigmask(SIG_BLOCK, &all, nullptr);
+            std::unique_ptr<Job> work(static_cast<Job*>(argument));
+            EventLoop::Instance().Post((*work)());
+            return nullptr;
+        },
+        owned.get());
+    pthread_attr_destroy(&attributes);
+    if (started != 0)
+        return false;
+    owned.release(); // the thread's now
+    return true;
+}
+
+void SetLoopAlarm(uint64_t id, uint64_t dueMs, std::function<void()> fire) {
+    EventLoop::Instance().SetAlarm(id, dueMs, std::move(fire));
+}
+
+void CancelLoopAlarm(uint64_t id) {
+    EventLoop::Instance().CancelAlarm(id);
+}
+
+uint64_t LoopNowMs() {
+    return MonotonicNowMs();
+}
+
+} // namespace sys

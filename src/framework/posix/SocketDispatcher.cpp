@@ -55,7 +55,7 @@ void SocketDispatcher::Register(CAsyncSocket& socket, int fd, int type, long eve
     State state{&socket, type, events, nextSerial++};
     // Windows reports a datagram socket writable as soon as it exists.
     state.wantWrite = type == SOCK_DGRAM_TYPE;
-    Registry()[fd] = state;
+    Registry()[fd] = std::move(state);
     EventLoop::Instance().Watch(
         fd, [fd] { return Wanted(fd); }, [fd](short revents) { Ready(fd, revents); });
 }
@@ -100,7 +100,7 @@ void SocketDispatcher::Deliver(int fd, uint64_t serial, int event, int error) {
     s->socket->Notify(event, error);
 }
 
-static int PendingError(int fd) {
+int SocketDispatcher::PendingError(int fd) {
     int error = 0;
     socklen_t len = sizeof error;
     if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)

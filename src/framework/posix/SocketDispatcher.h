@@ -3,9 +3,11 @@
 #pragma once
 
 #include "framework/AsyncSocket.h"
+#include "framework/Connector.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 
 class SocketDispatcher {
   public:
@@ -23,10 +25,14 @@ class SocketDispatcher {
         bool failed = false;    // the connect failed: no more events at all
         int connectError = 0;   // a connect that failed at once, reported as if it failed later
         int hardError = 0;      // a reset or the like, taken by a Receive or Send: OnClose's error
+        std::unique_ptr<Connector> connector =
+            nullptr; // of the last connect by name or of the other family
     };
 
     // The SOCK_ERR_... code for an errno value.
     static int ErrorCode(int errnoValue);
+    // The error a socket holds (SO_ERROR), as errno numbers it.
+    static int PendingError(int fd);
 
     static void Register(CAsyncSocket& socket, int fd, int type, long events);
     static void Unregister(int fd);

@@ -1,212 +1,34 @@
-// CAsyncSocket over Windows Sockets: WSAAsyncSelect messages to a hidden window, a connect that
-// fails at once reported through OnConnect, unread data offered before OnClose. Leaves out:
-// IPv6, socket options; under Wine 8 a reset arrives as a clean close.
+// CAsyncSocket over Windows Sockets: TCP of both families, a connect by name raced by
+// Win32Connector, UDP over IPv4, notifications from SocketDispatcher's hidden window, a connect
+// that fails at once reported through OnConnect. Leaves out: socket options, datagrams over
+// IPv6; under Wine 8 a reset arrives as a clean close.
 #include "framework/AsyncSocket.h"
 
 #include "formats/IpAddress.h"
 
 #include "framework/SocketError.h"
-#include "framework/win32/WinApi.h"
+#include "framework/win32/Win32Connector.h"
+#include "framework/win32/Win32SocketDispatcher.h"
 
 #include <cstring>
 #include <mswsock.h>
 
-#include <map>
-
-// Owns the registry of live sockets and the window their notifications arrive at.
-class SocketDispatcher {
-  public:
-    static bool Attach(CAsyncSocket& socket, SOCKET handle, int type, long events);
-    static void Detach(CAsyncSocket& socket);
-    static CAsyncSocket* Find(SocketHandle handle);
-    static bool AnyAttached() { return !Registry().empty(); }
-    // Reports `error` as the socket's FD_CONNECT, as Windows Sockets would have.
-    static void PostConnectFailure(const CAsyncSocket& socket, int error);
-
-  private:
-    struct Entry {
-        CAsyncSocket* socket;
-        UINT message;
-        int type;
-        long events;
-        bool closed; // OnClose delivered: read notices that straggle in after it are dropped
-    };
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static HWND Window();
-    static Entry* Live(SocketHandle handle, UINT message);
-    static void Deliver(SocketHandle handle, UINT message, int event, int error);
-    static std::map<SocketHandle, Entry>& Registry();
-    static UINT NextMessage();
-};
-
 namespace {
-// Each socket gets its own message number from this range, so that a notification still
-// queued for a closed socket is told apart from one for a new socket given the same handle.
-constexpr UINT kFirstSocketMessage = WM_APP;
-constexpr UINT kLastSocketMessage = 0xBFFF;
-
-int ErrorCode(int wsaError) {
-    switch (wsaError) {
-    case 0:
-        return 0;
-    case WSAEWOULDBLOCK:
-        return SOCK_ERR_WOULDBLOCK;
-    case WSAEMSGSIZE:
-        return SOCK_ERR_MSGSIZE;
-    case WSAEADDRINUSE:
-        return SOCK_ERR_ADDRINUSE;
-    case WSAENETUNREACH:
-        return SOCK_ERR_NETUNREACH;
-    case WSAECONNABORTED:
-    case WSAESHUTDOWN:
-        return SOCK_ERR_CONNABORTED;
-    case WSAECONNRESET:
-    case WSAENETRESET:
-        return SOCK_ERR_CONNRESET;
-    case WSAENOTCONN:
-        return SOCK_ERR_NOTCONN;
-    case WSAETIMEDOUT:
-        return SOCK_ERR_TIMEDOUT;
-    case WSAECONNREFUSED:
-        return SOCK_ERR_CONNREFUSED;
-    case WSAEHOSTUNREACH:
-        return SOCK_ERR_HOSTUNREACH;
-    case WSAHOST_NOT_FOUND:
-    case WSANO_DATA:
-        return SOCK_ERR_HOST_NOT_FOUND;
-    default:
-        return SOCK_ERR_OTHER;
-    }
-}
 
 // The last Windows Sockets error, recorded; for calls that return a count or a flag.
 int FailedCount() {
-    return FailCount(ErrorCode(WSAGetLastError()));
+    return FailCount(SocketDispatcher::ErrorCode(WSAGetLastError()));
 }
 
 bool FailedCall() {
-    return FailCall(ErrorCode(WSAGetLastError()));
+    return FailCall(SocketDispatcher::ErrorCode(WSAGetLastError()));
 }
 
-unsigned long Pending(SocketHandle handle) {
-    u_long pending = 0;
-    if (ioctlsocket(static_cast<SOCKET>(handle), FIONREAD, &pending) == SOCKET_ERROR)
-        return 0;
-    return pending;
-}
 } // namespace
-
-std::map<SocketHandle, SocketDispatcher::Entry>& SocketDispatcher::Registry() {
-    static std::map<SocketHandle, Entry> registry;
-    return registry;
-}
-
-UINT SocketDispatcher::NextMessage() {
-    static UINT next = kFirstSocketMessage;
-    UINT message = next;
-    next = next == kLastSocketMessage ? kFirstSocketMessage : next + 1;
-    return message;
-}
-
-HWND SocketDispatcher::Window() {
-    static HWND window = [] {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = &SocketDispatcher::WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "ZynSocketNotifier";
-        RegisterClassA(&windowClass);
-        return CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                               nullptr, windowClass.hInstance, nullptr);
-    }();
-    return window;
-}
-
-bool SocketDispatcher::Attach(CAsyncSocket& socket, SOCKET handle, int type, long events) {
-    HWND window = Window();
-    if (!window)
-        return false;
-    UINT message = NextMessage();
-    socket.m_hSocket = handle;
-    Registry()[handle] = {&socket, message, type, events, false};
-    // Also makes the socket non-blocking.
-    if (WSAAsyncSelect(handle, window, message, events) == SOCKET_ERROR) {
-        Detach(socket);
-        return false;
-    }
-    return true;
-}
-
-void SocketDispatcher::Detach(CAsyncSocket& socket) {
-    auto it = Registry().find(socket.m_hSocket);
-    if (it != Registry().end() && it->second.socket == &socket)
-        Registry().erase(it);
-}
-
-CAsyncSocket* SocketDispatcher::Find(SocketHandle handle) {
-    auto it = Registry().find(handle);
-    return it == Registry().end() ? nullptr : it->second.socket;
-}
-
-SocketDispatcher::Entry* SocketDispatcher::Live(SocketHandle handle, UINT message) {
-    auto it = Registry().find(handle);
-    return it == Registry().end() || it->second.message != message ? nullptr : &it->second;
-}
-
-void SocketDispatcher::PostConnectFailure(const CAsyncSocket& socket, int error) {
-    auto it = Registry().find(socket.m_hSocket);
-    if (it != Registry().end() && (it->second.events & FD_CONNECT))
-        PostMessageA(Window(), it->second.message, socket.m_hSocket,
-                     WSAMAKESELECTREPLY(FD_CONNECT, error));
-}
-
-LRESULT CALLBACK SocketDispatcher::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-    if (message < kFirstSocketMessage || message > kLastSocketMessage)
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    Deliver(static_cast<SocketHandle>(wParam), message, WSAGETSELECTEVENT(lParam),
-            ErrorCode(WSAGETSELECTERROR(lParam)));
-    return 0;
-}
-
-// A handler may delete its socket: the entry is looked up again after every call.
-void SocketDispatcher::Deliver(SocketHandle handle, UINT message, int event, int error) {
-    Entry* entry = Live(handle, message);
-    if (!entry)
-        return; // the socket is gone
-    CAsyncSocket& socket = *entry->socket;
-    switch (event) {
-    case FD_READ:
-        // A stream's read notice can outlive the data it announced (read meanwhile): stay quiet
-        // then. A datagram socket's never: an empty datagram is data too, and only a
-        // recvfrom re-enables the notice.
-        if (!entry->closed && (entry->type == SOCK_DGRAM || Pending(handle) != 0 || error != 0))
-            socket.Notify(event, error);
-        break;
-    case FD_WRITE:
-    case FD_OOB:
-    case FD_ACCEPT:
-    case FD_CONNECT:
-        socket.Notify(event, error);
-        break;
-    case FD_CLOSE: {
-        // The close may be posted while data is still unread: offer it first, for as long as
-        // the handler takes some.
-        for (unsigned long pending = Pending(handle); pending != 0;) {
-            socket.Notify(FD_READ, 0);
-            if (!Live(handle, message))
-                return;
-            const unsigned long left = Pending(handle);
-            pending = left < pending ? left : 0;
-        }
-        Live(handle, message)->closed = true;
-        socket.Notify(event, error);
-        break;
-    }
-    }
-}
 
 namespace {
 
+// A datagram's peer: a dotted address as is, else the first IPv4 address of the name.
 bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
     address = {};
     address.sin_family = AF_INET;
@@ -247,11 +69,15 @@ bool CAsyncSocket::AnyOpen() {
     return SocketDispatcher::AnyAttached();
 }
 
-bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
-    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535)
+bool CAsyncSocket::Create(unsigned localPort, int type, long events,
+                          const std::string& localAddress) {
+    sockaddr_storage local;
+    int length;
+    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535 ||
+        !ToSocketAddress(localAddress.empty() ? "0.0.0.0" : localAddress, localPort, local, length))
         return FailCall(SOCK_ERR_OTHER);
     const int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
-    SOCKET handle = socket(AF_INET, kind, 0);
+    SOCKET handle = socket(local.ss_family, kind, 0);
     if (handle == INVALID_SOCKET)
         return FailedCall();
     if (kind == SOCK_DGRAM) {
@@ -268,12 +94,8 @@ bool CAsyncSocket::Create(unsigned localPort, int type, long events) {
         m_hSocket = INVALID_SOCKET_HANDLE;
         return failed;
     }
-    sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = htons(static_cast<u_short>(localPort));
     // Never SO_REUSEADDR: a port that someone holds must make this fail.
-    if (bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+    if (bind(handle, reinterpret_cast<sockaddr*>(&local), length) == SOCKET_ERROR) {
         const bool failed = FailedCall();
         Close();
         return failed;
@@ -309,18 +131,38 @@ bool CAsyncSocket::Accept(CAsyncSocket& connected) {
 }
 
 bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
-    if (m_hSocket == INVALID_SOCKET_HANDLE)
+    if (m_hSocket == INVALID_SOCKET_HANDLE || port > 65535)
         return FailCall(SOCK_ERR_OTHER);
-    sockaddr_in remote;
-    if (port > 65535 || !Resolve(host, port, remote))
-        return FailCall(SOCK_ERR_HOST_NOT_FOUND);
-    if (connect(Native(m_hSocket), reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0)
+    sockaddr_storage own = {}, remote;
+    int ownLength = sizeof own, length;
+    const bool literal = ToSocketAddress(host, port, remote, length);
+    if (getsockname(Native(m_hSocket), reinterpret_cast<sockaddr*>(&own), &ownLength) ==
+        SOCKET_ERROR)
+        return FailedCall();
+    if (!literal || remote.ss_family != own.ss_family) {
+        // A name, or the other family: attempts on sockets of their own, raced; a datagram
+        // socket has only its own.
+        int type = 0, typeLength = sizeof type;
+        getsockopt(Native(m_hSocket), SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type),
+                   &typeLength);
+        if (type != SOCK_STREAM)
+            return FailCall(SOCK_ERR_HOST_NOT_FOUND);
+        sockaddr_storage peer;
+        int peerLength = sizeof peer;
+        const Win32Connector* racing = Win32Connector::Find(*this);
+        if ((racing && !racing->IsOver()) ||
+            getpeername(Native(m_hSocket), reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0)
+            return FailCall(SOCK_ERR_OTHER);
+        Win32Connector::For(*this).Start(host, port);
+        return true;
+    }
+    if (connect(Native(m_hSocket), reinterpret_cast<sockaddr*>(&remote), length) == 0)
         return true;
     const int error = WSAGetLastError();
     if (error == WSAEWOULDBLOCK)
         return true;
     if (error == WSAEISCONN || error == WSAEALREADY || error == WSAEINVAL)
-        return FailCall(ErrorCode(error));
+        return FailCall(SocketDispatcher::ErrorCode(error));
     // Failed at once (no route, say): callers hear of it as of a connect that fails later.
     SocketDispatcher::PostConnectFailure(*this, error);
     return true;
@@ -361,16 +203,22 @@ int CAsyncSocket::ReceiveFrom(void* buffer, int capacity, std::string& address, 
 }
 
 unsigned long CAsyncSocket::BytesAvailable() const {
-    return m_hSocket == INVALID_SOCKET_HANDLE ? 0 : Pending(m_hSocket);
+    u_long pending = 0;
+    if (m_hSocket == INVALID_SOCKET_HANDLE ||
+        ioctlsocket(Native(m_hSocket), FIONREAD, &pending) == SOCKET_ERROR)
+        return 0;
+    return pending;
 }
 
 unsigned CAsyncSocket::GetLocalPort() const {
-    sockaddr_in local = {};
+    sockaddr_storage local = {};
     int size = sizeof local;
     if (m_hSocket == INVALID_SOCKET_HANDLE ||
         getsockname(Native(m_hSocket), reinterpret_cast<sockaddr*>(&local), &size) == SOCKET_ERROR)
         return 0;
-    return ntohs(local.sin_port);
+    return ntohs(local.ss_family == AF_INET6
+                     ? reinterpret_cast<const sockaddr_in6&>(local).sin6_port
+                     : reinterpret_cast<const sockaddr_in&>(local).sin_port);
 }
 
 bool AfxPumpEvents(int timeoutMs, const std::function<bool()>& stop) {
