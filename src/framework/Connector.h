@@ -42,9 +42,3 @@ class Connector {
     sys::ConnectRace m_race;
     unsigned m_port = 0;
 };
-
-namespace sys {
-// Each backend's lookup, on a worker thread: the IPv6 and IPv4 addresses of `host` in the
-// resolver's order, as text; none when it does not resolve.
-std::vector<std::string> LookUpAddresses(const std::string& host);
-} // namespace sys

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace sys {
 
@@ -18,5 +20,9 @@ void SetLoopAlarm(uint64_t id, uint64_t dueMs, std::function<void()> fire);
 void CancelLoopAlarm(uint64_t id);
 // Monotonic milliseconds.
 uint64_t LoopNowMs();
+
+// Each backend's name lookup, for a worker thread (it blocks): the IPv6 and IPv4 addresses of
+// `host` in the resolver's order, as text; none when it does not resolve.
+std::vector<std::string> LookUpAddresses(const std::string& host);
 
 } // namespace sys

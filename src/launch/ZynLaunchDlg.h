@@ -179,6 +179,9 @@ class CZynLaunchDlg : public CDialog, public CLaunchEvents {
     bool IsStateExpired();
     bool MayDownload(const std::string& fileName);
     bool StartProgram(const std::string& program, const std::string& commandLine);
+    void SendDeepProbes(const std::vector<std::string>& addresses);
+    // What a worker's result holds on to: gone with the window, so a late one finds nothing.
+    std::shared_ptr<CZynLaunchDlg*> m_alive = std::make_shared<CZynLaunchDlg*>(this);
     zyn::MessageSink ShowMessage() {
         return [this](const std::string& text) { MessageBox(text); };
     }

@@ -23,7 +23,7 @@ class DeepResolver : public LaunchTest {
     }
 };
 
-TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocketBeforeItReturns) {
+TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocket) {
     // Every listed server is this machine, so one socket on the resolver port stands for all.
     CAsyncSocket servers;
     ASSERT_TRUE(servers.Create(zyn::kDeepResolverPort, SOCK_DGRAM_TYPE));
@@ -32,15 +32,18 @@ TEST_F(DeepResolver, AScanProbesEveryResolvableServerFromTheAnsweredSocketBefore
     const unsigned launchPort = dlg.m_pDeepResolverSocket->GetLocalPort();
     dlg.ScanDeepServers();
 
-    // Read without running the loop: the probes were already sent.
+    // The names are looked up on a worker, and the probes all go out once they are.
     Texts probes;
     char buffer[64];
     std::string sender;
     unsigned senderPort = 0;
-    for (int n; (n = servers.ReceiveFrom(buffer, sizeof buffer, sender, senderPort)) >= 0;) {
-        probes.emplace_back(buffer, static_cast<size_t>(n));
-        EXPECT_EQ(senderPort, launchPort); // where the answers must come back to
-    }
+    EXPECT_TRUE(PumpUntil([&] {
+        for (int n; (n = servers.ReceiveFrom(buffer, sizeof buffer, sender, senderPort)) >= 0;) {
+            probes.emplace_back(buffer, static_cast<size_t>(n));
+            EXPECT_EQ(senderPort, launchPort); // where the answers must come back to
+        }
+        return probes.size() >= 3;
+    }));
     EXPECT_EQ(probes, Texts(3, std::string(zyn::kDeepProbe)));
 
     // After the close the launch no longer listens, and sends nothing.

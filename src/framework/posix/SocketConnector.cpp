@@ -3,6 +3,7 @@
 #include "framework/posix/SocketConnector.h"
 
 #include "formats/IpAddress.h"
+#include "framework/LoopServices.h"
 #include "framework/posix/EventLoop.h"
 #include "framework/posix/SocketDispatcher.h"
 

@@ -3,6 +3,7 @@
 #include "framework/win32/Win32Connector.h"
 
 #include "formats/IpAddress.h"
+#include "framework/LoopServices.h"
 #include "framework/win32/Win32SocketDispatcher.h"
 
 #include <cstring>
