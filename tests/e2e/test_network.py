@@ -14,11 +14,10 @@ from zynnet import DeepResolver, HostileServer, Nginx, Squid, deep_answer
 from zyntest import (COMPONENTS, DEAD, ENGINE_WORDS, EXE, FETCH_FAILED, INITIAL_STATUS, KEYS,
                      NEW_LAUNCHER, OLD_LAUNCHER, ORBITALS, PAST_GUARD, STUB, STUB_NEW,
                      WINDOW_CAPTION, WINDOWS, Launch, LaunchTestCase, Scratch, installed, main,
-                     make_release, probe, program, read, run_cases, serve_state, sign_tool,
-                     system_state, urls, wine_reg, write)
+                     make_release, probe, program, read, run_cases, serve_state, set_proxy,
+                     sign_tool, system_state, urls, write)
 
 NO_ORBITALS = "No orbital servers are available - please close Zyn and try again later."
-SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 PART = "zynEngine.exe.zynpart"
 KEYED, SIGNED_ORBITAL = "zynLaunchTestKey", "orbsigned.example.net:4000"
 # A case's download mirrors (None: its own folder of nginx, which serves the engine), the
@@ -56,15 +55,6 @@ CASES = {
     # meets a case's first engine guard.
     "selfupdate": Case(["zyn"], {}, OLD_LAUNCHER),
 }
-
-
-def set_proxy(server=None, bypass=None):
-    """The Wine prefix's proxy setting, with the hosts reached directly; None turns it off."""
-    wine_reg("add", SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1" if server else "0")
-    if server:
-        wine_reg("add", SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
-    wine_reg(*(["add", SETTINGS, "/v", "ProxyOverride", "/t", "REG_SZ", "/d", bypass] if bypass
-               else ["delete", SETTINGS, "/v", "ProxyOverride"]))
 
 
 class NetworkLaunches(LaunchTestCase):
@@ -156,7 +146,7 @@ class NetworkLaunches(LaunchTestCase):
         if not WINDOWS:
             return Launch(cls.s[name], program=launcher, env=dict(
                 http_proxy={"squid": "http://%s:%d" % (cls.squid.address, cls.squid.port),
-                            "bypassed": DEAD}.get(proxy, ""), HTTP_PROXY="", NO_PROXY="",
+                            "bypassed": DEAD}.get(proxy, ""),
                 no_proxy="other.example, 127.0.0.0/8" if proxy == "bypassed" else ""))
         if proxy == "squid":  # per scheme, as the system's settings page writes it
             set_proxy("http=%s:%d;https=%s:%d" % ((cls.squid.address, cls.squid.port) * 2))

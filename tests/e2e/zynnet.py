@@ -40,21 +40,6 @@ def isolated():
     return os.environ.get("ZYN_IN_NETNS") == "1"
 
 
-def in_hosts_namespace(hosts):
-    """Runs this program again in a mount namespace of its own whose /etc/hosts also names HOSTS
-    ({name: address}), as glibc, Wine and squid read it; returns only there (needs root)."""
-    if os.environ.get("ZYN_IN_HOSTS") == "1":
-        return
-    with open("/etc/hosts") as f:
-        text = f.read() + "".join("%s %s\n" % (a, n) for n, a in hosts.items())
-    with tempfile.NamedTemporaryFile("w", prefix="zyn-hosts-", delete=False) as f:
-        f.write(text)
-    os.chmod(f.name, 0o644)
-    os.execvpe("unshare", ["unshare", "-m", "sh", "-c",
-                           'mount --bind "$0" /etc/hosts && rm "$0" && exec "$@"', f.name,
-                           sys.executable] + sys.argv, dict(os.environ, ZYN_IN_HOSTS="1"))
-
-
 def free_port(address):
     with socket.socket() as s:
         s.bind((address, 0))
@@ -160,9 +145,11 @@ class Nginx(Server):
         return '"%x-%x"' % (int(stat.st_mtime), stat.st_size)
 
     def requests(self):
-        """Each request answered: (request line, status, body bytes, Range or "-", User-Agent)."""
+        """Each request answered: (request line, status, body bytes, Range or "-", User-Agent,
+        the client's address)."""
         fields = [l.split('"') for l in self.text("access.log").splitlines()]
-        return [(f[1], int(f[2].split()[0]), int(f[2].split()[1]), f[7], f[5]) for f in fields]
+        return [(f[1], int(f[2].split()[0]), int(f[2].split()[1]), f[7], f[5], f[0].split()[0])
+                for f in fields]
 
 
 class Squid(Server):
@@ -274,6 +261,17 @@ class HostileServer(ToolServer):
     def requests(self):
         """Each request received so far: {"scenario": ..., "request": header text}."""
         return [json.loads(l) for l in self.log()]
+
+
+class NameServer(ToolServer):
+    """tools/nameserver on the resolver's usual address, answering for NAMES ({name: (addresses
+    in the order given, seconds each answer takes)})."""
+
+    name = "names"
+
+    def __init__(self, folder, names):
+        super().__init__(folder, "127.0.0.53", 53, "nameserver/name_server.py", *[
+            "--name=%s=%s@%s" % (n, ",".join(a), s) for n, (a, s) in names.items()])
 
 
 class Network:

@@ -3,11 +3,14 @@ class for the Linux program and for the Windows one under Wine (ZYN_PLATFORM=win
 lines ZYN_LAUNCH_TRACE collects; the state builder, the case runner; stubs log to zynStub.log."""
 
 import contextlib
+import fcntl
 import os
 import re
 import shutil
 import subprocess
+import struct
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -24,6 +27,10 @@ STUB, STUB_NEW = "zynStub" + EXE, "zynStub-7.0.2.6" + EXE  # installed and serve
 NEW_LAUNCHER, OLD_LAUNCHER = "zynLaunch", "zynLaunchOld"
 DEAD = "http://127.0.0.1:9/"  # where nobody listens
 KEYS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "data")
+SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+# A launch takes no proxy from the test's environment unless the test gives it one.
+NO_PROXY = dict.fromkeys(["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy",
+                          "NO_PROXY"], "")
 
 INITIAL_STATUS = "zyn is initialising.."
 ENGINE_RUNNING = ("A running zynEngine was detected on this computer already. Please close the "
@@ -204,6 +211,15 @@ def wine_reg(*args):
                    stderr=subprocess.DEVNULL, timeout=120)
 
 
+def set_proxy(server=None, bypass=None):
+    """The Wine prefix's proxy setting, with the hosts reached directly; None turns it off."""
+    wine_reg("add", SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1" if server else "0")
+    if server:
+        wine_reg("add", SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
+    wine_reg(*(["add", SETTINGS, "/v", "ProxyOverride", "/t", "REG_SZ", "/d", bypass] if bypass
+               else ["delete", SETTINGS, "/v", "ProxyOverride"]))
+
+
 def probe(*args):
     """The UI probe (tools/probe) run under Wine: (exit status, output)."""
     proc = subprocess.run(["wine", os.path.join(BIN_DIR, "probe.exe"), *args], env=wine_env(),
@@ -232,30 +248,48 @@ def launchers(scratch):
 class Launch:
     """The launcher started in SCRATCH, the build's PROGRAM first installed as NAME (None: the one
     there); on Linux (ISOLATED: in a network namespace of its own) its standard output lines are
-    timed. wait() gives it the result's fields."""
+    timed, or with TERMINAL it draws its panel on a pseudo-terminal of 24 x 80 (the bytes in
+    output) that takes keys. wait() gives it the result's fields."""
 
     def __init__(self, scratch, args=(), program=NEW_LAUNCHER, name="zynLaunch.exe", env=None,
-                 isolated=False):
-        self.scratch, self.stdout_lines, self.times = scratch, [], []
+                 isolated=False, terminal=False):
+        self.scratch, self.stdout_lines, self.times, self.output = scratch, [], [], []
         if program:
             scratch.install(name, program + EXE)
-        env = dict(wine_env(), ZYN_LAUNCH_TRACE=self.trace_name(scratch), **(env or {}))
+        env = dict(wine_env(), ZYN_LAUNCH_TRACE=self.trace_name(scratch),
+                   **dict(NO_PROXY, **(env or {})))
         env.pop("ZYN_IN_NETNS", None)
         command = ["wine", name] if WINDOWS else ["./" + name]
+        streams = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL if WINDOWS else
+                       subprocess.PIPE, stderr=subprocess.DEVNULL if WINDOWS else None)
+        self.terminal = terminal and not WINDOWS and os.openpty()
+        if self.terminal:
+            self.resize(24, 80)
+            streams = dict(dict.fromkeys(["stdin", "stdout", "stderr"], self.terminal[1]),
+                           start_new_session=True,
+                           preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(
-            ([NETNS_RUN] if isolated else []) + command + list(args), cwd=scratch.dir, env=env,
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL if WINDOWS else subprocess.PIPE,
-            stderr=subprocess.DEVNULL if WINDOWS else None)
+        self.proc = subprocess.Popen(([NETNS_RUN] if isolated else []) + command + list(args),
+                                     cwd=scratch.dir, env=env, **streams)
+        if self.terminal:
+            os.close(self.terminal[1])
         if not WINDOWS:
             self.reader = threading.Thread(target=self._read, daemon=True)
             self.reader.start()
+
+    def resize(self, rows, columns):
+        fcntl.ioctl(self.terminal[0], termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
 
     @staticmethod
     def trace_name(scratch):
         return scratch.windows_path(scratch.trace) if WINDOWS else scratch.trace
 
     def _read(self):
+        if self.terminal:
+            with contextlib.suppress(OSError):  # EIO once the program has ended
+                for data in iter(lambda: os.read(self.terminal[0], 65536), b""):
+                    self.output.append(data)
+            return
         for raw in self.proc.stdout:
             self.times.append(time.monotonic() - self.started)
             self.stdout_lines.append(raw.decode("latin-1").rstrip("\n"))
@@ -284,7 +318,8 @@ class Launch:
                        max(0, deadline - time.monotonic()))
         if not WINDOWS:
             self.reader.join(5)
-            self.proc.stdout.close()
+            if self.proc.stdout:
+                self.proc.stdout.close()
         self.duration, self.lines = time.monotonic() - self.started, self.scratch.trace_lines()
         return self
 
