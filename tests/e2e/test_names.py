@@ -8,9 +8,9 @@ import sys
 import time
 
 from zynnet import NameServer, Nginx, Squid, isolated
-from zyntest import (FETCH_FAILED, PAST_GUARD, STUB, STUB_NEW, WINDOW_CAPTION, WINDOWS, Launch,
+from zyntest import (FETCH_FAILED, STUB, STUB_NEW, WINDOW_CAPTION, WINDOWS, Launch,
                      LaunchTestCase, Scratch, main, probe, program, run_cases, serve_state,
-                     set_proxy, system_state, wait_until)
+                     system_state, wait_until, write)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tls"))
 from tls_servers import make_certificates  # noqa: E402
@@ -29,7 +29,7 @@ FAST = {"v6only": ("v6only.zyn.test", True), "dual": ("dual.zyn.test", True),
         "twonodes": ("twonodes.zyn.test", False), "literal": ("[::1]", True)}
 # name: (update URL, download mirrors served, proxy: "user" a squid asking for Basic credentials,
 # given them where the setting carries them (Linux), else an open squid; "nouser" not given them).
-# "direct"'s state is behind a relative directory redirect, its user interface named with a blank.
+# "direct"'s user interface is named with a blank.
 HTTPS = {"direct": (TLS + "direct/", [TLS + "zyn/"], None),
          "proxy": (TLS + "proxy/", [TLS + "zyn/"], "user"),
          "redirect": (PLAIN + "redirect/", [PLAIN + "redirect/"], None),
@@ -48,15 +48,15 @@ class NamedServers(LaunchTestCase):
         www = cls.open_network({"zynEngine.exe": STUB_NEW, "Zyn UI.exe": STUB_NEW})
         cls.net.start(NameServer, NAMES)
         resolv_conf, certificates = (os.path.join(cls.net.folder, n) for n in ("resolv", "certs"))
-        with open(resolv_conf, "w") as f:
-            f.write("nameserver 127.0.0.53\noptions timeout:30 attempts:1\n")
+        write(resolv_conf, b"nameserver 127.0.0.53\noptions timeout:30 attempts:1\n")
         subprocess.run(["mount", "--bind", resolv_conf, "/etc/resolv.conf"], check=True)
         cls.addClassCleanup(subprocess.run, ["umount", "/etc/resolv.conf"])
         os.mkdir(certificates)
         make_certificates(certificates, "zyn.test")
         cls.nginx = cls.net.start(Nginx, www, port=443, listen="ssl", locations=(
             "listen 127.0.0.2:80; listen [::1]:80; ssl_certificate %s/$ssl_server_name.crt;"
-            " ssl_certificate_key %s/leaf.key; absolute_redirect off; location /redirect/ {"
+            " ssl_certificate_key %s/leaf.key; absolute_redirect off; index clientgetconfig.php;"
+            " location /redirect/ {"
             " if ($scheme = http) { return 301 https://$host$request_uri; } }"
             % (certificates, certificates)))
         cls.squid = cls.net.start(Squid)
@@ -65,13 +65,10 @@ class NamedServers(LaunchTestCase):
         cls.s, cls.served, cls.installed = {}, {}, {}
         for name, (update, mirrors, _) in HTTPS.items():
             folder, ui = os.path.join(www, update.split("/")[3]), [UI] * (name == "direct")
-            if ui:  # a folder: nginx redirects to its name with a "/" added
+            if ui:  # its state a folder: nginx redirects to its name with a "/" added
                 folder = os.path.join(folder, "clientgetconfig.php")
             cls.served[name] = serve_state(folder, system_state(
                 update, mirrors, dict(Engine="7.0.2.6"), extra=ui))
-            if ui:
-                os.rename(os.path.join(folder, "clientgetconfig.php"),
-                          os.path.join(folder, "index.html"))
             if name == "redirect":
                 os.link(os.path.join(www, "zyn", "zynEngine.exe"),
                         os.path.join(folder, "zynEngine.exe"))
@@ -112,20 +109,13 @@ class NamedServers(LaunchTestCase):
 
     @classmethod
     def start(cls, name):
-        kind = HTTPS.get(name, [None] * 3)[2]
+        kind = HTTPS.get(name, [None] * 3)[2]  # the Windows setting carries no user
         proxy = kind and (cls.squid if kind == "user" and WINDOWS else cls.squid_user)
-        program = "zynLaunchTestCa" if name in HTTPS else "zynLaunch"
-        if not WINDOWS:
-            return Launch(cls.s[name], program=program, env=dict(https_proxy=proxy and (
-                "http://%s%s:%d" % (USER + "@" if name == "proxy" else "", proxy.address,
-                                    proxy.port)) or ""))
-        if proxy:  # per scheme, as the system's settings page writes it; the user not given
-            set_proxy("http=%s:%d;https=%s:%d" % ((proxy.address, proxy.port) * 2))
-        launch = Launch(cls.s[name], program=program)
-        if proxy:  # the window reads the setting as it opens: later launches must not find it
-            launch.wait_for_line(PAST_GUARD, 30)
-            set_proxy()
-        return launch
+        where = proxy and "%s:%d" % (proxy.address, proxy.port)
+        return Launch(cls.s[name], program="zynLaunchTestCa" if name in HTTPS else "zynLaunch",
+                      env=dict(https_proxy=proxy and "http://%s%s" % (
+                          USER + "@" if name == "proxy" else "", where) or ""),
+                      registry=proxy and ("http=%s;https=%s" % (where, where), None))
 
     @classmethod
     def start_waiting(cls, name):

@@ -119,7 +119,7 @@ class Server:
 
 class Nginx(Server):
     """nginx with its own defaults (keep-alive, ranges) serving ROOT; LOCATIONS: directives added
-    to its server, LISTEN: options of its listen directive. Its access log adds the Range."""
+    to its server, LISTEN: options of its listen directive."""
 
     name = "nginx"
 
@@ -145,8 +145,7 @@ class Nginx(Server):
         return '"%x-%x"' % (int(stat.st_mtime), stat.st_size)
 
     def requests(self):
-        """Each request answered: (request line, status, body bytes, Range or "-", User-Agent,
-        the client's address)."""
+        """Each request: (request line, status, body bytes, Range or "-", User-Agent, client)."""
         fields = [l.split('"') for l in self.text("access.log").splitlines()]
         return [(f[1], int(f[2].split()[0]), int(f[2].split()[1]), f[7], f[5], f[0].split()[0])
                 for f in fields]
@@ -264,8 +263,7 @@ class HostileServer(ToolServer):
 
 
 class NameServer(ToolServer):
-    """tools/nameserver on the resolver's usual address, answering for NAMES ({name: (addresses
-    in the order given, seconds each answer takes)})."""
+    """tools/nameserver answering for NAMES ({name: (addresses in order, seconds it takes)})."""
 
     name = "names"
 

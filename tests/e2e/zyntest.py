@@ -126,8 +126,7 @@ def urls(names, nginx, hostile=None):
 
 
 class StubStart:
-    """A line of zynStub.log: name, command line, folder (UTF-8), on Windows the C runtime's words
-    (on Linux the command line is the words; they are joined by 0x1f)."""
+    """A line of zynStub.log: name, command line, folder (UTF-8), words (0x1f between them)."""
 
     def __init__(self, line):
         self.name, self.command_line, cwd, *words = line.split("\t")
@@ -247,12 +246,12 @@ def launchers(scratch):
 
 class Launch:
     """The launcher started in SCRATCH, the build's PROGRAM first installed as NAME (None: the one
-    there); on Linux (ISOLATED: in a network namespace of its own) its standard output lines are
-    timed, or with TERMINAL it draws its panel on a pseudo-terminal of 24 x 80 (the bytes in
-    output) that takes keys. wait() gives it the result's fields."""
+    there). On Linux (ISOLATED: in a network namespace of its own) its output lines are timed, or
+    with TERMINAL its panel's bytes kept (output) from a 24 x 80 pseudo-terminal that takes keys;
+    on Windows REGISTRY (set_proxy's arguments) is the proxy setting while its window opens."""
 
     def __init__(self, scratch, args=(), program=NEW_LAUNCHER, name="zynLaunch.exe", env=None,
-                 isolated=False, terminal=False):
+                 isolated=False, terminal=False, registry=None):
         self.scratch, self.stdout_lines, self.times, self.output = scratch, [], [], []
         if program:
             scratch.install(name, program + EXE)
@@ -268,6 +267,8 @@ class Launch:
             streams = dict(dict.fromkeys(["stdin", "stdout", "stderr"], self.terminal[1]),
                            start_new_session=True,
                            preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        if WINDOWS and registry:
+            set_proxy(*registry)
         self.started = time.monotonic()
         self.proc = subprocess.Popen(([NETNS_RUN] if isolated else []) + command + list(args),
                                      cwd=scratch.dir, env=env, **streams)
@@ -276,6 +277,9 @@ class Launch:
         if not WINDOWS:
             self.reader = threading.Thread(target=self._read, daemon=True)
             self.reader.start()
+        elif registry:  # the window has read it: later launches must not find it
+            self.wait_for_line(PAST_GUARD, 30)
+            set_proxy()
 
     def resize(self, rows, columns):
         fcntl.ioctl(self.terminal[0], termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
@@ -301,8 +305,7 @@ class Launch:
         return line in self.scratch.trace_lines()
 
     def wait(self, timeout=90, runs=1, answer_boxes=True, caption="zynLaunch"):
-        """Waits for the end, and for the RUNS in all that a self-update hands over to. On
-        Windows the probe answers each box with OK and reads its text (box_texts)."""
+        """Waits for the end and the RUNS a self-update hands over to; the probe answers boxes."""
         deadline = time.monotonic() + timeout
         self.box_texts = self._answer_boxes(deadline, caption) if WINDOWS and answer_boxes else []
         try:
@@ -351,8 +354,8 @@ class Launch:
 
 
 def run_cases(names, start, runs=None, timeout=90):
-    """Starts each case's launch (start(name)) once the one before has passed its engine guard,
-    so that no two guards meet on their port; their results, each after its RUNS[name] runs."""
+    """Starts each start(name) once the one before is past its engine guard (one port for all);
+    their results, each after its RUNS[name] runs."""
     launches = {}
     for name in names:
         launches[name] = start(name)

@@ -1,5 +1,5 @@
-// The platform's SHA-256 and P-256 verification, and the reading of public keys, checked
-// against what the openssl command line made; the reading of certificates.
+// The platform's SHA-256, and the reading of public keys and certificates, checked against what
+// the openssl command line made (its signatures: the state signature's tests).
 #include "framework/Crypto.h"
 #include "TestSupport.h"
 #include "TrustVectors.h"
@@ -26,25 +26,6 @@ TEST(Crypto, Sha256OfOneBlockAndOfAMillionBytesInOddBlocks) {
         million.Update(block.data(), std::min(block.size(), 1000000 - fed));
     ASSERT_TRUE(million.Final(digest));
     EXPECT_EQ(Hex(digest), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-}
-
-TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
-    // The vector's text up to its signature line is what key A signed.
-    const std::string text = kSigned_full;
-    const size_t line = text.rfind("ZynSignature=");
-    const std::string message = text.substr(0, line);
-    sys::P256Signature signature;
-    size_t size = 0;
-    ASSERT_TRUE(formats::DecodeBase64(text.substr(line + 13, 88), signature, size) && size == 64);
-    const sys::P256PublicKey key = KeyOf(kPublicKeyA);
-    EXPECT_TRUE(sys::VerifyP256Sha256(key, message, signature));
-    std::string alteredMessage = message;
-    alteredMessage[5] ^= 1;
-    EXPECT_FALSE(sys::VerifyP256Sha256(key, alteredMessage, signature));
-    sys::P256Signature altered = signature;
-    altered[40] ^= 0x80;
-    EXPECT_FALSE(sys::VerifyP256Sha256(key, message, altered));
-    EXPECT_FALSE(sys::VerifyP256Sha256(KeyOf(kPublicKeyB), message, signature));
 }
 
 TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {

@@ -185,14 +185,6 @@ TEST_F(Downloads, AUserInterfaceNameThatLeavesTheFolderIsNeitherDeletedNorReques
     EXPECT_TRUE(dlg.started.empty());
 }
 
-TEST_F(Downloads, ANameWithABlankHashOrPercentIsAskedForEncodedAndWrittenAsNamed) {
-    Prepare({server.Url("ok")}, "ZynUI=Default;UI;Zyn UI#100%.exe;\r\n", false);
-    WriteFile("zynUserConfig.txt", "zynUI=Default\r\n");
-    dlg.DoModal();
-    EXPECT_EQ(server.Targets(), Texts{"GET /ok/Zyn%20UI%23100%25.exe"});
-    EXPECT_TRUE(ReadFile("Zyn UI#100%.exe") == LoopbackHttpServer::DefaultBody());
-}
-
 TEST_F(Downloads, AFileThatIsNotTheComponentGivesWayToTheNextMirror) {
     const std::string engine = Engine(); // what the good mirror serves
     std::string flipped = engine, foreign = engine;

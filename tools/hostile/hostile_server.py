@@ -21,7 +21,6 @@ SCENARIOS = """
   folded      200 whose Content-Length has a blank before its colon and its value folded
   stall       Content-Length announced, half the body sent, then nothing more
   reset       Content-Length announced, half the body sent, then a reset
-  notfound    404 with an error page
   endless     200 without a length and a body that never ends (the file's bytes first)
   firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
   trickleS    the header and half the body at once, then one byte every S seconds
@@ -112,8 +111,6 @@ def serve(conn, args):
             return False
         while conn.recv(65536):
             pass
-    elif scenario == "notfound":
-        conn.sendall(header("404 Not Found", length) + body)
     elif scenario == "endless":
         endless(conn, b"HTTP/1.1 200 OK\r\n\r\n" + body)
     elif scenario == "trickle":
