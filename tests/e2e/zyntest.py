@@ -120,9 +120,9 @@ def sign_tool(*args):
 
 
 def urls(names, nginx, hostile=None):
-    """Each name's URL: "hostile:PATH" that path of HOSTILE, any other that folder of NGINX."""
-    return [hostile.url(n[8:] + "/") if n.startswith("hostile:") else nginx.url(n + "/")
-            for n in names]
+    """Each name's URL: "hostile:PATH" that path of HOSTILE, a URL itself, else NGINX's folder."""
+    return [hostile.url(n[8:] + "/") if n.startswith("hostile:") else n if "://" in n else
+            nginx.url(n + "/") for n in names]
 
 
 class StubStart:
