@@ -9,27 +9,25 @@ import random
 import re
 import signal
 import subprocess
-import sys
 import time
 
-from zynnet import HostileServer, NameServer, Nginx, Squid, isolated
+from zynnet import HostileServer, NameServer, Nginx, Squid, isolated, make_certificates
 from zyntest import (COMPONENTS, DEAD, EXE, FETCH_FAILED, INITIAL_STATUS, KEYS, NEW_LAUNCHER,
                      OLD_LAUNCHER, ORBITALS, STUB, STUB_NEW, WINDOW_CAPTION, WINDOWS, Launch,
                      LaunchTestCase, Scratch, installed, main, make_release, probe, program, read,
                      run_cases, serve_state, sign_tool, system_state, urls, wait_until, write)
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tls"))
-from tls_servers import make_certificates  # noqa: E402
-
 NO_ORBITALS = "No orbital servers are available - please close Zyn and try again later."
 PART = "zynEngine.exe.zynpart"
 KEYED, SIGNED_ORBITAL, TESTCA = "zynLaunchTestKey", "orbsigned.example.net:4000", "zynLaunchTestCa"
 TLS, PLAIN, USER = "https://zyn.test/", "http://zyn.test/", "zyn:s3cret"
-# Mirrors whose certificates fail, and the reason the trace gives for each.
+# Mirrors that TLS refuses, and what the trace's reason says: certificates, TLS 1.1 alone, HTTP.
 REFUSED = {"wrong.test": "host name mismatch", "expired.test": "certificate has expired",
-           "stranger.test": "unknown issuer", "selfsigned.test": "self-signed certificate"}
+           "stranger.test": "unknown issuer", "selfsigned.test": "self-signed certificate",
+           "zyn.test:8411": "TLS handshake", "zyn.test:80": "TLS handshake"}
 # name: (addresses in the order given, seconds the answer takes); nothing listens on 127.0.0.1:80.
-NAMES = {**dict.fromkeys(["zyn.test", *REFUSED], (["127.0.0.2"], 0)),
+NAMES = {**dict.fromkeys(["zyn.test", "wrong.test", "expired.test", "stranger.test",
+                          "selfsigned.test"], (["127.0.0.2"], 0)),
          "slow.zyn.test": (["127.0.0.2"], 5), "stuck.zyn.test": (["127.0.0.2"], 60),
          "v6only.zyn.test": (["::1"], 0), "dual.zyn.test": (["127.0.0.2", "::1"], 0),
          "twonodes.zyn.test": (["127.0.0.1", "127.0.0.2"], 0)}
@@ -42,6 +40,7 @@ WAITING = "status downloading zynEngine package.."  # the slow cases' download, 
 # not given them), engine digest listed, the first half kept of the served or an older engine,
 # with nginx's validator; keyed: the serials on disk (or None) and served (listing the digest);
 # the update URL (None: its own folder). Refused signed states: StateRetrieval's unit tests.
+# Without zynLaunchTestCa, a launcher takes the system's roots: here the stranger CA alone.
 Case = collections.namedtuple(
     "Case", "mirrors versions launcher proxy digest kept validator serials update",
     defaults=(dict(Engine="7.0.2.6"), NEW_LAUNCHER, None, False, None, False, None, None))
@@ -71,6 +70,11 @@ CASES = {
     "mirrors": Case(["https://%s/zyn/" % n for n in REFUSED], launcher=TESTCA,
                     update=TLS + "mirrors/"),
     "nouser": Case([], launcher=TESTCA, proxy="nouser", update=TLS + "nouser/"),
+    # 16 MiB from a server of TLS 1.2 or 1.3 alone (Wine 8's Schannel has no TLS 1.3).
+    **{name: Case(["https://zyn.test:%d/big/" % port], launcher=TESTCA) for name, port in (
+        ("tls12", 8412), ("tls13", 8413))},
+    "roots": Case(["https://stranger.test/zyn/"]),
+    "notroots": Case([TLS + "zyn/"]),
     # The self-updates last (the published release after this one): no later run of theirs
     # meets a case's first engine guard.
     "selfupdate": Case(["zyn"], {}, OLD_LAUNCHER),
@@ -83,26 +87,36 @@ class NetworkLaunches(LaunchTestCase):
         super().setUpClass()
         if not isolated():
             raise AssertionError("run through scripts/netns-run.sh: it mounts its resolv.conf")
+        cls.engine, digest = program(STUB_NEW), hashlib.sha256(program(STUB_NEW)).hexdigest()
         www = cls.www = cls.open_network({"zynEngine.exe": STUB_NEW, "zynUI.exe": STUB_NEW,
                                           "Zyn UI.exe": STUB_NEW,
                                           "zynLaunchTemp.exe": NEW_LAUNCHER + EXE})
         cls.net.start(NameServer, NAMES)
         resolv_conf, certificates = (os.path.join(cls.net.folder, n) for n in ("resolv", "certs"))
         write(resolv_conf, b"nameserver 127.0.0.53\noptions timeout:30 attempts:1\n")
-        subprocess.run(["mount", "--bind", resolv_conf, "/etc/resolv.conf"], check=True)
-        cls.addClassCleanup(subprocess.run, ["umount", "/etc/resolv.conf"])
-        os.mkdir(certificates)
         make_certificates(certificates, "zyn.test")
+        # Both programs read these (Wine the system's roots from the bundle); the mounts end with
+        # the test's mount namespace.
+        for source, target in ((resolv_conf, "/etc/resolv.conf"), (os.path.join(
+                certificates, "stranger.pem"), "/etc/ssl/certs/ca-certificates.crt")):
+            subprocess.run(["mount", "--bind", source, target], check=True)
+        tls = "ssl_certificate %s/$ssl_server_name.crt; ssl_certificate_key %s/leaf.key;" % (
+            certificates, certificates)
         # Plain on 127.0.0.2 and [::1], TLS for the names (zyn.test's plain requests sent there).
         cls.nginx = cls.net.start(Nginx, www, locations=(
-            "listen [::1]:80; listen 127.0.0.2:443 ssl; ssl_certificate %s/$ssl_server_name.crt;"
-            " ssl_certificate_key %s/leaf.key; absolute_redirect off; index clientgetconfig.php;"
-            " set $to $scheme://$host; if ($to = http://zyn.test) {"
-            " return 301 https://$host$request_uri; }" % (certificates, certificates)))
+            "listen [::1]:80; listen 127.0.0.2:443 ssl; %s absolute_redirect off; index"
+            " clientgetconfig.php; set $to $scheme://$host; if ($to = http://zyn.test) {"
+            " return 301 https://$host$request_uri; }" % tls))
+        # TLS 1.1 needs the ciphers of security level 0 in OpenSSL 3.
+        for port, protocols in ((8411, "TLSv1.1; ssl_ciphers DEFAULT:@SECLEVEL=0"),
+                                (8412, "TLSv1.2"), (8413, "TLSv1.3")):
+            cls.net.start(Nginx, www, port=port, listen="ssl",
+                          locations="%s ssl_protocols %s;" % (tls, protocols))
+        cls.big = cls.engine + bytes(16 << 20)  # many TLS records; nothing of the program
+        write(os.path.join(www, "big", "zynEngine.exe"), cls.big)
         cls.squid, cls.squid_user = cls.net.start(Squid), cls.net.start(
             Squid, port=3129, credentials=USER)
         cls.hostile = cls.net.start(HostileServer, os.path.join(www, "zyn"))
-        cls.engine, digest = program(STUB_NEW), hashlib.sha256(program(STUB_NEW)).hexdigest()
         cls.s, cls.served = {}, {}
         for name, case in CASES.items():
             update, folder = case.update or cls.nginx.url(name + "/"), os.path.join(www, name)
@@ -383,14 +397,29 @@ class NetworkLaunches(LaunchTestCase):
 
     def test_a_refused_certificate_or_tunnel_fails_its_transfer_and_the_trace_says_why(self):
         self.assertEqual(self.results["mirrors"].outcome(), (1, [FETCH_FAILED]))
-        self.assertEqual(sorted(self.notes("mirrors")), sorted(
-            "https://%s/zyn/zynEngine.exe: TLS: %s" % item for item in REFUSED.items()))
+        notes = self.notes("mirrors")
+        self.assertEqual(len(notes), len(REFUSED), notes)
+        for host, reason in REFUSED.items():
+            prefix = "https://%s/zyn/zynEngine.exe: TLS: " % host
+            self.assertTrue(any(n.startswith(prefix) and reason in n for n in notes), prefix)
         self.assertEqual(self.s["mirrors"].read("zynEngine.exe"), program(STUB))
         self.assertEqual(self.results["nouser"].outcome(), (0, []))
         self.assertEqual(self.notes("nouser"), [
             TLS + "nouser/clientgetconfig.php: the proxy %s:%d refused CONNECT: status 407" % (
                 self.squid_user.address, self.squid_user.port)])
         self.assertEqual(self.s["nouser"].read("zynSystemConfig.txt"), self.installed["nouser"])
+
+    def test_tls_1_2_or_1_3_and_the_systems_roots_decide_which_servers_are_trusted(self):
+        for name, trusted in (("tls12", True), ("tls13", not WINDOWS), ("roots", True),
+                              ("notroots", False)):
+            with self.subTest(name):
+                result, served = self.results[name], self.big if "tls" in name else self.engine
+                self.assertEqual(result.outcome(), (0, []) if trusted else (1, [FETCH_FAILED]))
+                self.assertEqual(self.s[name].read("zynEngine.exe"),
+                                 served if trusted else program(STUB))
+                if not trusted:
+                    self.assertIn("TLS handshake" if name == "tls13" else "unknown issuer",
+                                  " ".join(self.notes(name)))
 
     def test_verify_fetches_the_published_tree_and_names_the_file_that_differs(self):
         url, ui = self.nginx.url("published/"), os.path.join(self.www, "published", "zynUI.exe")

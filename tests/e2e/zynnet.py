@@ -3,6 +3,7 @@ tools/, each in a folder of its own, awaited until it answers and stopped with i
 In a test's network namespace each has its own loopback address and usual port; else free ports."""
 
 import contextlib
+import datetime
 import json
 import os
 import pwd
@@ -17,6 +18,22 @@ import tempfile
 import time
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+CA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tls", "ca")  # .pem, .key
+SIGNING = """[ca]
+default_ca = signer
+[signer]
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = anything
+[anything]
+commonName = supplied
+[leaf]
+basicConstraints = critical, CA:FALSE
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:$ENV::ZYN_SAN
+"""
 NGINX_CONF = """daemon off; worker_processes 1; %s pid %s; events { worker_connections 64; }
 http { log_format zyn '$remote_addr - $remote_user [$time_local] "$request" $status '
                       '$body_bytes_sent "$http_referer" "$http_user_agent" "$http_range"';
@@ -44,6 +61,36 @@ def free_port(address):
     with socket.socket() as s:
         s.bind((address, 0))
         return s.getsockname()[1]
+
+
+def make_certificates(folder, good="localhost"):
+    """Server certificates named after the server name nginx gets ($ssl_server_name.crt), one
+    key (leaf.key): GOOD's and wrong.test's (named other.test) and expired.test's by the tests'
+    CA, stranger.test's by stranger.pem, and selfsigned.test's."""
+    def openssl(*args, san=""):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True,
+                       env=dict(os.environ, ZYN_SAN=san))
+    os.makedirs(folder, exist_ok=True)
+    for name, text in (("signing.cnf", SIGNING), ("index.txt", ""), ("serial", "1000\n")):
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(text)
+    openssl("genpkey", "-algorithm", "RSA", "-out", "leaf.key")
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "stranger.key", "-out",
+            "stranger.pem", "-days", "2", "-subj", "/CN=Stranger CA")
+    openssl("req", "-x509", "-key", "leaf.key", "-out", "selfsigned.test.crt", "-days", "2",
+            "-subj", "/CN=selfsigned.test", "-addext", "subjectAltName=DNS:selfsigned.test")
+    day = datetime.timedelta(days=1)
+    now = datetime.datetime.now(datetime.timezone.utc)
+    for sni, name, signer, start, end in [
+            (good, good, CA, now - day, now + day),
+            ("wrong.test", "other.test", CA, now - day, now + day),
+            ("expired.test", "expired.test", CA, now - 10 * day, now - day),
+            ("stranger.test", "stranger.test", "stranger", now - day, now + day)]:
+        openssl("req", "-new", "-key", "leaf.key", "-subj", "/CN=" + name, "-out", sni + ".csr")
+        openssl("ca", "-batch", "-notext", "-config", "signing.cnf", "-extensions", "leaf",
+                "-cert", signer + ".pem", "-keyfile", signer + ".key", "-in", sni + ".csr",
+                "-out", sni + ".crt", "-startdate", start.strftime("%Y%m%d%H%M%SZ"), "-enddate",
+                end.strftime("%Y%m%d%H%M%SZ"), san=name)
 
 
 def deep_answer(ip, port):

@@ -20,10 +20,11 @@ class LoopbackHttpServer {
     static std::string Tag(const std::string& body) {
         return "\"" + std::to_string(std::hash<std::string>{}(body)) + "\"";
     }
-    // 60000 bytes of a program for this system.
+    // 60000 bytes of a program for this system, in which a piece put at the wrong place shows.
     static std::string DefaultBody() {
         std::string body = test::NativeProgramHead();
-        body.resize(60000, 'p');
+        for (size_t i = body.size(); i < 60000; ++i)
+            body += static_cast<char>('a' + i % 23);
         return body;
     }
 
