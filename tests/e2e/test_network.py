@@ -15,7 +15,8 @@ from zynnet import HostileServer, NameServer, Nginx, Squid, isolated, make_certi
 from zyntest import (COMPONENTS, DEAD, EXE, FETCH_FAILED, INITIAL_STATUS, KEYS, NEW_LAUNCHER,
                      OLD_LAUNCHER, ORBITALS, STUB, STUB_NEW, WINDOW_CAPTION, WINDOWS, Launch,
                      LaunchTestCase, Scratch, installed, main, make_release, probe, program, read,
-                     run_cases, serve_state, sign_tool, system_state, urls, wait_until, write)
+                     read_window, run_cases, serve_state, sign_tool, system_state, urls,
+                     wait_until, write)
 
 NO_ORBITALS = "No orbital servers are available - please close Zyn and try again later."
 PART = "zynEngine.exe.zynpart"
@@ -35,12 +36,12 @@ IPV6 = {"v6only": True, "dual": True, "twonodes": False, "literal": True}  # ngi
 UI = "ZynUI=Spaced;UI;Zyn UI.exe;"  # "https"'s user interface
 WAITING = "status downloading zynEngine package.."  # the slow cases' download, during its lookup
 # A case's mirrors (None: its own folder, which serves the engine), versions listed, launcher,
-# proxy (squid; a dead one its bypass list steers round; "user": a squid asking for Basic
-# credentials, given them where the setting carries them (Linux), else an open squid; "nouser":
-# not given them), engine digest listed, the first half kept of the served or an older engine,
-# with nginx's validator; keyed: the serials on disk (or None) and served (listing the digest);
-# the update URL (None: its own folder). Refused signed states: StateRetrieval's unit tests.
-# Without zynLaunchTestCa, a launcher takes the system's roots: here the stranger CA alone.
+# proxy (squid; a dead one its bypass list steers round; "user": the squid that asks for a user,
+# given in the setting (an open squid on Windows, whose setting carries none); "nouser": that
+# squid, not given one), engine digest listed, the first half kept of the served or an older
+# engine, with nginx's validator; keyed: the serials on disk (or None) and served (listing the
+# digest); its update URL (None: its own folder). Refused signed states: StateRetrieval's tests.
+# Launchers without the tests' CA take the system's roots.
 Case = collections.namedtuple(
     "Case", "mirrors versions launcher proxy digest kept validator serials update",
     defaults=(dict(Engine="7.0.2.6"), NEW_LAUNCHER, None, False, None, False, None, None))
@@ -182,8 +183,7 @@ class NetworkLaunches(LaunchTestCase):
 
     @classmethod
     def publish_twice(cls, www):
-        """Old stubs published with an older keyed launcher, a folder installed from that, and
-        newer components published over it with the current one."""
+        """A release published with the older keyed launcher and installed, then one over it."""
         tree, url = os.path.join(www, "published"), cls.nginx.url("published/")
         description = ["ZynUpdateURL=%s;" % url, "ZynDownloadURL=%s;" % url,
                        "ZynOrbitalServer=%s;" % SIGNED_ORBITAL]
@@ -228,11 +228,10 @@ class NetworkLaunches(LaunchTestCase):
 
     @classmethod
     def watch(cls, launch):
-        """What the window shows when asked: read by the probe, or the whole panel redrawn on a
-        resize within 2 s; "" when it does not answer."""
+        """What the window shows when asked: its status as the probe reads it, or the whole panel
+        redrawn on a resize within 2 s; "" when it does not answer."""
         if WINDOWS:
-            status, shown = probe("read", WINDOW_CAPTION, "20000")
-            return shown if status == 0 else ""
+            return read_window().get("status", "")
         before = len(launch.output)
         launch.resize(30, 100)
         wait_until(lambda: WINDOW_CAPTION.encode() in b"".join(launch.output[before:]), 2)

@@ -64,9 +64,9 @@ def free_port(address):
 
 
 def make_certificates(folder, good="localhost"):
-    """Server certificates named after the server name nginx gets ($ssl_server_name.crt), one
-    key (leaf.key): GOOD's and wrong.test's (named other.test) and expired.test's by the tests'
-    CA, stranger.test's by stranger.pem, and selfsigned.test's."""
+    """Certificates named as nginx looks them up ($ssl_server_name.crt), of one key (leaf.key):
+    GOOD's, wrong.test's (for other.test) and expired.test's by the tests' CA, stranger.test's by
+    stranger.pem, and selfsigned.test's."""
     def openssl(*args, san=""):
         subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True,
                        env=dict(os.environ, ZYN_SAN=san))
@@ -199,8 +199,7 @@ class Nginx(Server):
 
 
 class Squid(Server):
-    """squid as a forward proxy without cache folders. With CREDENTIALS ("name:password") it asks
-    for Basic authentication and serves that user only."""
+    """squid as a forward proxy without caches; with CREDENTIALS ("name:password") for them only."""
 
     name = "squid"
 
@@ -278,8 +277,7 @@ class ToolServer(Server):
 
 
 class DeepResolver(ToolServer):
-    """Answers each probe with ANSWERS (or never); with FLOOD (answers a second, seconds) with a
-    flood of them, STRAYS among them from an address that nobody lists."""
+    """Answers each probe with ANSWERS (or never); FLOOD: (a second, seconds), STRAYS among them."""
 
     name = "deep"
 

@@ -113,10 +113,13 @@ def make_release(folder, description, programs):
     return folder
 
 
-def sign_tool(*args):
-    """zynSign, which runs on Linux: the Windows tests take it from the native build."""
+def sign_tool(*args, cwd=None, env=None):
+    """zynSign (the Windows tests take the native build's), in a session of its own so that no
+    terminal is asked."""
     return subprocess.run([os.path.join(os.environ.get("ZYN_NATIVE_BIN_DIR") or BIN_DIR,
-                                        "zynSign"), *args], capture_output=True, timeout=60)
+                                        "zynSign"), *args], cwd=cwd, capture_output=True,
+                          timeout=60, start_new_session=True, env=dict(os.environ, **dict(
+                              NO_PROXY, **(env or {}))))
 
 
 def urls(names, nginx, hostile=None):
@@ -226,6 +229,12 @@ def probe(*args):
     return proc.returncode, proc.stdout.decode("latin-1").replace("\r\n", "\n")
 
 
+def read_window():
+    """The probe's view of the launch window as a dict; {} when it found none."""
+    rc, out = probe("read", WINDOW_CAPTION, "20000")
+    return dict(line.split(" ", 1) for line in out.splitlines() if " " in line) if rc == 0 else {}
+
+
 def cpu_seconds(pid):
     with open("/proc/%d/stat" % pid) as f:
         fields = f.read().rsplit(")", 1)[1].split()
@@ -245,10 +254,9 @@ def launchers(scratch):
 
 
 class Launch:
-    """The launcher started in SCRATCH, the build's PROGRAM first installed as NAME (None: the one
-    there). On Linux (ISOLATED: in a network namespace of its own) its output lines are timed, or
-    with TERMINAL its panel's bytes kept (output) from a 24 x 80 pseudo-terminal that takes keys;
-    on Windows REGISTRY (set_proxy's arguments) is the proxy setting while its window opens."""
+    """The launcher started in SCRATCH, PROGRAM first installed as NAME (None: the one there). On
+    Linux (ISOLATED: in a network namespace of its own) its output lines are timed, or its panel's
+    bytes kept (output) with a TERMINAL; on Windows REGISTRY is set_proxy's while it opens."""
 
     def __init__(self, scratch, args=(), program=NEW_LAUNCHER, name="zynLaunch.exe", env=None,
                  isolated=False, terminal=False, registry=None):

@@ -1,6 +1,5 @@
-// The fake dialog host: timers in virtual time, nested message box loops, a scripted close
-// box, the platform's socket notifications and name lookups before virtual time moves on, the
-// first EndDialog's result. Leaves out painting, real windows and keys.
+// The fake dialog host: virtual timers, nested message box loops, a scripted close box, socket
+// notifications and lookups before time moves on. Leaves out painting, real windows and keys.
 #include "support/FakeDialogHost.h"
 
 #include "framework/AsyncSocket.h"

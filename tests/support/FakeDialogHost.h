@@ -1,6 +1,5 @@
-// A dialog host for tests: virtual time, a recording window and message boxes that answer
-// themselves. It reads no clock: time moves to the next timer or scripted event only once no
-// socket is ready, so that real loopback sockets are never overtaken by virtual time.
+// A dialog host for tests: virtual time, a recording window, message boxes that answer themselves.
+// Time moves to the next timer or scripted event only once no socket is ready: never past a reply.
 #pragma once
 
 #include "framework/DialogHost.h"

@@ -1,5 +1,4 @@
-// The socket layer over loopback, through CAsyncSocket and AfxPumpEvents, so the same cases hold
-// for every backend. Each wait is bounded and fails instead of hanging.
+// The socket layer over loopback, the same cases for every backend; each wait is bounded.
 #include "framework/AsyncSocket.h"
 #include "SocketPeer.h"
 #include "TestSupport.h"

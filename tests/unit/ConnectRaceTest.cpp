@@ -1,5 +1,4 @@
-// Happy Eyeballs without sockets or clocks: the order of a name's addresses, when each attempt
-// starts, which one wins, and when the connect fails.
+// Happy Eyeballs without sockets or clocks: address order, attempts, the winner, the failure.
 #include "framework/ConnectRace.h"
 
 #include "framework/AsyncSocket.h"

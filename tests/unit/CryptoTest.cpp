@@ -1,5 +1,4 @@
-// The platform's SHA-256, and the reading of public keys and certificates, checked against what
-// the openssl command line made (its signatures: the state signature's tests).
+// The platform's SHA-256, and public keys and certificates as the openssl command line made them.
 #include "framework/Crypto.h"
 #include "TestSupport.h"
 #include "TrustVectors.h"
@@ -7,12 +6,6 @@
 #include "formats/PublicKeyPem.h"
 
 namespace {
-
-sys::P256PublicKey KeyOf(const char* pem) {
-    const formats::PublicKeyList list = formats::ParseP256PublicKeys(pem);
-    EXPECT_TRUE(list.ok && list.count == 1);
-    return list.keys[0];
-}
 
 TEST(Crypto, Sha256OfOneBlockAndOfAMillionBytesInOddBlocks) {
     sys::Sha256 abc, million;
@@ -32,7 +25,7 @@ TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
     const std::string a = kPublicKeyA, b = kPublicKeyB;
     const formats::PublicKeyList both = formats::ParseP256PublicKeys("\n" + a + "\r\n" + b);
     ASSERT_TRUE(both.ok && both.count == 2);
-    EXPECT_EQ(both.keys[1], KeyOf(kPublicKeyB));
+    EXPECT_EQ(both.keys[1], formats::ParseP256PublicKeys(b).keys[0]);
     EXPECT_TRUE(formats::ParseP256PublicKeys("").ok) << "no key at all is a valid list";
 
     const std::string begin = "-----BEGIN PUBLIC KEY-----\n", end = "\n-----END PUBLIC KEY-----\n";

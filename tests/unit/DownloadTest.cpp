@@ -1,6 +1,5 @@
-// Stage 5's downloads in virtual time against a loopback server: mirrors tried in turn, the
-// stall limit, the target kept until a whole body that matches its digest is there, names that
-// leave the folder, the bytes of a transfer cut short continued by the next attempt.
+// Stage 5's downloads against a loopback server: mirrors in turn, the stall limit, the target
+// kept until a whole body matching its digest is there, kept bytes continued, unsafe names.
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
 #include "TrustVectors.h"

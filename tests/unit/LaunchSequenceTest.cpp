@@ -1,5 +1,4 @@
-// The launch window's operations and its sequence in virtual time: stage order and delays, the
-// closing flag, and every way a launch ends.
+// The launch sequence in virtual time: stage order and delays, and every way a launch ends.
 #include "LaunchHarness.h"
 #include "framework/AsyncSocket.h"
 #include "net/DeepResolverSocket.h"

@@ -1,6 +1,5 @@
-// An HTTP server on loopback that runs on the test's own event loop, so that its reply is ready
-// the moment the client looks and virtual time never overtakes it. Connections stay open after
-// a reply, as a keep-alive server's do.
+// An HTTP server on the test's own event loop, so that virtual time never overtakes its reply;
+// connections stay open after a reply, as a keep-alive server's do.
 #pragma once
 
 #include "VersionFiles.h"

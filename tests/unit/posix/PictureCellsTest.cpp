@@ -1,5 +1,4 @@
-// The picture in terminal cells: its size for the room given, the colours of each half cell in
-// both colour modes.
+// The picture in terminal cells: its size for the room given, each half cell's colours.
 #include "framework/terminal/PictureCells.h"
 #include "formats/BmpReader.h"
 
