@@ -33,9 +33,7 @@ import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "tls"))
-from tls_servers import make_certificates  # noqa: E402
-from zynnet import HostileServer, Network, Nginx, free_port  # noqa: E402
+from zynnet import HostileServer, Network, Nginx, free_port, make_certificates  # noqa: E402
 
 CA = os.path.join(ROOT, "tests", "tls", "ca.pem")
 

@@ -87,8 +87,7 @@ class Launches(LaunchTestCase):
         # Never sooner than its timers allow (each stage's delay is the unit tests').
         self.assertGreater(first.duration, 7.6)
         if not WINDOWS:
-            # Standard output, not a terminal, carries the lines; the stages' 7.6 s would be
-            # burnt by a loop that polled instead of waiting.
+            # Standard output, no terminal, carries the lines; a polling loop would burn 7.6 s.
             self.assertEqual(first.stdout_lines, WHOLE_LAUNCH)
             self.assertLess(self.cpu, 0.5)
 

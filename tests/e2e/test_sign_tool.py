@@ -4,10 +4,9 @@ checked, a release published: what it refuses, and the documented example."""
 import hashlib
 import os
 import re
-import subprocess
 import unittest
 
-from zyntest import BIN_DIR, KEYS, Scratch, main, make_release
+from zyntest import KEYS, Scratch, main, make_release, sign_tool
 
 MARKER = b"ZYN_XSERVER_CONFIG;\n"
 KEY, PUBLIC_KEY = os.path.join(KEYS, "a.key"), os.path.join(KEYS, "a.pub")
@@ -27,10 +26,8 @@ class SignTool(unittest.TestCase):
         self.path, self.write, self.read = self.s.path, self.s.write, self.s.read
 
     def run_tool(self, *args, status=0, env=None):
-        """Its output and errors; in a session of its own, so that no terminal is asked."""
-        proc = subprocess.run([os.path.join(BIN_DIR, "zynSign"), *args], cwd=self.s.dir,
-                              capture_output=True, timeout=60, start_new_session=True,
-                              env=dict(os.environ, http_proxy="", **(env or {})))
+        """Its output and errors."""
+        proc = sign_tool(*args, cwd=self.s.dir, env=env)
         self.assertEqual(proc.returncode, status, proc.stderr)
         return (proc.stdout + proc.stderr).decode()
 

@@ -21,9 +21,9 @@ BAR = r"\[[#.]+\] \d+%"
 
 
 class Terminal:
-    """A tmux server of its own, one pane of SIZE whose bash (INTERACTIVE: with job control) runs
-    COMMAND in SCRATCH, the launcher installed as NAME, between two records of the terminal's
-    settings, then idles; NO_COLOR and COLORTERM unset. What the pane is sent stays in sent.raw."""
+    """A tmux pane of SIZE whose bash (INTERACTIVE: with job control) runs COMMAND in SCRATCH, the
+    launcher as NAME, between two records of the terminal's settings (NO_COLOR, COLORTERM unset);
+    sent.raw keeps what the pane is sent."""
 
     def __init__(self, test, scratch, command="./zynLaunch.exe", name="zynLaunch.exe",
                  interactive=False, size=(100, 20)):
@@ -177,8 +177,7 @@ class TerminalMode(LaunchTestCase):
                 self.assertRegex("\n".join(term.wait_for(WINDOW_CAPTION, INITIAL_STATUS)),
                                  r"\[\.+\] 0%")
                 self.assertTrue(term.is_raw())
-                # Alt+key, cursor and function keys begin with the Escape byte but are not
-                # Escape, also when a read splits them.
+                # Alt+key, cursor and function keys are no Escape, also split across reads.
                 term.keys("M-x")
                 term.type_apart(b"\x1b", b"[A")
                 term.keys("F5", "x")

@@ -8,8 +8,8 @@ import struct
 import subprocess
 
 from zyntest import (BIN_DIR, ENGINE_RUNNING, INITIAL_STATUS, NO_STATE_FILE, WINDOW_CAPTION,
-                     Launch, LaunchTestCase, Scratch, main, probe, program, read, wait_until,
-                     wine_env, wine_reg, wineserver_restart, write)
+                     Launch, LaunchTestCase, Scratch, main, probe, program, read, read_window,
+                     wait_until, wine_env, wine_reg, wineserver_restart, write)
 
 SCREENSHOT = os.path.join(BIN_DIR, "..", "screenshots", "window_win.ppm")
 ART = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "res", "art")
@@ -36,12 +36,6 @@ def resource_section(data):
     return raw, raw_size
 
 
-def read_window():
-    """The probe's view of the launch window as a dict; {} when it found none."""
-    rc, out = probe("read", WINDOW_CAPTION, "20000")
-    return dict(line.split(" ", 1) for line in out.splitlines() if " " in line) if rc == 0 else {}
-
-
 def bitmap_pixels(name):
     """(width, height, pixel(x, y) as (r, g, b)) of a 24-bit bottom-up BMP file of the art."""
     data = read(os.path.join(ART, name))
@@ -53,9 +47,8 @@ def bitmap_pixels(name):
 
 
 def picture_mismatches(window):
-    """Where the window's picture differs from the start bitmap stretched to the control, at
-    points whose neighbourhood in the bitmap has one colour (so that scaling cannot blur them);
-    and how many of those points tell it from the other picture."""
+    """Where the window's picture differs from the start bitmap stretched to it, at points of
+    one-coloured neighbourhoods (that scaling cannot blur); how many tell it from the other."""
     def distance(colour, other):
         return max(abs(a - b) for a, b in zip(colour, other))
     width, height, expected = bitmap_pixels("picture_start.bmp")
@@ -128,8 +121,7 @@ class LaunchWindow(LaunchTestCase):
         self.assertGreater(telling, 10)  # places where the other picture differs
 
         self.assertEqual(probe("enter", WINDOW_CAPTION)[0], 0)
-        # The window must still be there for its close box; it ends as Escape does (there:
-        # test_network's cancelled download).
+        # Still there for its close box, which ends it as Escape does (test_network's cancel).
         self.assertEqual(probe("close", WINDOW_CAPTION)[0], 0, "Enter closed the window")
         result = launch.wait(answer_boxes=False)
         self.assertEqual((result.returncode, result.lines[0]), (2, "status " + INITIAL_STATUS))
@@ -157,8 +149,7 @@ class LaunchWindow(LaunchTestCase):
         scratch.prepare_launch()
         os.remove(scratch.path("zynSystemConfig.txt"))  # the first stage's message
         result = self.start(scratch, name="zynLaunchTemp.exe").wait(caption="zynLaunchTemp")
-        # What the box itself shows, read from the window by the probe (the launcher's own
-        # name: test_network's boxes).
+        # What the box itself shows, as the probe reads it (as zynLaunch: test_network's boxes).
         self.assertEqual((result.returncode, result.box_texts), (1, result.messages()))
         (message,) = result.messages()
         self.assertTrue(message.startswith(NO_STATE_FILE) and message.endswith(" for help."))

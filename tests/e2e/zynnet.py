@@ -3,6 +3,7 @@ tools/, each in a folder of its own, awaited until it answers and stopped with i
 In a test's network namespace each has its own loopback address and usual port; else free ports."""
 
 import contextlib
+import datetime
 import json
 import os
 import pwd
@@ -17,6 +18,22 @@ import tempfile
 import time
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+CA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tls", "ca")  # .pem, .key
+SIGNING = """[ca]
+default_ca = signer
+[signer]
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = anything
+[anything]
+commonName = supplied
+[leaf]
+basicConstraints = critical, CA:FALSE
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:$ENV::ZYN_SAN
+"""
 NGINX_CONF = """daemon off; worker_processes 1; %s pid %s; events { worker_connections 64; }
 http { log_format zyn '$remote_addr - $remote_user [$time_local] "$request" $status '
                       '$body_bytes_sent "$http_referer" "$http_user_agent" "$http_range"';
@@ -40,25 +57,40 @@ def isolated():
     return os.environ.get("ZYN_IN_NETNS") == "1"
 
 
-def in_hosts_namespace(hosts):
-    """Runs this program again in a mount namespace of its own whose /etc/hosts also names HOSTS
-    ({name: address}), as glibc, Wine and squid read it; returns only there (needs root)."""
-    if os.environ.get("ZYN_IN_HOSTS") == "1":
-        return
-    with open("/etc/hosts") as f:
-        text = f.read() + "".join("%s %s\n" % (a, n) for n, a in hosts.items())
-    with tempfile.NamedTemporaryFile("w", prefix="zyn-hosts-", delete=False) as f:
-        f.write(text)
-    os.chmod(f.name, 0o644)
-    os.execvpe("unshare", ["unshare", "-m", "sh", "-c",
-                           'mount --bind "$0" /etc/hosts && rm "$0" && exec "$@"', f.name,
-                           sys.executable] + sys.argv, dict(os.environ, ZYN_IN_HOSTS="1"))
-
-
 def free_port(address):
     with socket.socket() as s:
         s.bind((address, 0))
         return s.getsockname()[1]
+
+
+def make_certificates(folder, good="localhost"):
+    """Certificates named as nginx looks them up ($ssl_server_name.crt), of one key (leaf.key):
+    GOOD's, wrong.test's (for other.test) and expired.test's by the tests' CA, stranger.test's by
+    stranger.pem, and selfsigned.test's."""
+    def openssl(*args, san=""):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True,
+                       env=dict(os.environ, ZYN_SAN=san))
+    os.makedirs(folder, exist_ok=True)
+    for name, text in (("signing.cnf", SIGNING), ("index.txt", ""), ("serial", "1000\n")):
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(text)
+    openssl("genpkey", "-algorithm", "RSA", "-out", "leaf.key")
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "stranger.key", "-out",
+            "stranger.pem", "-days", "2", "-subj", "/CN=Stranger CA")
+    openssl("req", "-x509", "-key", "leaf.key", "-out", "selfsigned.test.crt", "-days", "2",
+            "-subj", "/CN=selfsigned.test", "-addext", "subjectAltName=DNS:selfsigned.test")
+    day = datetime.timedelta(days=1)
+    now = datetime.datetime.now(datetime.timezone.utc)
+    for sni, name, signer, start, end in [
+            (good, good, CA, now - day, now + day),
+            ("wrong.test", "other.test", CA, now - day, now + day),
+            ("expired.test", "expired.test", CA, now - 10 * day, now - day),
+            ("stranger.test", "stranger.test", "stranger", now - day, now + day)]:
+        openssl("req", "-new", "-key", "leaf.key", "-subj", "/CN=" + name, "-out", sni + ".csr")
+        openssl("ca", "-batch", "-notext", "-config", "signing.cnf", "-extensions", "leaf",
+                "-cert", signer + ".pem", "-keyfile", signer + ".key", "-in", sni + ".csr",
+                "-out", sni + ".crt", "-startdate", start.strftime("%Y%m%d%H%M%SZ"), "-enddate",
+                end.strftime("%Y%m%d%H%M%SZ"), san=name)
 
 
 def deep_answer(ip, port):
@@ -134,7 +166,7 @@ class Server:
 
 class Nginx(Server):
     """nginx with its own defaults (keep-alive, ranges) serving ROOT; LOCATIONS: directives added
-    to its server, LISTEN: options of its listen directive. Its access log adds the Range."""
+    to its server, LISTEN: options of its listen directive."""
 
     name = "nginx"
 
@@ -160,14 +192,14 @@ class Nginx(Server):
         return '"%x-%x"' % (int(stat.st_mtime), stat.st_size)
 
     def requests(self):
-        """Each request answered: (request line, status, body bytes, Range or "-", User-Agent)."""
+        """Each request: (request line, status, body bytes, Range or "-", User-Agent, client)."""
         fields = [l.split('"') for l in self.text("access.log").splitlines()]
-        return [(f[1], int(f[2].split()[0]), int(f[2].split()[1]), f[7], f[5]) for f in fields]
+        return [(f[1], int(f[2].split()[0]), int(f[2].split()[1]), f[7], f[5], f[0].split()[0])
+                for f in fields]
 
 
 class Squid(Server):
-    """squid as a forward proxy without cache folders. With CREDENTIALS ("name:password") it asks
-    for Basic authentication and serves that user only."""
+    """squid as a forward proxy without caches; with CREDENTIALS ("name:password") for them only."""
 
     name = "squid"
 
@@ -245,8 +277,7 @@ class ToolServer(Server):
 
 
 class DeepResolver(ToolServer):
-    """Answers each probe with ANSWERS (or never); with FLOOD (answers a second, seconds) with a
-    flood of them, STRAYS among them from an address that nobody lists."""
+    """Answers each probe with ANSWERS (or never); FLOOD: (a second, seconds), STRAYS among them."""
 
     name = "deep"
 
@@ -274,6 +305,16 @@ class HostileServer(ToolServer):
     def requests(self):
         """Each request received so far: {"scenario": ..., "request": header text}."""
         return [json.loads(l) for l in self.log()]
+
+
+class NameServer(ToolServer):
+    """tools/nameserver answering for NAMES ({name: (addresses in order, seconds it takes)})."""
+
+    name = "names"
+
+    def __init__(self, folder, names):
+        super().__init__(folder, "127.0.0.53", 53, "nameserver/name_server.py", *[
+            "--name=%s=%s@%s" % (n, ",".join(a), s) for n, (a, s) in names.items()])
 
 
 class Network:

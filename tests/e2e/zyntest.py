@@ -3,11 +3,14 @@ class for the Linux program and for the Windows one under Wine (ZYN_PLATFORM=win
 lines ZYN_LAUNCH_TRACE collects; the state builder, the case runner; stubs log to zynStub.log."""
 
 import contextlib
+import fcntl
 import os
 import re
 import shutil
 import subprocess
+import struct
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -24,6 +27,10 @@ STUB, STUB_NEW = "zynStub" + EXE, "zynStub-7.0.2.6" + EXE  # installed and serve
 NEW_LAUNCHER, OLD_LAUNCHER = "zynLaunch", "zynLaunchOld"
 DEAD = "http://127.0.0.1:9/"  # where nobody listens
 KEYS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "data")
+SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+# A launch takes no proxy from the test's environment unless the test gives it one.
+NO_PROXY = dict.fromkeys(["http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy",
+                          "NO_PROXY"], "")
 
 INITIAL_STATUS = "zyn is initialising.."
 ENGINE_RUNNING = ("A running zynEngine was detected on this computer already. Please close the "
@@ -106,21 +113,23 @@ def make_release(folder, description, programs):
     return folder
 
 
-def sign_tool(*args):
-    """zynSign, which runs on Linux: the Windows tests take it from the native build."""
+def sign_tool(*args, cwd=None, env=None):
+    """zynSign (the Windows tests take the native build's), in a session of its own so that no
+    terminal is asked."""
     return subprocess.run([os.path.join(os.environ.get("ZYN_NATIVE_BIN_DIR") or BIN_DIR,
-                                        "zynSign"), *args], capture_output=True, timeout=60)
+                                        "zynSign"), *args], cwd=cwd, capture_output=True,
+                          timeout=60, start_new_session=True, env=dict(os.environ, **dict(
+                              NO_PROXY, **(env or {}))))
 
 
 def urls(names, nginx, hostile=None):
-    """Each name's URL: "hostile:PATH" that path of HOSTILE, any other that folder of NGINX."""
-    return [hostile.url(n[8:] + "/") if n.startswith("hostile:") else nginx.url(n + "/")
-            for n in names]
+    """Each name's URL: "hostile:PATH" that path of HOSTILE, a URL itself, else NGINX's folder."""
+    return [hostile.url(n[8:] + "/") if n.startswith("hostile:") else n if "://" in n else
+            nginx.url(n + "/") for n in names]
 
 
 class StubStart:
-    """A line of zynStub.log: name, command line, folder (UTF-8), on Windows the C runtime's words
-    (on Linux the command line is the words; they are joined by 0x1f)."""
+    """A line of zynStub.log: name, command line, folder (UTF-8), words (0x1f between them)."""
 
     def __init__(self, line):
         self.name, self.command_line, cwd, *words = line.split("\t")
@@ -204,11 +213,26 @@ def wine_reg(*args):
                    stderr=subprocess.DEVNULL, timeout=120)
 
 
+def set_proxy(server=None, bypass=None):
+    """The Wine prefix's proxy setting, with the hosts reached directly; None turns it off."""
+    wine_reg("add", SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1" if server else "0")
+    if server:
+        wine_reg("add", SETTINGS, "/v", "ProxyServer", "/t", "REG_SZ", "/d", server)
+    wine_reg(*(["add", SETTINGS, "/v", "ProxyOverride", "/t", "REG_SZ", "/d", bypass] if bypass
+               else ["delete", SETTINGS, "/v", "ProxyOverride"]))
+
+
 def probe(*args):
     """The UI probe (tools/probe) run under Wine: (exit status, output)."""
     proc = subprocess.run(["wine", os.path.join(BIN_DIR, "probe.exe"), *args], env=wine_env(),
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
     return proc.returncode, proc.stdout.decode("latin-1").replace("\r\n", "\n")
+
+
+def read_window():
+    """The probe's view of the launch window as a dict; {} when it found none."""
+    rc, out = probe("read", WINDOW_CAPTION, "20000")
+    return dict(line.split(" ", 1) for line in out.splitlines() if " " in line) if rc == 0 else {}
 
 
 def cpu_seconds(pid):
@@ -230,32 +254,54 @@ def launchers(scratch):
 
 
 class Launch:
-    """The launcher started in SCRATCH, the build's PROGRAM first installed as NAME (None: the one
-    there); on Linux (ISOLATED: in a network namespace of its own) its standard output lines are
-    timed. wait() gives it the result's fields."""
+    """The launcher started in SCRATCH, PROGRAM first installed as NAME (None: the one there). On
+    Linux (ISOLATED: in a network namespace of its own) its output lines are timed, or its panel's
+    bytes kept (output) with a TERMINAL; on Windows REGISTRY is set_proxy's while it opens."""
 
     def __init__(self, scratch, args=(), program=NEW_LAUNCHER, name="zynLaunch.exe", env=None,
-                 isolated=False):
-        self.scratch, self.stdout_lines, self.times = scratch, [], []
+                 isolated=False, terminal=False, registry=None):
+        self.scratch, self.stdout_lines, self.times, self.output = scratch, [], [], []
         if program:
             scratch.install(name, program + EXE)
-        env = dict(wine_env(), ZYN_LAUNCH_TRACE=self.trace_name(scratch), **(env or {}))
+        env = dict(wine_env(), ZYN_LAUNCH_TRACE=self.trace_name(scratch),
+                   **dict(NO_PROXY, **(env or {})))
         env.pop("ZYN_IN_NETNS", None)
         command = ["wine", name] if WINDOWS else ["./" + name]
+        streams = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL if WINDOWS else
+                       subprocess.PIPE, stderr=subprocess.DEVNULL if WINDOWS else None)
+        self.terminal = terminal and not WINDOWS and os.openpty()
+        if self.terminal:
+            self.resize(24, 80)
+            streams = dict(dict.fromkeys(["stdin", "stdout", "stderr"], self.terminal[1]),
+                           start_new_session=True,
+                           preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        if WINDOWS and registry:
+            set_proxy(*registry)
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(
-            ([NETNS_RUN] if isolated else []) + command + list(args), cwd=scratch.dir, env=env,
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL if WINDOWS else subprocess.PIPE,
-            stderr=subprocess.DEVNULL if WINDOWS else None)
+        self.proc = subprocess.Popen(([NETNS_RUN] if isolated else []) + command + list(args),
+                                     cwd=scratch.dir, env=env, **streams)
+        if self.terminal:
+            os.close(self.terminal[1])
         if not WINDOWS:
             self.reader = threading.Thread(target=self._read, daemon=True)
             self.reader.start()
+        elif registry:  # the window has read it: later launches must not find it
+            self.wait_for_line(PAST_GUARD, 30)
+            set_proxy()
+
+    def resize(self, rows, columns):
+        fcntl.ioctl(self.terminal[0], termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
 
     @staticmethod
     def trace_name(scratch):
         return scratch.windows_path(scratch.trace) if WINDOWS else scratch.trace
 
     def _read(self):
+        if self.terminal:
+            with contextlib.suppress(OSError):  # EIO once the program has ended
+                for data in iter(lambda: os.read(self.terminal[0], 65536), b""):
+                    self.output.append(data)
+            return
         for raw in self.proc.stdout:
             self.times.append(time.monotonic() - self.started)
             self.stdout_lines.append(raw.decode("latin-1").rstrip("\n"))
@@ -267,8 +313,7 @@ class Launch:
         return line in self.scratch.trace_lines()
 
     def wait(self, timeout=90, runs=1, answer_boxes=True, caption="zynLaunch"):
-        """Waits for the end, and for the RUNS in all that a self-update hands over to. On
-        Windows the probe answers each box with OK and reads its text (box_texts)."""
+        """Waits for the end and the RUNS a self-update hands over to; the probe answers boxes."""
         deadline = time.monotonic() + timeout
         self.box_texts = self._answer_boxes(deadline, caption) if WINDOWS and answer_boxes else []
         try:
@@ -284,7 +329,8 @@ class Launch:
                        max(0, deadline - time.monotonic()))
         if not WINDOWS:
             self.reader.join(5)
-            self.proc.stdout.close()
+            if self.proc.stdout:
+                self.proc.stdout.close()
         self.duration, self.lines = time.monotonic() - self.started, self.scratch.trace_lines()
         return self
 
@@ -316,8 +362,8 @@ class Launch:
 
 
 def run_cases(names, start, runs=None, timeout=90):
-    """Starts each case's launch (start(name)) once the one before has passed its engine guard,
-    so that no two guards meet on their port; their results, each after its RUNS[name] runs."""
+    """Starts each start(name) once the one before is past its engine guard (one port for all);
+    their results, each after its RUNS[name] runs."""
     launches = {}
     for name in names:
         launches[name] = start(name)

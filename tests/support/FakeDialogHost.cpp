@@ -1,6 +1,5 @@
-// The fake dialog host: timers in virtual time, nested message box loops, a scripted close
-// box, the platform's socket notifications and name lookups before virtual time moves on, the
-// first EndDialog's result. Leaves out painting, real windows and keys.
+// The fake dialog host: virtual timers, nested message box loops, a scripted close box, socket
+// notifications and lookups before time moves on. Leaves out painting, real windows and keys.
 #include "support/FakeDialogHost.h"
 
 #include "framework/AsyncSocket.h"
@@ -60,7 +59,6 @@ void FakeDialogHost::Advance(uint64_t until, bool waitForSockets) {
         m_now = std::max(m_now, *next);
         if (m_escapeAt && *m_escapeAt <= m_now) {
             m_escapeAt.reset();
-            Record(Event::Escape);
             m_dialog->OnCancel();
             continue;
         }
@@ -89,8 +87,8 @@ void FakeDialogHost::KillTimer(unsigned id) {
     m_timers.Kill(id);
 }
 
-void FakeDialogHost::MessageBox(const std::string& text, const std::string& caption) {
-    Record(Event::Message, 0, 0, 0, text, caption);
+void FakeDialogHost::MessageBox(const std::string& text, const std::string&) {
+    Record(Event::Message, 0, 0, text);
     if (m_onBox) {
         // Copied, so that an action may replace itself.
         const auto action = m_onBox;

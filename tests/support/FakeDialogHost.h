@@ -1,6 +1,5 @@
-// A dialog host for tests: virtual time, a recording window and message boxes that answer
-// themselves. It reads no clock: time moves to the next timer or scripted event only once no
-// socket is ready, so that real loopback sockets are never overtaken by virtual time.
+// A dialog host for tests: virtual time, a recording window, message boxes that answer themselves.
+// Time moves to the next timer or scripted event only once no socket is ready: never past a reply.
 #pragma once
 
 #include "framework/DialogHost.h"
@@ -20,23 +19,20 @@ class FakeDialogHost : public DialogHost {
     struct Event {
         enum Kind {
             Text,       // id, text
-            Range,      // id, low = a, high = b
             Pos,        // id, a
-            Redraw,     // id
             Bitmap,     // id, a
             Icon,       // a
-            Message,    // text, caption
+            Message,    // text
             Note,       // text
             TimerSet,   // id, a = elapse
             TimerKill,  // id
             TimerFired, // id
-            End,        // a = result
-            Escape
+            End         // a = result
         };
         Kind kind;
         uint64_t time;
-        int id, a, b;
-        std::string text, caption;
+        int id, a;
+        std::string text;
     };
 
     int RunModal(CDialog& dialog) override;
@@ -45,16 +41,14 @@ class FakeDialogHost : public DialogHost {
     void KillTimer(unsigned id) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
     void SetControlText(int id, const std::string& text) override {
-        Record(Event::Text, id, 0, 0, text);
+        Record(Event::Text, id, 0, text);
     }
-    void SetProgressRange(int id, int low, int high) override {
-        Record(Event::Range, id, low, high);
-    }
+    void SetProgressRange(int, int, int) override {}
     void SetProgressPos(int id, int pos) override { Record(Event::Pos, id, pos); }
-    void RedrawControl(int id) override { Record(Event::Redraw, id); }
+    void RedrawControl(int) override {}
     void SetControlBitmap(int id, int bitmapId) override { Record(Event::Bitmap, id, bitmapId); }
     void SetWindowIcon(int iconId) override { Record(Event::Icon, 0, iconId); }
-    void Note(const std::string& text) override { Record(Event::Note, 0, 0, 0, text); }
+    void Note(const std::string& text) override { Record(Event::Note, 0, 0, text); }
 
     // A run that reaches this virtual time without ending stops with kTimeLimit; one with no
     // timer armed stops with kStalled once its open sockets have been quiet for about 3 s.
@@ -83,9 +77,8 @@ class FakeDialogHost : public DialogHost {
     // `waitForSockets`, nothing due at all means waiting (in real time) for open sockets.
     void Advance(uint64_t until, bool waitForSockets);
     std::optional<uint64_t> NextEvent() const;
-    void Record(Event::Kind kind, int id = 0, int a = 0, int b = 0, const std::string& text = {},
-                const std::string& caption = {}) {
-        m_events.push_back({kind, m_now, id, a, b, text, caption});
+    void Record(Event::Kind kind, int id = 0, int a = 0, const std::string& text = {}) {
+        m_events.push_back({kind, m_now, id, a, text});
     }
 
     TimerQueue m_timers;

@@ -1,5 +1,4 @@
-// BMP files built here by hand: the pixels of both row orders, and damaged or unsupported files
-// that give no picture.
+// BMP files built by hand: both row orders, and damaged or unsupported files give no picture.
 #include "formats/BmpReader.h"
 #include "VersionFiles.h"
 

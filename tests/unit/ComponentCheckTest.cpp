@@ -1,5 +1,4 @@
-// The component checks: versions compared and outdated files queued (never deleted), missing or
-// short files queued, and the final check.
+// The component checks: outdated, missing or short files queued (never deleted); the last check.
 #include "LaunchHarness.h"
 #include "framework/System.h"
 

@@ -1,5 +1,4 @@
-// Happy Eyeballs without sockets or clocks: the order of a name's addresses, when each attempt
-// starts, which one wins, and when the connect fails.
+// Happy Eyeballs without sockets or clocks: address order, attempts, the winner, the failure.
 #include "framework/ConnectRace.h"
 
 #include "framework/AsyncSocket.h"
@@ -15,26 +14,16 @@ namespace {
 std::string Feed(sys::ConnectRace& race, const std::string& event) {
     std::istringstream in(event);
     std::string kind;
-    uint64_t at = 0;
-    size_t attempt = 0;
-    in >> kind;
-    sys::ConnectRace::Step step;
-    if (kind == "resolve") {
-        std::vector<std::string> addresses;
-        in >> at;
-        for (std::string address; in >> address;)
-            addresses.push_back(address);
-        step = race.Resolved(addresses, at);
-    } else if (kind == "tick") {
-        in >> at;
-        step = race.Tick(at);
-    } else if (kind == "connect") {
-        in >> attempt;
-        step = race.Connected(attempt);
-    } else {
-        in >> attempt >> at;
-        step = race.Failed(attempt, SOCK_ERR_CONNREFUSED, at);
-    }
+    uint64_t number = 0; // the time, or the attempt
+    std::vector<std::string> words;
+    in >> kind >> number;
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    const sys::ConnectRace::Step step =
+        kind == "resolve"   ? race.Resolved(words, number)
+        : kind == "tick"    ? race.Tick(number)
+        : kind == "connect" ? race.Connected(number)
+                            : race.Failed(number, SOCK_ERR_CONNREFUSED, std::stoull(words.at(0)));
     std::string told = step.start    ? "start " + race.Address(*step.start)
                        : step.winner ? "win " + race.Address(*step.winner)
                        : step.over   ? "fail " + std::to_string(step.error)

@@ -1,5 +1,4 @@
-// What a reply must carry to continue the kept bytes of a file: the Content-Range, and the
-// validator that later requests name the file's version by.
+// What a reply must carry to continue a file's kept bytes: its Content-Range and validator.
 #include "net/ContentRange.h"
 
 #include <gtest/gtest.h>

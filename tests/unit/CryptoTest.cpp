@@ -1,5 +1,4 @@
-// The platform's SHA-256 and P-256 verification, and the reading of public keys, checked
-// against what the openssl command line made; the reading of certificates.
+// The platform's SHA-256, and public keys and certificates as the openssl command line made them.
 #include "framework/Crypto.h"
 #include "TestSupport.h"
 #include "TrustVectors.h"
@@ -7,12 +6,6 @@
 #include "formats/PublicKeyPem.h"
 
 namespace {
-
-sys::P256PublicKey KeyOf(const char* pem) {
-    const formats::PublicKeyList list = formats::ParseP256PublicKeys(pem);
-    EXPECT_TRUE(list.ok && list.count == 1);
-    return list.keys[0];
-}
 
 TEST(Crypto, Sha256OfOneBlockAndOfAMillionBytesInOddBlocks) {
     sys::Sha256 abc, million;
@@ -28,30 +21,11 @@ TEST(Crypto, Sha256OfOneBlockAndOfAMillionBytesInOddBlocks) {
     EXPECT_EQ(Hex(digest), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
-TEST(Crypto, AnOpensslSignatureVerifiesAndNothingAltered) {
-    // The vector's text up to its signature line is what key A signed.
-    const std::string text = kSigned_full;
-    const size_t line = text.rfind("ZynSignature=");
-    const std::string message = text.substr(0, line);
-    sys::P256Signature signature;
-    size_t size = 0;
-    ASSERT_TRUE(formats::DecodeBase64(text.substr(line + 13, 88), signature, size) && size == 64);
-    const sys::P256PublicKey key = KeyOf(kPublicKeyA);
-    EXPECT_TRUE(sys::VerifyP256Sha256(key, message, signature));
-    std::string alteredMessage = message;
-    alteredMessage[5] ^= 1;
-    EXPECT_FALSE(sys::VerifyP256Sha256(key, alteredMessage, signature));
-    sys::P256Signature altered = signature;
-    altered[40] ^= 0x80;
-    EXPECT_FALSE(sys::VerifyP256Sha256(key, message, altered));
-    EXPECT_FALSE(sys::VerifyP256Sha256(KeyOf(kPublicKeyB), message, signature));
-}
-
 TEST(PublicKeyPem, OnlyP256KeysWithTheirPointUncompressedAreRead) {
     const std::string a = kPublicKeyA, b = kPublicKeyB;
     const formats::PublicKeyList both = formats::ParseP256PublicKeys("\n" + a + "\r\n" + b);
     ASSERT_TRUE(both.ok && both.count == 2);
-    EXPECT_EQ(both.keys[1], KeyOf(kPublicKeyB));
+    EXPECT_EQ(both.keys[1], formats::ParseP256PublicKeys(b).keys[0]);
     EXPECT_TRUE(formats::ParseP256PublicKeys("").ok) << "no key at all is a valid list";
 
     const std::string begin = "-----BEGIN PUBLIC KEY-----\n", end = "\n-----END PUBLIC KEY-----\n";

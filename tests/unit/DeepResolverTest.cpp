@@ -1,5 +1,4 @@
-// The deep resolver exchange over real loopback UDP: the probes of a scan, and which answers
-// reach the launch window.
+// The deep resolver over loopback UDP: the probes of a scan, the answers that reach the window.
 #include "LaunchHarness.h"
 #include "net/DeepAnswer.h"
 #include "net/DeepResolverSocket.h"

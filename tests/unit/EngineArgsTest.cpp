@@ -1,5 +1,4 @@
-// The engine's argument text, from the orbital servers, the user's lines and the deep resolver
-// answer, and which programs the user's lines let start.
+// The engine's arguments from the orbital servers, the user's lines and the deep answer.
 #include "config/EngineArgs.h"
 #include "LaunchHarness.h"
 

@@ -1,6 +1,5 @@
-// Version texts read from program files' bytes: an ELF package note and a PE version resource,
-// built here by hand, and both cut short; which headers make a program image. How Windows itself
-// reads real programs' resources is compared with this reader end to end.
+// Version texts read from the bytes of PE and ELF files built by hand, and cut short; which
+// headers make a program image (Windows' own reading: test_window_win).
 #include "formats/FileVersionParser.h"
 #include "VersionFiles.h"
 

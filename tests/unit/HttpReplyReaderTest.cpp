@@ -150,10 +150,9 @@ TEST(HttpReplyReader, BodyLimitIsNeverPassed) {
         }
 }
 
-} // namespace
-
 TEST(HttpReplyReader, AConnectReplyIsAHeaderAloneThatOnlyA2xxCompletes) {
     const std::pair<std::string, std::string> replies[] = {
+        // the reply, why it fails
         {"HTTP/1.1 200 Connection established\r\n\r\n", ""},
         {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n"
          "Content-Length: 5\r\n\r\n",
@@ -162,7 +161,7 @@ TEST(HttpReplyReader, AConnectReplyIsAHeaderAloneThatOnlyA2xxCompletes) {
          "status 407"},
         {"HTTP/1.1 302 Found\r\nLocation: https://elsewhere/\r\n\r\n", "status 302"},
     };
-    for (const auto& [reply, failure] : replies) {
+    for (const auto& [reply, failure] : replies)
         for (size_t size : kBlockSizes) {
             HttpReplyReader reader(HttpReplyReader::kNoBodyLimit,
                                    HttpReplyReader::Request::Connect);
@@ -170,5 +169,6 @@ TEST(HttpReplyReader, AConnectReplyIsAHeaderAloneThatOnlyA2xxCompletes) {
             EXPECT_EQ(reader.GetState(), failure.empty() ? State::Complete : State::Failed);
             EXPECT_EQ(reader.GetFailure(), failure);
         }
-    }
 }
+
+} // namespace

@@ -1,5 +1,4 @@
-// The split of an http(s) URL into what a connection and its request need, where a redirection
-// leads, and the names put into a URL.
+// The split of an http(s) URL, where a redirection leads, and the names put into a URL.
 #include "net/HttpUrl.h"
 
 #include <gtest/gtest.h>

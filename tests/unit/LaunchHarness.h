@@ -1,5 +1,4 @@
-// A launch window in a scratch folder, run by the fake host in virtual time, whose program
-// starts are recorded instead of made.
+// A launch window in a scratch folder, in virtual time, its program starts recorded.
 #pragma once
 
 #include "TestSupport.h"

@@ -1,5 +1,4 @@
-// The launch window's operations and its sequence in virtual time: stage order and delays, the
-// closing flag, and every way a launch ends.
+// The launch sequence in virtual time: stage order and delays, and every way a launch ends.
 #include "LaunchHarness.h"
 #include "framework/AsyncSocket.h"
 #include "net/DeepResolverSocket.h"
@@ -226,19 +225,6 @@ TEST_F(LaunchSequence, StageFiveReEnteredAfterTheCloseDoesNothing) {
     EXPECT_EQ(host.Events().size(), before);
 }
 
-TEST_F(LaunchSequence, InitialisationPreparesTheWindowAndArmsTheFirstStageAndEnterEndsNothing) {
-    host.SetTimeLimit(999);
-    EXPECT_EQ(dlg.DoModal(), FakeDialogHost::kTimeLimit);
-    dlg.OnOK();
-    EXPECT_TRUE(host.EventsOf(Event::End).empty());
-    ASSERT_NE(dlg.m_pDeepResolverSocket, nullptr);
-    EXPECT_EQ(dlg.m_pDeepResolverSocket->m_pOwner, &dlg);
-    EXPECT_NE(dlg.m_pDeepResolverSocket->GetHandle(), INVALID_SOCKET_HANDLE);
-    ASSERT_EQ(host.EventsOf(Event::Icon).size(), 1u);
-    EXPECT_EQ(host.EventsOf(Event::Icon)[0].a, IDR_MAINFRAME);
-    EXPECT_EQ(host.EventsOf(Event::TimerSet).size(), 1u);
-}
-
 TEST_F(LaunchSequence, AFatalErrorSetsTheClosingFlagBeforeItsBoxAndClosesAfterIt) {
     int closingInBox = -1;
     bool endedInBox = true;
@@ -252,16 +238,6 @@ TEST_F(LaunchSequence, AFatalErrorSetsTheClosingFlagBeforeItsBoxAndClosesAfterIt
     EXPECT_TRUE(host.HasEnded());
     EXPECT_EQ(Messages(), Texts{"broken"});
     EXPECT_EQ(dlg.GetMessageBoxCount(), 1);
-}
-
-TEST_F(LaunchSequence, CloseLauncherTwiceReleasesTheSocketOnceAndEndsWithZero) {
-    dlg.m_pDeepResolverSocket = std::make_unique<CDeepResolverSocket>();
-    dlg.CloseLauncher();
-    EXPECT_EQ(dlg.m_pDeepResolverSocket, nullptr);
-    dlg.CloseLauncher();
-    const auto ends = host.EventsOf(Event::End);
-    ASSERT_EQ(ends.size(), 2u);
-    EXPECT_EQ(std::pair(ends[0].a, ends[1].a), std::pair(0, 0));
 }
 
 } // namespace

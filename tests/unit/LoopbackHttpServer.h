@@ -1,6 +1,5 @@
-// An HTTP server on loopback that runs on the test's own event loop, so that its reply is ready
-// the moment the client looks and virtual time never overtakes it. Connections stay open after
-// a reply, as a keep-alive server's do.
+// An HTTP server on the test's own event loop, so that virtual time never overtakes its reply;
+// connections stay open after a reply, as a keep-alive server's do.
 #pragma once
 
 #include "VersionFiles.h"
@@ -20,10 +19,11 @@ class LoopbackHttpServer {
     static std::string Tag(const std::string& body) {
         return "\"" + std::to_string(std::hash<std::string>{}(body)) + "\"";
     }
-    // 60000 bytes of a program for this system.
+    // 60000 bytes of a program for this system, in which a piece put at the wrong place shows.
     static std::string DefaultBody() {
         std::string body = test::NativeProgramHead();
-        body.resize(60000, 'p');
+        for (size_t i = body.size(); i < 60000; ++i)
+            body += static_cast<char>('a' + i % 23);
         return body;
     }
 

@@ -1,5 +1,4 @@
-// The proxy setting as both systems give it, turned into a host and a port per scheme with
-// credentials, and the lists of hosts reached directly, as WinINet and curl read them.
+// Proxy settings of both systems, per scheme with credentials, and the hosts reached directly.
 #include "config/ProxyServer.h"
 #include "config/TextRules.h"
 #include "formats/ProxyUrl.h"

@@ -1,6 +1,5 @@
-// Stage 2's retrieval against a loopback server, through the socket and the rewrite: only a
-// whole 2xx reply that carries the marker, and with trusted keys only a signed one that the
-// disk and the clock allow, replaces "zynSystemConfig.txt".
+// Stage 2's retrieval against a loopback server: only a whole marked 2xx reply, and with keys
+// only a signed one that the disk and the clock allow, replaces "zynSystemConfig.txt".
 #include "LaunchHarness.h"
 #include "LoopbackHttpServer.h"
 #include "TrustVectors.h"

@@ -1,5 +1,4 @@
-// Whether a fetched system state may replace the one on disk, the signature line, the state as
-// installed, and the trust entries read from hostile text.
+// Which fetched states may replace the one on disk, the signature line and the trust entries.
 #include "config/StateSignature.h"
 #include "TrustVectors.h"
 #include "config/StateBody.h"

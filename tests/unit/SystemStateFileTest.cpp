@@ -1,5 +1,4 @@
-// The system state file: lists, versions, the user interface entry lookup, and the re-read of
-// stage 3.
+// The system state file: lists, versions, the user interface entry, stage 3's re-read.
 #include "config/SystemStateFile.h"
 #include "LaunchHarness.h"
 

@@ -1,5 +1,4 @@
-// The system services' contract, held by every backend: files by bare name, byte for byte;
-// files put in place whole or not at all; copies; process start failures; the folder lock.
+// The system services every backend holds: files byte for byte and whole, copies, starts, locks.
 #include "framework/System.h"
 #include "TestSupport.h"
 #include "VersionFiles.h"

@@ -1,5 +1,4 @@
-// What the unit and TLS tests share: each test in a fresh scratch folder as its current directory
-// (the launcher names every file bare), files there, a digest in hex, a bounded wait on the loop.
+// What the unit tests share: a fresh scratch folder as the current directory, files, waits.
 #pragma once
 
 #include "framework/AsyncSocket.h"

@@ -1,6 +1,5 @@
-// Window-style timers: re-armed by a second Set, fired in order of their deadlines (ties in the
-// order they were armed), and once only after falling behind. That they repeat until killed,
-// every launch sequence test's fired timers show.
+// Window-style timers: re-armed by a second Set, fired by deadline (ties in arming order), once
+// only after falling behind (that they repeat: every launch sequence test's fired timers).
 #include "framework/TimerQueue.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The pace a transfer must keep, in ticks: the stall window and the average rate since the
-// first byte.
+// The pace a transfer must keep, in ticks: the stall window and the average rate.
 #include "net/TransferPace.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The user configuration file: the user interface choice, and a file that is there but empty or
-// unreadable.
+// The user configuration file: the interface choice, and a file there but empty or unreadable.
 #include "config/UserConfigFile.h"
 #include "LaunchHarness.h"
 

@@ -1,5 +1,4 @@
-// Program files built by hand: a PE file with a version resource and an ELF file with a
-// package note, for the version readers, the component checks and the downloads.
+// Program files built by hand: a PE file with a version resource, an ELF file with a package note.
 #pragma once
 
 #include "framework/System.h"

@@ -5,7 +5,6 @@ texts in order (never, without one); --flood N answers N a second instead, for -
 
 import argparse
 import socket
-import sys
 import time
 
 
@@ -15,8 +14,7 @@ def main():
     parser.add_argument("--port", type=int, default=34523)
     parser.add_argument("--answer", action="append", default=[], help="repeatable")
     parser.add_argument("--log", help='"SENDER-ADDRESS SENDER-PORT probe|other LENGTH" lines')
-    parser.add_argument("--stray", action="append", default=[], help="repeatable")
-    parser.add_argument("--stray-address", default="127.0.0.6")
+    parser.add_argument("--stray", action="append", default=[], help="from 127.0.0.6")
     parser.add_argument("--flood", type=int, default=0)
     parser.add_argument("--flood-seconds", type=float, default=1.0)
     args = parser.parse_args()
@@ -25,7 +23,7 @@ def main():
     answers = [(sock, a.encode("latin-1")) for a in args.answer]
     if args.stray:
         stray = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        stray.bind((args.stray_address, 0))
+        stray.bind(("127.0.0.6", 0))
         answers += [(stray, a.encode("latin-1")) for a in args.stray]
     log = open(args.log, "a", buffering=1) if args.log else None
     print("ready", sock.getsockname()[1], flush=True)
@@ -57,7 +55,4 @@ def flood(answers, rate, seconds, destination):
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except KeyboardInterrupt:
-        sys.exit(0)
+    main()

@@ -4,24 +4,21 @@
 segment, else 60000 bytes of a pattern. Prints "ready PORT"; --log gets a JSON line a request."""
 
 import argparse
+import contextlib
 import gzip
 import json
 import os
 import socket
 import struct
-import sys
 import threading
 import time
 
 SCENARIOS = """
-  ok          200 with Content-Length, in one send
-  gzip        the same with the body gzip-coded, as Content-Encoding says
-  gziplabel   the body as stored, labelled gzip all the same (an object store's metadata)
+  ok          200 with Content-Length, in one send (gzip: the body gzip-coded, as the header
+              says; gziplabel: as stored, labelled gzip all the same)
   bytechunks  200 in chunks of one byte each
   folded      200 whose Content-Length has a blank before its colon and its value folded
-  stall       Content-Length announced, half the body sent, then nothing more
-  reset       Content-Length announced, half the body sent, then a reset
-  notfound    404 with an error page
+  stall|reset Content-Length announced, half the body sent, then nothing more | a reset
   endless     200 without a length and a body that never ends (the file's bytes first)
   firstwrong  as ok, but the first time a file name is asked the body's last byte is changed
   trickleS    the header and half the body at once, then one byte every S seconds
@@ -30,8 +27,7 @@ SCENARIOS = """
   overrun     the file's Content-Length, the file, then as much again of other bytes
   bigheader   a header of 10 MB in one field
   badchunkS   chunked, a chunk size line S, then a body that never ends (the file's first)
-  loop        302 to itself
-  schemeX     302 to the same path on an X:// URL (https, ftp)
+  loop        302 to itself (schemeX: to the same path on an X:// URL, such as https or ftp)
   statusN     status N with a body that never ends
 After a reply it waits for the next request on the connection, as keep-alive servers do."""
 LOCK = threading.Lock()
@@ -112,8 +108,6 @@ def serve(conn, args):
             return False
         while conn.recv(65536):
             pass
-    elif scenario == "notfound":
-        conn.sendall(header("404 Not Found", length) + body)
     elif scenario == "endless":
         endless(conn, b"HTTP/1.1 200 OK\r\n\r\n" + body)
     elif scenario == "trickle":
@@ -143,13 +137,9 @@ def serve(conn, args):
 
 
 def handle(conn, args):
-    try:
+    with contextlib.suppress(OSError), conn:
         while serve(conn, args):
             pass
-    except OSError:
-        pass
-    finally:
-        conn.close()
 
 
 def main():
@@ -171,7 +161,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except KeyboardInterrupt:
-        sys.exit(0)
+    main()

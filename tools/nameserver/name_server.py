@@ -1,16 +1,11 @@
 #!/usr/bin/env python3
-"""A name server for tests: answers A and AAAA questions over UDP for the names it is given,
-each name after its own delay, and NXDOMAIN for any other name.
-
-  --name NAME=ADDRESS[,ADDRESS...][@SECONDS]   (repeatable; addresses in the order answered)
-
-Prints "ready PORT" on standard output once it listens (port 0 takes any free one).
-"""
+"""A name server for tests: answers A and AAAA questions over UDP for each --name
+NAME=ADDRESS[,ADDRESS...][@SECONDS] after its delay, NXDOMAIN for any other name. Prints "ready
+PORT"; other options (the harness's --log) are ignored."""
 
 import argparse
 import socket
 import struct
-import sys
 import threading
 import time
 
@@ -28,10 +23,9 @@ def answer(query, names):
     family = FAMILIES.get(kind)
     records = [socket.inet_pton(family, a) for a in addresses or ()
                if family and (":" in a) == (family == socket.AF_INET6)]
-    # A response to the question, recursion desired as asked and available, NXDOMAIN for a name
-    # it does not know.
-    asked = struct.unpack_from("!H", query, 2)[0]
-    flags = 0x8080 | (asked & 0x0100) | (3 if addresses is None else 0)
+    # A response, recursion desired as asked and available; NXDOMAIN for a name it does not know.
+    flags = 0x8080 | (struct.unpack_from("!H", query, 2)[0] & 0x0100) | (3 if addresses is None
+                                                                          else 0)
     reply = query[:2] + struct.pack("!HHHHH", flags, 1, len(records), 0, 0) + query[12:at + 5]
     for record in records:
         reply += struct.pack("!HHHIH", 0xC00C, kind, 1, 60, len(record)) + record
@@ -39,18 +33,16 @@ def answer(query, names):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--address", default="127.0.0.53")
     parser.add_argument("--port", type=int, default=53)
     parser.add_argument("--name", action="append", default=[])
-    args = parser.parse_args()
+    args = parser.parse_known_args()[0]
     names = {}
     for entry in args.name:
         name, _, rest = entry.partition("=")
         addresses, _, delay = rest.partition("@")
         names[name.lower()] = (addresses.split(","), float(delay or 0))
-
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind((args.address, args.port))
     print("ready %d" % sock.getsockname()[1], flush=True)
@@ -69,4 +61,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

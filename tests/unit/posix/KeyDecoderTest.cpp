@@ -1,5 +1,4 @@
-// Only a lone Escape byte is the Escape key: Alt+key and key sequences are not, also when a
-// read splits them.
+// Only a lone Escape byte is Escape: Alt+key and key sequences are not, even split across reads.
 #include "framework/terminal/KeyDecoder.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,6 @@
-// The picture in terminal cells: its size for the room given, the colours of each half cell in
-// both colour modes, and the artwork built into the program.
+// The picture in terminal cells: its size for the room given, each half cell's colours.
 #include "framework/terminal/PictureCells.h"
 #include "formats/BmpReader.h"
-#include "framework/DialogTemplate.h"
-#include "res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -63,18 +60,6 @@ TEST(PictureCells, EachCellShowsItsUpperPixelOnItsLowerOneAndSendsOnlyColourChan
     EXPECT_EQ(PictureLines(chequered, 2, 1, CellColours::TrueColour),
               std::vector<std::string>{"\x1b[38;2;128;128;128;48;2;255;0;0m" + kBlock +
                                        "\x1b[38;2;255;0;0;48;2;0;0;255m" + kBlock + "\x1b[0m"});
-}
-
-TEST(PictureCells, BothPicturesAreBuiltIntoTheProgramAsTheirBmpFiles) {
-    for (int id : {IDB_PICTURE_START, IDB_PICTURE_FOUND}) {
-        formats::Bitmap bitmap;
-        ASSERT_NE(FindBitmapResource(id), nullptr) << id;
-        ASSERT_TRUE(formats::ReadBmp(FindBitmapResource(id)->bytes, bitmap)) << id;
-        EXPECT_EQ(std::pair(bitmap.width, bitmap.height), std::pair(371, 152));
-    }
-    EXPECT_NE(FindBitmapResource(IDB_PICTURE_START)->bytes,
-              FindBitmapResource(IDB_PICTURE_FOUND)->bytes);
-    EXPECT_EQ(FindBitmapResource(IDD_ZYNLAUNCH_DIALOG), nullptr);
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// What only the Linux backend does: children that are never ours to reap, files that are no
-// regular files, and the execute permission of written and copied programs.
+// The Linux backend's own: children never reaped, files that are no files, execute permission.
 #include "../TestSupport.h"
 #include "framework/System.h"
 

@@ -1,5 +1,4 @@
-// What only the Windows backend does: file sharing, the proxy setting in the registry, process
-// start of a named file with a command line and a current directory.
+// The Windows backend's own: file sharing, the registry's proxy setting, a named file started.
 #include "../TestSupport.h"
 #include "framework/System.h"
 
