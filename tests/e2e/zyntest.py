@@ -171,7 +171,9 @@ class Scratch:
         return [f for f in self.files() if ".zynpart" in f]
 
     def install(self, name, built=STUB):
-        shutil.copyfile(os.path.join(BIN_DIR, built), self.path(name))
+        # cp, not a copy here: a launch forked meanwhile by another thread would inherit the
+        # writing descriptor and the program could not be started (Text file busy).
+        subprocess.run(["cp", os.path.join(BIN_DIR, built), self.path(name)], check=True)
         os.chmod(self.path(name), 0o755)
 
     def prepare_launch(self, state=None, user_config=None):
