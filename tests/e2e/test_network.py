@@ -228,13 +228,14 @@ class NetworkLaunches(LaunchTestCase):
 
     @classmethod
     def watch(cls, launch):
-        """What the window shows when asked: its status as the probe reads it, or the whole panel
-        redrawn on a resize within 2 s; "" when it does not answer."""
+        """What the window shows when asked: its status as the probe reads it, or the panel
+        redrawn on a resize within 2 s, down to its status line; "" when it does not answer."""
         if WINDOWS:
             return read_window().get("status", "")
         before = len(launch.output)
         launch.resize(30, 100)
-        wait_until(lambda: WINDOW_CAPTION.encode() in b"".join(launch.output[before:]), 2)
+        wait_until(lambda: all(t.encode() in b"".join(launch.output[before:])
+                               for t in (WINDOW_CAPTION, WAITING[7:])), 2)
         shown = b"".join(launch.output[before:]).decode("utf-8", "replace")
         return shown if WINDOW_CAPTION in shown else ""
 
