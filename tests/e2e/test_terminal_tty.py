@@ -48,12 +48,16 @@ class Terminal:
         self.tmux("send-keys", "-t", "0", *keys)
 
     def type_apart(self, *pieces):
-        """Each piece into the pane's input 10 ms apart: the program reads them separately."""
+        """Each piece into the pane's input as soon as the program has read the one before: read
+        separately, and well within the time a sequence's bytes are awaited, even under load."""
         fd = os.open(self.tty, os.O_RDWR | os.O_NOCTTY)
         for piece in pieces:
+            deadline = time.monotonic() + 2
+            while int.from_bytes(fcntl.ioctl(fd, termios.FIONREAD, bytes(4)), "little") and \
+                    time.monotonic() < deadline:
+                pass
             for byte in piece:
                 fcntl.ioctl(fd, termios.TIOCSTI, bytes([byte]))
-            time.sleep(0.01)
         os.close(fd)
 
     def lines(self, *options):
