@@ -4,8 +4,7 @@
 // out-of-band data, socket options, datagrams over IPv6.
 #include "framework/AsyncSocket.h"
 
-#include "formats/IpAddress.h"
-
+#include "framework/SocketAddress.h"
 #include "framework/SocketError.h"
 #include "framework/posix/EventLoop.h"
 #include "framework/posix/SocketConnector.h"
@@ -14,36 +13,12 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-// A datagram's peer: a dotted address as is, else the first IPv4 address of the name.
-bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
-    address = sockaddr_in{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    // A literal is read as on every platform; only a name is asked of the system.
-    formats::Ipv4Bytes literal;
-    if (formats::ParseIpv4(host, literal)) {
-        std::memcpy(&address.sin_addr, literal.data(), literal.size());
-        return true;
-    }
-    if (host.empty())
-        return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result)
-        return false;
-    address.sin_addr = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
-    freeaddrinfo(result);
-    return true;
-}
 
 void RearmRead(int fd) {
     if (auto* s = SocketDispatcher::Find(fd))
@@ -82,10 +57,9 @@ CAsyncSocket* CAsyncSocket::FromHandle(SocketHandle handle) {
 bool CAsyncSocket::Create(unsigned localPort, int type, long events,
                           const std::string& localAddress) {
     sockaddr_storage address;
-    socklen_t length;
-    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535 ||
-        !ToSocketAddress(localAddress.empty() ? "0.0.0.0" : localAddress, localPort, address,
-                         length))
+    const socklen_t length =
+        sys::ToSocketAddress(localAddress.empty() ? "0.0.0.0" : localAddress, localPort, address);
+    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535 || length == 0)
         return FailCall(SOCK_ERR_OTHER);
     int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
     int fd = socket(address.ss_family, kind | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -144,8 +118,9 @@ bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
     if (!s || port > 65535)
         return FailCall(SOCK_ERR_OTHER);
     sockaddr_storage own, address;
-    socklen_t ownLength = sizeof own, length;
-    const bool literal = ToSocketAddress(host, port, address, length);
+    socklen_t ownLength = sizeof own;
+    const socklen_t length = sys::ToSocketAddress(host, port, address);
+    const bool literal = length != 0;
     if (getsockname(fd, reinterpret_cast<sockaddr*>(&own), &ownLength) != 0)
         return FailCall(SocketDispatcher::ErrorCode(errno));
     if (!literal || address.ss_family != own.ss_family) {
@@ -196,7 +171,7 @@ int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std:
     sockaddr_in address;
     if (m_hSocket == INVALID_SOCKET_HANDLE || length < 0)
         return FailCount(SOCK_ERR_OTHER);
-    if (port > 65535 || !Resolve(host, port, address))
+    if (port > 65535 || !sys::ToDatagramPeer(host, port, address))
         return FailCount(SOCK_ERR_HOST_NOT_FOUND);
     const int fd = SocketDispatcher::Fd(*this);
     return Transferred(fd,

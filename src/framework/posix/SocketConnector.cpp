@@ -2,65 +2,14 @@
 // onto the socket's own descriptor, so that its handle and registration stay what they were.
 #include "framework/posix/SocketConnector.h"
 
-#include "formats/IpAddress.h"
-#include "framework/LoopServices.h"
+#include "framework/SocketAddress.h"
 #include "framework/posix/EventLoop.h"
 #include "framework/posix/SocketDispatcher.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <unistd.h>
-
-bool ToSocketAddress(const std::string& literal, unsigned port, sockaddr_storage& address,
-                     socklen_t& length) {
-    address = sockaddr_storage{};
-    formats::Ipv4Bytes v4;
-    formats::Ipv6Bytes v6;
-    if (formats::ParseIpv4(literal, v4)) {
-        auto& in = reinterpret_cast<sockaddr_in&>(address);
-        in.sin_family = AF_INET;
-        in.sin_port = htons(static_cast<uint16_t>(port));
-        std::memcpy(&in.sin_addr, v4.data(), v4.size());
-        length = sizeof in;
-        return true;
-    }
-    if (formats::ParseIpv6(literal, v6)) {
-        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
-        in6.sin6_family = AF_INET6;
-        in6.sin6_port = htons(static_cast<uint16_t>(port));
-        std::memcpy(&in6.sin6_addr, v6.data(), v6.size());
-        length = sizeof in6;
-        return true;
-    }
-    return false;
-}
-
-std::vector<std::string> sys::LookUpAddresses(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    std::vector<std::string> addresses;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
-        return addresses;
-    for (const addrinfo* a = found; a; a = a->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* bytes =
-            a->ai_family == AF_INET6
-                ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
-                : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
-        if ((a->ai_family == AF_INET || a->ai_family == AF_INET6) &&
-            inet_ntop(a->ai_family, bytes, text, sizeof text))
-            addresses.push_back(text);
-    }
-    freeaddrinfo(found);
-    return addresses;
-}
 
 SocketConnector::~SocketConnector() {
     while (!m_attempts.empty())
@@ -69,8 +18,8 @@ SocketConnector::~SocketConnector() {
 
 int SocketConnector::OpenAttempt(size_t attempt, const std::string& address, unsigned port) {
     sockaddr_storage remote;
-    socklen_t length;
-    if (!ToSocketAddress(address, port, remote, length))
+    const socklen_t length = sys::ToSocketAddress(address, port, remote);
+    if (length == 0)
         return SOCK_ERR_OTHER;
     const int fd = socket(remote.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)

@@ -1,5 +1,5 @@
 // The POSIX side of a raced connect: attempts as non-blocking sockets on the loop, the winner
-// moved onto the socket's own descriptor; and the socket addresses of IP literals.
+// moved onto the socket's own descriptor.
 #pragma once
 
 #include "framework/Connector.h"
@@ -7,10 +7,6 @@
 #include <map>
 #include <string>
 #include <sys/socket.h>
-
-// The address of an IPv4 or IPv6 literal with `port`; false for anything else.
-bool ToSocketAddress(const std::string& literal, unsigned port, sockaddr_storage& address,
-                     socklen_t& length);
 
 class SocketConnector final : public Connector {
   public:

@@ -4,8 +4,7 @@
 // IPv6; under Wine 8 a reset arrives as a clean close.
 #include "framework/AsyncSocket.h"
 
-#include "formats/IpAddress.h"
-
+#include "framework/SocketAddress.h"
 #include "framework/SocketError.h"
 #include "framework/win32/Win32Connector.h"
 #include "framework/win32/Win32SocketDispatcher.h"
@@ -22,33 +21,6 @@ int FailedCount() {
 
 bool FailedCall() {
     return FailCall(SocketDispatcher::ErrorCode(WSAGetLastError()));
-}
-
-} // namespace
-
-namespace {
-
-// A datagram's peer: a dotted address as is, else the first IPv4 address of the name.
-bool Resolve(const std::string& host, unsigned port, sockaddr_in& address) {
-    address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(port));
-    // A literal is read as on every platform; only a name is asked of the system.
-    formats::Ipv4Bytes literal;
-    if (formats::ParseIpv4(host, literal)) {
-        std::memcpy(&address.sin_addr, literal.data(), literal.size());
-        return true;
-    }
-    if (host.empty())
-        return false;
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return false;
-    address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
 }
 
 SOCKET Native(SocketHandle handle) {
@@ -72,9 +44,9 @@ bool CAsyncSocket::AnyOpen() {
 bool CAsyncSocket::Create(unsigned localPort, int type, long events,
                           const std::string& localAddress) {
     sockaddr_storage local;
-    int length;
-    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535 ||
-        !ToSocketAddress(localAddress.empty() ? "0.0.0.0" : localAddress, localPort, local, length))
+    const int length =
+        sys::ToSocketAddress(localAddress.empty() ? "0.0.0.0" : localAddress, localPort, local);
+    if (m_hSocket != INVALID_SOCKET_HANDLE || localPort > 65535 || length == 0)
         return FailCall(SOCK_ERR_OTHER);
     const int kind = type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM;
     SOCKET handle = socket(local.ss_family, kind, 0);
@@ -134,8 +106,9 @@ bool CAsyncSocket::Connect(const std::string& host, unsigned port) {
     if (m_hSocket == INVALID_SOCKET_HANDLE || port > 65535)
         return FailCall(SOCK_ERR_OTHER);
     sockaddr_storage own = {}, remote;
-    int ownLength = sizeof own, length;
-    const bool literal = ToSocketAddress(host, port, remote, length);
+    int ownLength = sizeof own;
+    const int length = sys::ToSocketAddress(host, port, remote);
+    const bool literal = length != 0;
     if (getsockname(Native(m_hSocket), reinterpret_cast<sockaddr*>(&own), &ownLength) ==
         SOCKET_ERROR)
         return FailedCall();
@@ -181,7 +154,7 @@ int CAsyncSocket::Send(const void* data, int length, int flags) {
 int CAsyncSocket::SendTo(const void* data, int length, unsigned port, const std::string& host,
                          int flags) {
     sockaddr_in remote;
-    if (port > 65535 || !Resolve(host, port, remote))
+    if (port > 65535 || !sys::ToDatagramPeer(host, port, remote))
         return FailCount(SOCK_ERR_HOST_NOT_FOUND);
     int count = sendto(Native(m_hSocket), static_cast<const char*>(data), length, flags,
                        reinterpret_cast<sockaddr*>(&remote), sizeof remote);

@@ -1,12 +1,10 @@
 // Attempts of a raced connect over Windows Sockets, both families, each with its own
-// WSAAsyncSelect message; the lookup through getaddrinfo on a worker thread.
+// WSAAsyncSelect message.
 #include "framework/win32/Win32Connector.h"
 
-#include "formats/IpAddress.h"
-#include "framework/LoopServices.h"
+#include "framework/SocketAddress.h"
 #include "framework/win32/Win32SocketDispatcher.h"
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -16,52 +14,6 @@ std::map<const CAsyncSocket*, std::unique_ptr<Win32Connector>>& Connectors() {
     return *connectors;
 }
 } // namespace
-
-bool ToSocketAddress(const std::string& literal, unsigned port, sockaddr_storage& address,
-                     int& length) {
-    address = sockaddr_storage{};
-    formats::Ipv4Bytes v4;
-    formats::Ipv6Bytes v6;
-    if (formats::ParseIpv4(literal, v4)) {
-        auto& in = reinterpret_cast<sockaddr_in&>(address);
-        in.sin_family = AF_INET;
-        in.sin_port = htons(static_cast<u_short>(port));
-        std::memcpy(&in.sin_addr, v4.data(), v4.size());
-        length = sizeof in;
-        return true;
-    }
-    if (formats::ParseIpv6(literal, v6)) {
-        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
-        in6.sin6_family = AF_INET6;
-        in6.sin6_port = htons(static_cast<u_short>(port));
-        std::memcpy(&in6.sin6_addr, v6.data(), v6.size());
-        length = sizeof in6;
-        return true;
-    }
-    return false;
-}
-
-std::vector<std::string> sys::LookUpAddresses(const std::string& host) {
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    std::vector<std::string> addresses;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
-        return addresses;
-    for (const addrinfo* a = found; a; a = a->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        void* bytes =
-            a->ai_family == AF_INET6
-                ? static_cast<void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
-                : static_cast<void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
-        if ((a->ai_family == AF_INET || a->ai_family == AF_INET6) &&
-            inet_ntop(a->ai_family, bytes, text, sizeof text))
-            addresses.push_back(text);
-    }
-    freeaddrinfo(found);
-    return addresses;
-}
 
 Win32Connector& Win32Connector::For(CAsyncSocket& socket) {
     auto& owned = Connectors()[&socket];
@@ -85,8 +37,8 @@ Win32Connector::~Win32Connector() {
 
 int Win32Connector::OpenAttempt(size_t attempt, const std::string& address, unsigned port) {
     sockaddr_storage remote;
-    int length;
-    if (!ToSocketAddress(address, port, remote, length))
+    const int length = sys::ToSocketAddress(address, port, remote);
+    if (length == 0)
         return SOCK_ERR_OTHER;
     const SOCKET handle = socket(remote.ss_family, SOCK_STREAM, 0);
     if (handle == INVALID_SOCKET)

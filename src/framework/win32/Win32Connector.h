@@ -1,6 +1,5 @@
 // The Windows side of a raced connect: attempts as sockets of their own, notified through the
-// dispatcher's window; the winner's handle becomes the socket's. And the socket addresses of IP
-// literals.
+// dispatcher's window; the winner's handle becomes the socket's.
 #pragma once
 
 #include "framework/AsyncSocket.h"
@@ -9,10 +8,6 @@
 
 #include <map>
 #include <string>
-
-// The address of an IPv4 or IPv6 literal with `port`; false for anything else.
-bool ToSocketAddress(const std::string& literal, unsigned port, sockaddr_storage& address,
-                     int& length);
 
 class Win32Connector final : public Connector {
   public:
